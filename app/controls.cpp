@@ -1,0 +1,90 @@
+#include "app/controls.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "ui/skin.h"
+
+namespace melorin::controls {
+namespace {
+template <typename W>
+W* place(W* w, const QString& name, QRect bounds, ui::Skin skin) {
+    w->setObjectName(name);
+    w->setGeometry(bounds);
+    ui::assignSkin(w, skin);
+    return w;
+}
+}  // namespace
+
+QFrame* panel(QWidget* parent, const QString& name, const QString& caption, QRect bounds) {
+    auto* p = place(new QFrame(parent), name, bounds, ui::Skin::Sky);
+    p->setProperty("panel", true);
+    p->setAccessibleName(caption);
+    if (!caption.isEmpty()) {
+        auto* strip = label(p, name + QStringLiteral("Caption"), caption, QRect(1, 1, bounds.width() - 2, 19));
+        strip->setProperty("panelCaption", true);
+        strip->setProperty("alignWidth", true);
+    }
+    return p;
+}
+
+QWidget* toolBar(QWidget* parent, const QString& name, QRect bounds) {
+    auto* w = place(new QWidget(parent), name, bounds, ui::Skin::Sky);
+    w->setAttribute(Qt::WA_StyledBackground);
+    w->setProperty("toolBar", true);
+    return w;
+}
+
+QPushButton* button(QWidget* parent, const QString& name, const QString& caption, QRect bounds) {
+    auto* b = place(new QPushButton(caption, parent), name, bounds, ui::Skin::Sky);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QToolButton* toolButton(QWidget* parent, const QString& name, const QString& caption,
+                        const QString& hint, QRect bounds) {
+    auto* b = place(new QToolButton(parent), name, bounds, ui::Skin::Sky);
+    b->setText(caption);
+    b->setToolTip(hint);
+    // Tool buttons leave the keyboard focus where the user was typing.
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
+}
+
+QLabel* label(QWidget* parent, const QString& name, const QString& text, QRect bounds) {
+    auto* l = place(new QLabel(text, parent), name, bounds, ui::Skin::Sky);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return l;
+}
+
+QLineEdit* edit(QWidget* parent, const QString& name, const QString& text, QRect bounds) {
+    return place(new QLineEdit(text, parent), name, bounds, ui::Skin::Paper);
+}
+
+QPlainTextEdit* memo(QWidget* parent, const QString& name, const QString& text, QRect bounds) {
+    auto* m = place(new QPlainTextEdit(text, parent), name, bounds, ui::Skin::Paper);
+    m->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    return m;
+}
+
+QComboBox* dropDown(QWidget* parent, const QString& name, QRect bounds) {
+    auto* c = place(new QComboBox(parent), name, bounds, ui::Skin::Paper);
+    c->setEditable(false);
+    return c;
+}
+
+QProgressBar* progressBar(QWidget* parent, const QString& name, QRect bounds) {
+    auto* p = place(new QProgressBar(parent), name, bounds, ui::Skin::Paper);
+    p->setRange(0, 100);
+    p->setValue(0);
+    p->setTextVisible(false);
+    return p;
+}
+
+}  // namespace melorin::controls

@@ -1,0 +1,31 @@
+#pragma once
+
+// Small factories for the window's controls: each gets its form name, design bounds and skin.
+
+#include <QRect>
+#include <QString>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+class QWidget;
+
+namespace melorin::controls {
+
+QFrame* panel(QWidget* parent, const QString& name, const QString& caption, QRect bounds);
+QWidget* toolBar(QWidget* parent, const QString& name, QRect bounds);
+QPushButton* button(QWidget* parent, const QString& name, const QString& caption, QRect bounds);
+QToolButton* toolButton(QWidget* parent, const QString& name, const QString& caption,
+                        const QString& hint, QRect bounds);
+QLabel* label(QWidget* parent, const QString& name, const QString& text, QRect bounds);
+QLineEdit* edit(QWidget* parent, const QString& name, const QString& text, QRect bounds);
+QPlainTextEdit* memo(QWidget* parent, const QString& name, const QString& text, QRect bounds);
+QComboBox* dropDown(QWidget* parent, const QString& name, QRect bounds);
+QProgressBar* progressBar(QWidget* parent, const QString& name, QRect bounds);
+
+}  // namespace melorin::controls

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <functional>
+
+namespace melorin {
+
+// The application-wide failure hook: every failure that reaches the event loop ends up here.
+using FailureHook = std::function<void(const QString& message)>;
+void installFailureHook(FailureHook hook);
+// Hands a failure to the installed hook, or to standard error when none is installed.
+void reportFailure(const QString& message);
+
+// Catches what an event handler throws and passes it to the failure hook instead of ending
+// the process.
+class MelorinApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+}  // namespace melorin

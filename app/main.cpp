@@ -1,0 +1,88 @@
+// Process start: application, title, main window, message loop; the window's close ends it.
+
+#include <QElapsedTimer>
+#include <QIcon>
+#include <QScreen>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "app/failurehook.h"
+#include "app/mainwindow.h"
+#include "ui/skin.h"
+#include "ui/uiport.h"
+
+// Resources of a static library are only linked when something names them.
+static void initProgramResources() { Q_INIT_RESOURCE(melorin); }
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onTerminate(int) {
+    const char c = 1;
+    // Only async-signal-safe work here: wake the event loop, which closes the window.
+    [[maybe_unused]] const auto n = ::write(signalPipe[1], &c, 1);
+}
+
+// SIGTERM and SIGINT close the main window the same way the close button does.
+void closeOnTerminate(QWidget* window) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
+        char c = 0;
+        [[maybe_unused]] const auto n = ::read(signalPipe[0], &c, 1);
+        window->close();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onTerminate;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    melorin::MelorinApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Melorin"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Melorin"));
+    QApplication::setApplicationVersion(QStringLiteral(MELORIN_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("melorin"));
+    initProgramResources();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/melorin/icons/melorin.png")));
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QStringLiteral("hicolor")) {
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+    }
+    melorin::ui::applySkins(app);
+
+    melorin::ui::DesktopUiPort ui;
+    melorin::TForm1 form(ui, melorin::StartOptions{});
+    int exitCode = 0;
+    QObject::connect(&form, &melorin::TForm1::closed, &app, [&exitCode](int code) {
+        exitCode = code;
+        QCoreApplication::exit(code);
+    });
+    closeOnTerminate(&form);
+    if (QScreen* screen = form.screen()) {
+        form.fitToScreen(screen->size());
+        const QRect avail = screen->availableGeometry();
+        form.move(avail.center() - QPoint(form.width() / 2, form.height() / 2));
+    }
+    form.show();
+    if (qEnvironmentVariableIsSet("MELORIN_REPORT_STARTUP")) {
+        QTimer::singleShot(0, &form, [&sinceStart] {
+            std::fprintf(stderr, "melorin: window shown after %lld ms\n",
+                         static_cast<long long>(sinceStart.elapsed()));
+        });
+    }
+    const int rc = QApplication::exec();
+    return rc == 0 ? exitCode : rc;
+}

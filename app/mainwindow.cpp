@@ -1,0 +1,228 @@
+#include "app/mainwindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFrame>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QWebEngineView>
+#include <cstdio>
+#include <stdexcept>
+
+#include "app/core/screenfit.h"
+#include "app/failurehook.h"
+#include "app/startup.h"
+#include "app/webbrowser.h"
+#include "ui/reportview.h"
+#include "ui/uiport.h"
+
+namespace melorin {
+
+TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
+    : SkinnedWindow(parent), ui_(ui) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Melorin"));
+    QWidget* client = clientArea();
+    client->setFixedSize(kDesignClientWidth, kDesignClientHeight);
+
+    // The two search browsers sit under the search bar, where nobody sees them.
+    WebBrowser1 = new WebBrowser(client, QStringLiteral("WebBrowser1"), ui_);
+    WebBrowser1->view()->setGeometry(0, 0, 24, 24);
+    WebBrowser2 = new WebBrowser(client, QStringLiteral("WebBrowser2"), ui_);
+    WebBrowser2->view()->setGeometry(0, 0, 25, 25);
+    Memo1 = new QPlainTextEdit(client);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->hide();
+    Button7 = new QPushButton(client);
+    Button7->setObjectName(QStringLiteral("Button7"));
+    Button7->hide();
+    Button9 = new QPushButton(client);
+    Button9->setObjectName(QStringLiteral("Button9"));
+    Button9->hide();
+
+    buildSearchBar(client);
+    buildFunctionPanel(client);
+    buildSearchView(client);
+    buildDownloadPanel(client);
+    buildCardPanel(client);
+    buildStatusBar(client);
+    buildWindowMenus();
+    Timer1 = ui_.createTicker(this, 1000);
+
+    connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+    connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
+    connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
+
+    // Design visibility, the same as the start view.
+    Iesetpanel->hide();
+    setpanel->hide();
+    SeSkinPanel1->raise();
+    SeSkinStatusBar1->raise();
+
+    client->setMinimumSize(0, 0);
+    client->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    resize(outerSizeFor(QSize(kDesignClientWidth, kDesignClientHeight)));
+    client->installEventFilter(this);
+    setUp(options);
+    Edit1->setFocus();
+}
+
+TForm1::~TForm1() { installFailureHook(nullptr); }
+
+void TForm1::setUp(const StartOptions& options) {
+    downloadState.probeRow = 0;
+    SearchRowCount = 0;
+    SearchPage = 2;
+    downloadState.runningWorkers = 0;
+    downloadState.probedSize = 0;
+    WebBrowser3->setVisible(false);
+    WebBrowser3->view()->lower();
+    installFailureHook([this](const QString& message) { myexception(message); });
+    try {
+        ImageList1.clear();
+        QString note;
+        ProgramDir = options.programDir.isEmpty()
+                         ? resolveProgramDir(QCoreApplication::applicationDirPath(), &note)
+                         : QDir::cleanPath(options.programDir) + u'/';
+        if (!note.isEmpty()) std::fprintf(stderr, "%s\n", note.toLocal8Bit().constData());
+        SaveFolder = ProgramDir + QStringLiteral("music/");
+        if (!ensureFolder(SaveFolder)) {
+            // Downloads report it when they try to create their files.
+            std::fprintf(stderr, "melorin: cannot create %s\n", SaveFolder.toLocal8Bit().constData());
+        }
+        retargetRows = false;
+        downloadState.exitConfirmed = false;
+        OpenDialog1InitialDir = ProgramDir + QStringLiteral("pic/");
+        CardPicture = ProgramDir + QStringLiteral("pic/0103.jpg");
+        SearchStopped = false;
+        ImageList1 = loadKindIcons();
+        if (ImageList1.size() != 5) throw std::runtime_error("file-type icons are missing");
+        showView(true, false, false);
+        ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    } catch (const std::exception& e) {
+        reportFailure(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void TForm1::fitToScreen(QSize screen) {
+    FitInput in;
+    in.screenWidth = screen.width();
+    in.screenHeight = screen.height();
+    in.windowWidth = width();
+    in.windowHeight = height();
+    in.panel2Width = Panel2->width();
+    in.listView1Width = ListView1->width();
+    in.listView1Height = ListView1->height();
+    in.playPanelHeight = SeSkinPanel1->height();
+    in.playListHeight = playListView->height();
+    const FitResult fit = melorin::fitToScreen(in);
+    if (!fit.scaled) return;
+    const Ratio k = fit.controls;
+    QWidget* client = clientArea();
+    const QList<QWidget*> all = client->findChildren<QWidget*>();
+    for (QWidget* w : all) {
+        // Only the window's own controls; inner parts of lists and views follow their owner.
+        if (w->objectName().isEmpty() || w->objectName().startsWith(QStringLiteral("qt_"))) continue;
+        const QRect g = w->geometry();
+        w->setGeometry(k.apply(g.x()), k.apply(g.y()), k.apply(g.width()), k.apply(g.height()));
+    }
+    // Style sheets stop font propagation, so every widget gets its own scaled font; all are
+    // read before any is set so none is scaled twice.
+    QList<QWidget*> fontOwners = all;
+    fontOwners.push_front(client);
+    QList<QFont> fonts;
+    for (QWidget* w : fontOwners) fonts.push_back(w->font());
+    for (qsizetype i = 0; i < fontOwners.size(); ++i) {
+        QFont f = fonts[i];
+        if (f.pointSizeF() > 0) f.setPointSizeF(f.pointSizeF() * k.num / k.den);
+        else f.setPixelSize(k.apply(f.pixelSize()));
+        fontOwners[i]->setFont(f);
+    }
+    const QPoint topLeft = pos();
+    resize(fit.windowWidth, fit.windowHeight);
+    move(topLeft);
+    // A hidden window gets its resize events only when shown; the regions must fit now.
+    layout()->activate();
+    alignRegions();
+}
+
+void TForm1::showView(bool search, bool download, bool card) {
+    ListView1->setVisible(search);
+    SeSkinPanel1->setVisible(search);
+    Iesetpanel->setVisible(download);
+    setpanel->setVisible(card);
+}
+
+void TForm1::Button3Click() { showView(true, false, false); }
+void TForm1::Button4Click() { showView(false, true, false); }
+void TForm1::Button5Click() { showView(false, false, true); }
+
+void TForm1::buildWindowMenus() {
+    QMenu* sys = systemMenu();
+    connect(sys->addAction(QStringLiteral("还原")), &QAction::triggered, this, &TForm1::CustomItem1Click);
+    connect(sys->addAction(QStringLiteral("最小化")), &QAction::triggered, this, &TForm1::CustomItem2Click);
+    connect(sys->addAction(QStringLiteral("收缩")), &QAction::triggered, this, &TForm1::CustomItem3Click);
+    connect(sys->addAction(QStringLiteral("缩为图标")), &QAction::triggered, this, &TForm1::CustomItem4Click);
+    connect(trayMenu()->addAction(QStringLiteral("还原")), &QAction::triggered, this,
+            &TForm1::CustomItem7Click);
+}
+
+void TForm1::CustomItem1Click() { restoreWindow(); }
+void TForm1::CustomItem2Click() { minimizeWindow(); }
+void TForm1::CustomItem3Click() { rollUp(); }
+void TForm1::CustomItem4Click() { minimizeToTray(); }
+void TForm1::CustomItem7Click() { restoreWindow(); }
+
+void TForm1::myexception(const QString& message) {
+    if (downinimemo != nullptr) downinimemo->appendPlainText(message);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == clientArea() && event->type() == QEvent::Resize) alignRegions();
+    return SkinnedWindow::eventFilter(watched, event);
+}
+
+void TForm1::alignRegions() {
+    const QSize c = clientArea()->size();
+    if (c.width() <= 0 || c.height() <= 0) return;
+    Panel1->setGeometry(0, 0, c.width(), Panel1->height());
+    const int statusTop = c.height() - SeSkinStatusBar1->height();
+    SeSkinStatusBar1->setGeometry(0, statusTop, c.width(), SeSkinStatusBar1->height());
+    const int top = Panel1->height();
+    Panel2->setGeometry(0, top, Panel2->width(), statusTop - top);
+    for (QFrame* fill : {Iesetpanel, setpanel}) {
+        fill->setGeometry(Panel2->width(), top, c.width() - Panel2->width(), statusTop - top);
+    }
+    for (QLabel* strip : clientArea()->findChildren<QLabel*>()) {
+        if (strip->property("panelCaption").toBool()) strip->resize(strip->parentWidget()->width() - 2, strip->height());
+    }
+}
+
+bool TForm1::FormCloseQuery() {
+    if (downloadState.exitConfirmed || downloadState.runningWorkers <= 0) return true;
+    if (!ui_.askYesNo(this, QStringLiteral("还存在下载进程，确定退出吗？"))) return false;
+    downloadState.exitConfirmed = true;
+    return true;
+}
+
+void TForm1::FormClose() {
+    Timer1->stop();
+    emit closed(0);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+}  // namespace melorin

@@ -1,0 +1,190 @@
+#pragma once
+
+// The main window `TForm1`: it owns all of the program's state for the whole run and its
+// handlers are thin: they read controls, call the subsystem libraries, write controls.
+
+#include <QIcon>
+#include <QVector>
+#include <memory>
+
+#include "ui/skinframe.h"
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+
+namespace melorin {
+namespace ui {
+class ReportView;
+class Ticker;
+class UiPort;
+}  // namespace ui
+class WebBrowser;
+
+struct StartOptions {
+    QString programDir;  // empty: the executable's folder (or its fallback)
+};
+
+// Counters and flags of the download manager that start-up resets.
+struct DownloadState {
+    int probeRow = 0;
+    int runningWorkers = 0;
+    qint64 probedSize = 0;
+    bool exitConfirmed = false;
+};
+
+class TForm1 : public ui::SkinnedWindow {
+    Q_OBJECT
+public:
+    static constexpr int kDesignClientWidth = 696;
+    static constexpr int kDesignClientHeight = 604;
+
+    TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Fits the window to a screen of the given size (called by start-up with the real screen).
+    void fitToScreen(QSize screen);
+
+    // --- State (names as the rest of the program uses them) ---
+    QString ProgramDir;
+    QString SaveFolder;
+    QString CardPicture;
+    QString OpenDialog1InitialDir;  // the card picture dialog's first folder
+    int SearchPage = 2;
+    int SearchRowCount = 0;
+    bool SearchStopped = false;
+    QString LocalIp;
+    bool retargetRows = false;
+    DownloadState downloadState;
+    QVector<QIcon> ImageList1;  // the kind icons
+
+    // --- Search bar ---
+    QFrame* Panel1 = nullptr;
+    QComboBox* SeSkinComboBox2 = nullptr;
+    QComboBox* SeSkinComboBox1 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* SeSkinButton1 = nullptr;
+    QWidget* SeSkinToolBar1 = nullptr;
+    QLabel* SeSkinLabel1 = nullptr;
+    QProgressBar* SeSkinProgressBar6 = nullptr;
+    QToolButton* SeSkinSpeedButton2 = nullptr;
+    QToolButton* stopbtn = nullptr;
+    QToolButton* manlistbtn = nullptr;
+    QToolButton* womanlistbtn = nullptr;
+    QToolButton* SeSkinSpeedButton1 = nullptr;
+    QToolButton* musiclist = nullptr;
+    QToolButton* singerlistbtn = nullptr;
+    QLabel* resultlabel = nullptr;
+
+    // --- Function panel ---
+    QFrame* Panel2 = nullptr;
+    QPushButton* Button3 = nullptr;
+    QPushButton* Button4 = nullptr;
+    QPushButton* Button5 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    QLineEdit* threedit = nullptr;
+
+    // --- Search view ---
+    ui::ReportView* ListView1 = nullptr;
+    QFrame* SeSkinPanel1 = nullptr;
+    QWidget* SeSkinToolBar3 = nullptr;
+    QToolButton* dragplaybtn = nullptr;
+    QToolButton* dragdownbtn = nullptr;
+    QToolButton* dragcardbtn = nullptr;
+    QToolButton* playdelbtn = nullptr;
+    QToolButton* playclear = nullptr;
+    QToolButton* playsavebtn = nullptr;
+    QToolButton* playloadbtn = nullptr;
+    QToolButton* playnowbtn = nullptr;
+    QPushButton* SeSkinButton4 = nullptr;
+    ui::ReportView* playListView = nullptr;
+    QLabel* SeSkinLabel4 = nullptr;
+
+    // --- Download view ---
+    QFrame* Iesetpanel = nullptr;
+    ui::ReportView* downloadlistview = nullptr;
+    QPushButton* downbtn = nullptr;
+    QPushButton* delbtn = nullptr;
+    QPushButton* delallbtn = nullptr;
+    QPushButton* SeSkinButton3 = nullptr;
+    QPlainTextEdit* downinimemo = nullptr;
+    QLabel* SeSkinLabel2 = nullptr;
+    ui::ReportView* downloadnow = nullptr;
+    QVector<QProgressBar*> workerBars;  // SeSkinProgressBar1 to SeSkinProgressBar5
+
+    // --- Card view ---
+    QFrame* setpanel = nullptr;
+    ui::ReportView* cardlistview = nullptr;
+    QPushButton* cancelbtn = nullptr;
+    QFrame* SeSkinPanel2 = nullptr;
+    QLineEdit* nameedit = nullptr;
+    QPlainTextEdit* iememo = nullptr;
+    QWidget* SeSkinToolBar2 = nullptr;
+    QComboBox* colorcombox = nullptr;
+    QComboBox* fontsizecombox = nullptr;
+    QPushButton* previewbtn = nullptr;
+    QPushButton* cardsurebtn = nullptr;
+    QPushButton* iesetbtn = nullptr;
+
+    // --- Never shown ---
+    QPlainTextEdit* Memo1 = nullptr;
+    QPushButton* Button7 = nullptr;
+    QPushButton* Button9 = nullptr;
+
+    // --- Status bar: four text panels ---
+    QFrame* SeSkinStatusBar1 = nullptr;
+    QVector<QLabel*> statusPanels;
+
+    // --- Browsers and timer ---
+    WebBrowser* WebBrowser1 = nullptr;
+    WebBrowser* WebBrowser2 = nullptr;
+    WebBrowser* WebBrowser3 = nullptr;
+    WebBrowser* WebBrowser4 = nullptr;
+    std::unique_ptr<ui::Ticker> Timer1;
+
+signals:
+    // The window has run its close steps; start-up ends the process with this code.
+    void closed(int exitCode);
+
+public slots:
+    void Button3Click();
+    void Button4Click();
+    void Button5Click();
+    void CustomItem1Click();
+    void CustomItem2Click();
+    void CustomItem3Click();
+    void CustomItem4Click();
+    void CustomItem7Click();
+    // The failure hook: the message goes into the download log.
+    void myexception(const QString& message);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setUp(const StartOptions& options);
+    void buildSearchBar(QWidget* client);
+    void buildFunctionPanel(QWidget* client);
+    void buildSearchView(QWidget* client);
+    void buildDownloadPanel(QWidget* client);
+    void buildCardPanel(QWidget* client);
+    void buildStatusBar(QWidget* client);
+    void buildWindowMenus();
+    void showView(bool search, bool download, bool card);
+    // Keeps the aligned regions (search bar, function panel, status bar, the filling panels)
+    // at their edges when the client area changes size.
+    void alignRegions();
+    bool FormCloseQuery();
+    void FormClose();
+
+    ui::UiPort& ui_;
+};
+
+}  // namespace melorin

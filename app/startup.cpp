@@ -1,0 +1,62 @@
+#include "app/startup.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QStandardPaths>
+#include <QStyle>
+#include <QTemporaryFile>
+
+namespace melorin {
+namespace {
+
+QString withSlash(QString folder) {
+    if (!folder.endsWith(u'/')) folder += u'/';
+    return folder;
+}
+
+bool canWriteInto(const QString& folder) {
+    // The permission bits alone lie for root and for read-only mounts: try it.
+    QTemporaryFile probe(withSlash(folder) + QStringLiteral(".melorin-probe-XXXXXX"));
+    return probe.open();
+}
+
+}  // namespace
+
+QString resolveProgramDir(const QString& executableDir, QString* note) {
+    const QString dir = withSlash(QDir::cleanPath(QFileInfo(executableDir).absoluteFilePath()));
+    if (canWriteInto(dir)) return dir;
+    const QString fallback =
+        withSlash(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    QDir().mkpath(fallback);
+    if (note != nullptr) {
+        *note = QStringLiteral("melorin: %1 cannot be written; using %2 as the program folder")
+                    .arg(dir, fallback);
+    }
+    return fallback;
+}
+
+bool ensureFolder(const QString& folder) {
+    QDir d;
+    return d.exists(folder) || d.mkdir(folder);
+}
+
+QVector<QIcon> loadKindIcons() {
+    static const char* const kSampleNames[] = {"1.mp3", "1.RM", "1.WMA", "1.ASF", "1.RAM"};
+    const QMimeDatabase db;
+    const QIcon generic = QIcon::fromTheme(QStringLiteral("text-x-generic"),
+                                           qApp->style()->standardIcon(QStyle::SP_FileIcon));
+    QVector<QIcon> icons;
+    for (const char* name : kSampleNames) {
+        const QMimeType type = db.mimeTypeForFile(QString::fromLatin1(name), QMimeDatabase::MatchExtension);
+        QIcon icon = QIcon::fromTheme(type.iconName());
+        if (icon.isNull()) icon = QIcon::fromTheme(type.genericIconName());
+        if (icon.isNull()) icon = QIcon::fromTheme(QStringLiteral("audio-x-generic"));
+        if (icon.isNull()) icon = generic;
+        icons.push_back(QIcon(icon.pixmap(16, 16)));
+    }
+    return icons;
+}
+
+}  // namespace melorin

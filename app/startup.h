@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+#include <QVector>
+
+namespace melorin {
+
+// The program folder: the executable's folder with a trailing "/". Where that folder cannot be
+// written, the per-user application data folder instead; `note` then says so (once, for stderr).
+QString resolveProgramDir(const QString& executableDir, QString* note);
+
+// Creates `folder` one level deep when it is missing. False when it neither exists nor could be
+// made.
+bool ensureFolder(const QString& folder);
+
+// The file-type icons in kind order 0 MP3, 1 RM, 2 WMA, 3 ASF, 4 RAM, from the desktop's MIME
+// icon theme; a generic file icon where the theme has none. FLASH (5) has no icon.
+QVector<QIcon> loadKindIcons();
+
+}  // namespace melorin

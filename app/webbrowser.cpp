@@ -1,0 +1,99 @@
+#include "app/webbrowser.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QWebEngineDownloadRequest>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineView>
+
+#include "ui/uiport.h"
+
+namespace melorin {
+namespace {
+
+// Runs in an isolated world, so page scripts cannot change what the window reads.
+const QString kSnapshotScript = QStringLiteral(
+    "(function(){var b=document.body;var out={text:b?b.innerText:'',links:[]};"
+    "var l=document.links;for(var i=0;i<l.length;i++){out.links.push([String(l[i].href),"
+    "String(l[i].innerText||'')]);}return out;})()");
+
+}  // namespace
+
+WebBrowser::WebBrowser(QWidget* parent, const QString& objectName, ui::UiPort& ui)
+    : QObject(parent), view_(new QWebEngineView(parent)), ui_(ui) {
+    setObjectName(objectName);
+    view_->setObjectName(objectName);
+    view_->setContextMenuPolicy(Qt::NoContextMenu);
+    connect(view_, &QWebEngineView::loadStarted, this, [this] {
+        loading_ = true;
+        stopRequested_ = false;
+    });
+    connect(view_, &QWebEngineView::loadProgress, this,
+            [this](int p) { emit ProgressChange(p, 100); });
+    connect(view_, &QWebEngineView::loadFinished, this, &WebBrowser::onLoadFinished);
+}
+
+void WebBrowser::Navigate(const QUrl& address) {
+    stopRequested_ = false;
+    view_->setUrl(address);
+}
+
+void WebBrowser::Navigate(const QString& address) {
+    Navigate(QFileInfo(address).isAbsolute() && !address.contains(QStringLiteral("://"))
+                 ? QUrl::fromLocalFile(address)
+                 : QUrl(address, QUrl::TolerantMode));
+}
+
+void WebBrowser::setVisible(bool visible) { view_->setVisible(visible); }
+
+bool WebBrowser::isVisible() const { return !view_->isHidden(); }
+
+void WebBrowser::Stop() {
+    if (loading_) stopRequested_ = true;
+    view_->stop();
+}
+
+void WebBrowser::onLoadFinished(bool ok) {
+    loading_ = false;
+    const quint64 serial = ++loadSerial_;
+    if (stopRequested_) {
+        stopRequested_ = false;
+        return;
+    }
+    if (!ok) {
+        document_.reset();
+        emit DocumentComplete();
+        return;
+    }
+    const QUrl url = view_->url();
+    view_->page()->runJavaScript(
+        kSnapshotScript, QWebEngineScript::ApplicationWorld, [this, serial, url](const QVariant& v) {
+            if (serial != loadSerial_) return;
+            const QVariantMap map = v.toMap();
+            PageDocument doc;
+            doc.url = url;
+            doc.bodyText = map.value(QStringLiteral("text")).toString();
+            const QVariantList links = map.value(QStringLiteral("links")).toList();
+            doc.links.reserve(links.size());
+            for (const QVariant& item : links) {
+                const QVariantList pair = item.toList();
+                if (pair.size() == 2) doc.links.push_back({pair[0].toString(), pair[1].toString()});
+            }
+            document_ = std::move(doc);
+            emit DocumentComplete();
+        });
+}
+
+bool WebBrowser::SaveAs() {
+    if (!document_) return false;
+    const QString path = ui_.saveFileName(view_->window(), QStringLiteral("另存为"), QDir::homePath(),
+                                          QStringLiteral("网页 (*.html *.htm)"));
+    if (path.isEmpty()) return false;
+    view_->page()->save(path, QWebEngineDownloadRequest::SingleHtmlSaveFormat);
+    return true;
+}
+
+}  // namespace melorin

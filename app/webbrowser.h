@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+#include <QVector>
+#include <optional>
+
+class QWebEngineView;
+class QWidget;
+
+namespace melorin {
+namespace ui {
+class UiPort;
+}
+
+struct PageLink {
+    QString href;       // absolute address
+    QString innerText;  // the link's visible text
+};
+
+// What the window reads back from a loaded page.
+struct PageDocument {
+    QUrl url;
+    QString bodyText;         // visible text of the body, blocks separated by line breaks
+    QVector<PageLink> links;  // in document order
+};
+
+// The embedded browser component: one page view with asynchronous loading. After every load
+// that ends (well or not) it emits DocumentComplete; Document() is absent before the first load
+// and after a failed one. A load ended by Stop() reports nothing.
+class WebBrowser : public QObject {
+    Q_OBJECT
+public:
+    WebBrowser(QWidget* parent, const QString& objectName, ui::UiPort& ui);
+
+    [[nodiscard]] QWebEngineView* view() const { return view_; }
+
+    void Navigate(const QUrl& address);
+    void Navigate(const QString& address);
+    void setVisible(bool visible);
+    [[nodiscard]] bool isVisible() const;
+    void Stop();
+    [[nodiscard]] const PageDocument* Document() const { return document_ ? &*document_ : nullptr; }
+    [[nodiscard]] bool isLoading() const { return loading_; }
+    // Asks for a file name through the port, then saves the loaded page there. False when the
+    // user cancelled or nothing is loaded.
+    bool SaveAs();
+
+signals:
+    void DocumentComplete();
+    void ProgressChange(int progress, int maximum);
+
+private:
+    void onLoadFinished(bool ok);
+
+    QWebEngineView* view_ = nullptr;
+    ui::UiPort& ui_;
+    std::optional<PageDocument> document_;
+    bool loading_ = false;
+    bool stopRequested_ = false;
+    quint64 loadSerial_ = 0;  // drops the answer of a snapshot that a newer load overtook
+};
+
+}  // namespace melorin

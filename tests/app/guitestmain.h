@@ -1,0 +1,17 @@
+#pragma once
+
+// main() for window tests: QtWebEngine needs shared GL contexts before the application exists.
+
+#include <QApplication>
+#include <QtTest>
+
+#include "ui/skin.h"
+
+#define MELORIN_GUI_TEST_MAIN(TestClass)                                  \
+    int main(int argc, char** argv) {                                     \
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);       \
+        QApplication app(argc, argv);                                     \
+        melorin::ui::applySkins(app);                                     \
+        TestClass test;                                                   \
+        return QTest::qExec(&test, argc, argv);                           \
+    }

@@ -1,0 +1,55 @@
+#pragma once
+
+// A UiPort for tests: records messages and questions, answers from presets, never blocks.
+
+#include <QStringList>
+
+#include "ui/uiport.h"
+
+namespace melorin::testing {
+
+class FakeTicker final : public ui::Ticker {
+public:
+    using Ticker::Ticker;
+    void start() override { active_ = true; }
+    void stop() override { active_ = false; }
+    [[nodiscard]] bool isActive() const override { return active_; }
+    void fire() { emit tick(); }
+
+private:
+    bool active_ = false;
+};
+
+class RecordingUi final : public ui::UiPort {
+public:
+    QStringList messages;
+    QStringList questions;
+    QStringList openedAddresses;
+    bool answerYes = true;
+    QString nextOpenFile;
+    QString nextSaveFile;
+    FakeTicker* lastTicker = nullptr;
+
+    void showMessage(QWidget*, const QString& text) override { messages << text; }
+    bool askYesNo(QWidget*, const QString& text) override {
+        questions << text;
+        return answerYes;
+    }
+    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override {
+        return nextOpenFile;
+    }
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+        return nextSaveFile;
+    }
+    bool openAddress(const QString& address) override {
+        openedAddresses << address;
+        return true;
+    }
+    std::unique_ptr<ui::Ticker> createTicker(QObject* parent, int) override {
+        auto t = std::make_unique<FakeTicker>(parent);
+        lastTicker = t.get();
+        return t;
+    }
+};
+
+}  // namespace melorin::testing

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QIcon>
+#include <QStringList>
+#include <QTreeWidget>
+#include <QVector>
+
+namespace melorin::ui {
+
+// One row of a report list: caption (first column, with the kind icon) and its sub-items.
+// Rows keep how many sub-items they were given: a list entry has two, a file row four.
+struct ListRow {
+    QString caption;
+    int imageIndex = 0;  // into the kind icons; 5 (FLASH) or out of range shows none
+    QStringList subItems;
+};
+
+// A report-style list view with columns, sub-items and the kind icons, as the window's lists use.
+class ReportView : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit ReportView(QWidget* parent, const QString& objectName, const QStringList& columns);
+
+    void setKindIcons(const QVector<QIcon>* icons) { icons_ = icons; }
+    void appendRow(const ListRow& row);
+    [[nodiscard]] ListRow row(int index) const;
+    [[nodiscard]] int rowCount() const { return topLevelItemCount(); }
+    [[nodiscard]] QList<int> selectedRowIndexes() const;  // ascending
+    void clearRows() { clear(); }
+    // Sizes every column to its content, as the window's lists do after a change.
+    void fitColumns();
+
+private:
+    const QVector<QIcon>* icons_ = nullptr;
+};
+
+}  // namespace melorin::ui

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QMenu;
+class QSystemTrayIcon;
+class QToolButton;
+
+namespace melorin::ui {
+
+// A frameless top-level window that draws its own tool-window frame: a thin caption bar with the
+// title and the buttons system menu, minimise to tray, minimise and close, a resize border, and
+// the window states "rolled up" (only the caption bar shows) and "in the tray".
+// Moving and resizing go through the window system (startSystemMove/startSystemResize), so they
+// work on X11 and Wayland alike.
+class SkinnedWindow : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kBorder = 3;
+    static constexpr int kCaptionHeight = 24;
+
+    explicit SkinnedWindow(QWidget* parent = nullptr);
+
+    // The area below the caption bar that holds the window's controls.
+    [[nodiscard]] QWidget* clientArea() const { return client_; }
+    // Outer size for a given client size, and back.
+    [[nodiscard]] static QSize outerSizeFor(QSize client);
+    [[nodiscard]] static QSize clientSizeFor(QSize outer);
+
+    [[nodiscard]] QMenu* systemMenu() const { return systemMenu_; }
+    [[nodiscard]] QMenu* trayMenu() const { return trayMenu_; }
+    [[nodiscard]] bool isRolledUp() const { return rolledUp_; }
+    [[nodiscard]] bool isInTray() const { return inTray_; }
+
+public slots:
+    // Back from minimised, rolled-up or tray state.
+    void restoreWindow();
+    void minimizeWindow();
+    void rollUp();
+    // Where the desktop has no system tray this minimises instead.
+    void minimizeToTray();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    [[nodiscard]] Qt::Edges edgesAt(QPoint pos) const;
+    QToolButton* makeFrameButton(const QString& objectName, const QString& iconPath,
+                                 const QString& tip);
+
+    QWidget* caption_ = nullptr;
+    QLabel* title_ = nullptr;
+    QWidget* client_ = nullptr;
+    QMenu* systemMenu_ = nullptr;
+    QMenu* trayMenu_ = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
+    bool rolledUp_ = false;
+    bool inTray_ = false;
+    int heightBeforeRollUp_ = 0;
+};
+
+}  // namespace melorin::ui

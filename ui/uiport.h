@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QWidget;
+
+namespace melorin::ui {
+
+// A repeating timer the window owns (the one-second progress timer). Tests fire it by hand.
+class Ticker : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    virtual void start() = 0;
+    virtual void stop() = 0;
+    [[nodiscard]] virtual bool isActive() const = 0;
+signals:
+    void tick();
+};
+
+// Everything that would block on the user or reach outside the window goes through this port,
+// so that tests can record a message instead of waiting on a real dialog.
+class UiPort {
+public:
+    virtual ~UiPort() = default;
+    // A plain message box with an OK button.
+    virtual void showMessage(QWidget* parent, const QString& text) = 0;
+    // A yes/no question; true for yes.
+    virtual bool askYesNo(QWidget* parent, const QString& text) = 0;
+    // Empty when the user cancels.
+    virtual QString openFileName(QWidget* parent, const QString& caption, const QString& folder,
+                                 const QString& filter) = 0;
+    virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& folder,
+                                 const QString& filter) = 0;
+    // The desktop's default handler for an address or a local file; false when none took it.
+    virtual bool openAddress(const QString& address) = 0;
+    virtual std::unique_ptr<Ticker> createTicker(QObject* parent, int intervalMs) = 0;
+};
+
+// The real dialogs, message boxes and timers.
+class DesktopUiPort final : public UiPort {
+public:
+    void showMessage(QWidget* parent, const QString& text) override;
+    bool askYesNo(QWidget* parent, const QString& text) override;
+    QString openFileName(QWidget* parent, const QString& caption, const QString& folder,
+                         const QString& filter) override;
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& folder,
+                         const QString& filter) override;
+    bool openAddress(const QString& address) override;
+    std::unique_ptr<Ticker> createTicker(QObject* parent, int intervalMs) override;
+};
+
+}  // namespace melorin::ui
