@@ -38,7 +38,10 @@ const char* const kColourNames[] = {
 // The display's font families with their vertical-writing variants ("@" + family), by name.
 QStringList fontFaces() {
     QStringList faces;
-    for (const QString& f : QFontDatabase::families()) {
+    for (QString f : QFontDatabase::families()) {
+        // Families that several foundries make come as "Name [Foundry]"; the face is the name.
+        const qsizetype bracket = f.indexOf(QStringLiteral(" ["));
+        if (bracket > 0) f.truncate(bracket);
         faces << f << (u'@' + f);
     }
     std::sort(faces.begin(), faces.end());
