@@ -24,7 +24,9 @@
 namespace melorin {
 
 TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
-    : SkinnedWindow(parent), ui_(ui) {
+    : SkinnedWindow(parent),
+      ui_(ui),
+      hosts_(options.service.isEmpty() ? search::Hosts{} : search::hostsOnOne(options.service.toStdString())) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Melorin"));
     QWidget* client = clientArea();
@@ -58,6 +60,7 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
     connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
     connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
+    connectSearchFlow();
 
     // Design visibility, the same as the start view.
     Iesetpanel->hide();
@@ -185,6 +188,9 @@ void TForm1::myexception(const QString& message) {
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == clientArea() && event->type() == QEvent::Resize) alignRegions();
+    if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        ListView1DblClick();
+    }
     return SkinnedWindow::eventFilter(watched, event);
 }
 

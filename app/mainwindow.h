@@ -7,6 +7,7 @@
 #include <QVector>
 #include <memory>
 
+#include "search/requests.h"
 #include "ui/skinframe.h"
 
 class QComboBox;
@@ -28,6 +29,7 @@ class WebBrowser;
 
 struct StartOptions {
     QString programDir;  // empty: the executable's folder (or its fallback)
+    QString service;     // "HOST[:PORT]" that serves every role of the search service; empty: public hosts
 };
 
 // Counters and flags of the download manager that start-up resets.
@@ -62,6 +64,7 @@ public:
     bool retargetRows = false;
     DownloadState downloadState;
     QVector<QIcon> ImageList1;  // the kind icons
+    [[nodiscard]] const search::Hosts& serviceHosts() const { return hosts_; }
 
     // --- Search bar ---
     QFrame* Panel1 = nullptr;
@@ -164,6 +167,23 @@ public slots:
     // The failure hook: the message goes into the download log.
     void myexception(const QString& message);
 
+    // Search
+    void Button1Click();
+    void Button7Click();
+    void Button9Click();
+    void SeSkinComboBox1Change();
+    void manlistbtnClick();
+    void womanlistbtnClick();
+    void musiclistClick();
+    void singerlistbtnClick();
+    void menubtnClick();
+    void WebBrowser1DocumentComplete();
+    void WebBrowser2DocumentComplete();
+    void WebBrowser1ProgressChange(int progress, int maximum);
+    void stopbtnClick();
+    void SeSkinSpeedButton2Click();
+    void ListView1DblClick();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -184,7 +204,15 @@ private:
     bool FormCloseQuery();
     void FormClose();
 
+    void connectSearchFlow();
+    [[nodiscard]] search::SearchState searchState() const;
+    void takeSearchState(const search::SearchState& state);
+    void runRequest(const search::Request& request);
+    // True when the row was a list entry and started a search.
+    bool ListView1SelectItem(int row);
+
     ui::UiPort& ui_;
+    search::Hosts hosts_;
 };
 
 }  // namespace melorin

@@ -50,6 +50,18 @@ ListRow ReportView::row(int index) const {
     return r;
 }
 
+QString ReportView::subItem(int row, int i) const {
+    const QTreeWidgetItem* item = topLevelItem(row);
+    if (item == nullptr || i < 0 || i >= item->data(0, kSubItemCountRole).toInt()) return {};
+    return item->text(i + 1);
+}
+
+void ReportView::setHeaderImageIndex(int index) {
+    headerImage_ = index;
+    const bool hasIcon = icons_ != nullptr && index >= 0 && index < icons_->size();
+    headerItem()->setIcon(0, hasIcon ? icons_->at(index) : QIcon());
+}
+
 QList<int> ReportView::selectedRowIndexes() const {
     QList<int> rows;
     for (QTreeWidgetItem* item : selectedItems()) rows.push_back(indexOfTopLevelItem(item));

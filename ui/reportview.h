@@ -26,12 +26,18 @@ public:
     [[nodiscard]] ListRow row(int index) const;
     [[nodiscard]] int rowCount() const { return topLevelItemCount(); }
     [[nodiscard]] QList<int> selectedRowIndexes() const;  // ascending
+    // Sub-item `i` of a row; empty when the row has fewer.
+    [[nodiscard]] QString subItem(int row, int i) const;
     void clearRows() { clear(); }
+    // The image index shown in the first column's header.
+    void setHeaderImageIndex(int index);
+    [[nodiscard]] int headerImageIndex() const { return headerImage_; }
     // Sizes every column to its content, as the window's lists do after a change.
     void fitColumns();
 
 private:
     const QVector<QIcon>* icons_ = nullptr;
+    int headerImage_ = 0;
 };
 
 }  // namespace melorin::ui

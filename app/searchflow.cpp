@@ -1,0 +1,208 @@
+// The search handlers of the main window: requests, completed pages, progress, stop, refresh and
+// the actions on the result list. The rules live in the search library; these only move data
+// between the controls and it.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+#include <vector>
+
+#include "app/gbk.h"
+#include "app/mainwindow.h"
+#include "app/webbrowser.h"
+#include "search/listpage.h"
+#include "search/resultpage.h"
+#include "ui/reportview.h"
+#include "ui/uiport.h"
+
+namespace melorin {
+
+namespace {
+const QString kCountLabelInitial = QStringLiteral("搜索结果为:");
+const QString kNoNetwork = QStringLiteral("请检查网络连接!");
+
+QUrl wireUrl(const std::string& address) {
+    return QUrl::fromEncoded(QByteArray::fromStdString(search::wireAddress(address)));
+}
+
+std::vector<search::PageLink> gbkLinks(const PageDocument& doc) {
+    std::vector<search::PageLink> links;
+    links.reserve(static_cast<std::size_t>(doc.links.size()));
+    for (const PageLink& l : doc.links) links.push_back({toGbk(l.href), toGbk(l.innerText)});
+    return links;
+}
+}  // namespace
+
+void TForm1::connectSearchFlow() {
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
+    connect(Button9, &QPushButton::clicked, this, &TForm1::Button9Click);
+    connect(SeSkinComboBox1, &QComboBox::currentIndexChanged, this, &TForm1::SeSkinComboBox1Change);
+    connect(manlistbtn, &QToolButton::clicked, this, &TForm1::manlistbtnClick);
+    connect(womanlistbtn, &QToolButton::clicked, this, &TForm1::womanlistbtnClick);
+    connect(musiclist, &QToolButton::clicked, this, &TForm1::musiclistClick);
+    connect(singerlistbtn, &QToolButton::clicked, this, &TForm1::singerlistbtnClick);
+    connect(SeSkinSpeedButton1, &QToolButton::clicked, this, &TForm1::menubtnClick);
+    connect(stopbtn, &QToolButton::clicked, this, &TForm1::stopbtnClick);
+    connect(SeSkinSpeedButton2, &QToolButton::clicked, this, &TForm1::SeSkinSpeedButton2Click);
+    connect(WebBrowser1, &WebBrowser::DocumentComplete, this, &TForm1::WebBrowser1DocumentComplete);
+    connect(WebBrowser2, &WebBrowser::DocumentComplete, this, &TForm1::WebBrowser2DocumentComplete);
+    connect(WebBrowser1, &WebBrowser::ProgressChange, this, &TForm1::WebBrowser1ProgressChange);
+    connect(WebBrowser2, &WebBrowser::ProgressChange, this, &TForm1::WebBrowser1ProgressChange);
+    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected) {
+                for (const QModelIndex& index : selected.indexes()) {
+                    if (index.column() != 0) continue;
+                    // A list entry starts a search that clears the list: nothing after it counts.
+                    if (ListView1SelectItem(index.row())) return;
+                }
+            });
+    ListView1->viewport()->installEventFilter(this);
+}
+
+search::SearchState TForm1::searchState() const {
+    return {SearchPage, SearchRowCount, SearchStopped, toGbk(LocalIp)};
+}
+
+void TForm1::takeSearchState(const search::SearchState& s) {
+    SearchPage = s.searchPage;
+    SearchRowCount = s.searchRowCount;
+    SearchStopped = s.searchStopped;
+    LocalIp = fromGbk(s.localIp);
+}
+
+void TForm1::runRequest(const search::Request& r) {
+    takeSearchState(r.state);
+    if (r.focusSearchBox) Edit1->setFocus();
+    if (r.clearList) ListView1->clearRows();
+    if (r.resetCountLabel) resultlabel->setText(kCountLabelInitial);
+    if (r.headerIcon) ListView1->setHeaderImageIndex(*r.headerIcon);
+    if (!r.address) return;
+    WebBrowser* browser = r.browser == search::Browser::Results ? WebBrowser1 : WebBrowser2;
+    browser->setVisible(false);
+    browser->Navigate(wireUrl(*r.address));
+    browser->setVisible(false);
+}
+
+void TForm1::Button1Click() {
+    runRequest(search::searchRequest(hosts_, searchState(), toGbk(Edit1->text()),
+                                     SeSkinComboBox1->currentIndex()));
+}
+
+void TForm1::Button9Click() {
+    runRequest(search::nextPageRequest(hosts_, searchState(), toGbk(Edit1->text()),
+                                       SeSkinComboBox1->currentIndex()));
+}
+
+void TForm1::SeSkinComboBox1Change() {
+    if (SeSkinComboBox1->currentText().isEmpty()) return;
+    runRequest(search::typeChangedRequest(hosts_, searchState(), toGbk(Edit1->text()),
+                                          SeSkinComboBox1->currentIndex()));
+}
+
+void TForm1::manlistbtnClick() {
+    runRequest(search::listPageRequest(hosts_, searchState(), search::ListPage::MaleSingers));
+}
+void TForm1::womanlistbtnClick() {
+    runRequest(search::listPageRequest(hosts_, searchState(), search::ListPage::FemaleSingers));
+}
+void TForm1::musiclistClick() {
+    runRequest(search::listPageRequest(hosts_, searchState(), search::ListPage::Songs));
+}
+void TForm1::singerlistbtnClick() {
+    runRequest(search::listPageRequest(hosts_, searchState(), search::ListPage::AllSingers));
+}
+void TForm1::menubtnClick() {
+    runRequest(search::albumRequest(hosts_, searchState(), toGbk(Edit1->text()),
+                                    SeSkinComboBox1->currentIndex()));
+}
+
+void TForm1::WebBrowser1DocumentComplete() {
+    Memo1->clear();
+    const PageDocument* doc = WebBrowser1->Document();
+    if (doc == nullptr) {
+        ui_.showMessage(this, kNoNetwork);
+        return;
+    }
+    Memo1->setPlainText(doc->bodyText);
+    Button7Click();
+}
+
+void TForm1::Button7Click() {
+    const PageDocument* doc = WebBrowser1->Document();
+    if (doc == nullptr) return;
+    const std::vector<search::PageLink> links = gbkLinks(*doc);
+    const std::vector<std::string> lines = search::splitLines(toGbk(Memo1->toPlainText()));
+    std::vector<std::string> existing;
+    existing.reserve(static_cast<std::size_t>(ListView1->rowCount()));
+    for (int i = 0; i < ListView1->rowCount(); ++i) existing.push_back(toGbk(ListView1->subItem(i, 1)));
+
+    search::ResultPageInput page;
+    page.links = links;
+    page.lines = lines;
+    page.kindIndex = SeSkinComboBox1->currentIndex();
+    page.headerIcon = ListView1->headerImageIndex();
+    page.existingAddresses = existing;
+    page.countLabelInitial = resultlabel->text() == kCountLabelInitial;
+    page.captionHasIp = windowTitle().contains(QStringLiteral("本机ip为"));
+    const search::ResultPageOutput out = search::parseResultPage(hosts_, searchState(), page);
+
+    for (const search::SearchResult& r : out.rows) {
+        ListView1->appendRow({fromGbk(r.caption), r.icon,
+                              {fromGbk(r.title), fromGbk(r.address), fromGbk(r.size), fromGbk(r.type)}});
+    }
+    if (!out.rows.empty()) ListView1->fitColumns();
+    takeSearchState(out.state);
+    if (out.countLabel) resultlabel->setText(fromGbk(*out.countLabel));
+    if (out.captionSuffix) setWindowTitle(windowTitle() + fromGbk(*out.captionSuffix));
+    if (out.requestNextPage) Button9Click();
+}
+
+void TForm1::WebBrowser2DocumentComplete() {
+    const PageDocument* doc = WebBrowser2->Document();
+    if (doc == nullptr) {
+        ui_.showMessage(this, kNoNetwork);
+        return;
+    }
+    const std::vector<search::PageLink> links = gbkLinks(*doc);
+    const auto entries = search::readListPage(hosts_, links, static_cast<std::size_t>(ListView1->rowCount()));
+    for (const search::ListEntry& e : entries) {
+        ListView1->appendRow({fromGbk(e.caption), 0, {fromGbk(e.title), fromGbk(e.address)}});
+    }
+    if (!entries.empty()) ListView1->fitColumns();
+}
+
+void TForm1::WebBrowser1ProgressChange(int progress, int maximum) {
+    SeSkinProgressBar6->setMaximum(maximum);
+    SeSkinProgressBar6->setValue(progress);
+}
+
+void TForm1::stopbtnClick() {
+    SearchStopped = true;
+    WebBrowser1->Stop();
+}
+
+void TForm1::SeSkinSpeedButton2Click() {
+    ListView1->clearRows();
+    Button1->click();
+}
+
+bool TForm1::ListView1SelectItem(int row) {
+    const ui::ListRow r = ListView1->row(row);
+    if (r.subItems.size() >= 3) return false;
+    Edit1->setText(r.subItems.value(0));
+    Button1->click();
+    return true;
+}
+
+void TForm1::ListView1DblClick() {
+    const QList<int> selected = ListView1->selectedRowIndexes();
+    if (selected.isEmpty()) return;
+    ui_.openAddress(ListView1->subItem(selected.first(), 1));
+}
+
+}  // namespace melorin
