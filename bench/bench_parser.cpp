@@ -1,0 +1,89 @@
+// Result page parser throughput on a realistic 60-row page and on a 50 MB page.
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bytetext.h"
+#include "resultpage.h"
+
+using namespace melorin::search;
+
+namespace {
+
+const std::string kPrefix = "http://mp3.baidu.com/r?url=";
+// 试听 歌词 铃声 in GBK
+const std::string kListen = "\xCA\xD4\xCC\xFD";
+const std::string kWords = "\xB8\xE8\xB4\xCA \xC1\xE5\xC9\xF9";
+
+struct Page {
+    std::vector<std::string> lines;
+    std::vector<PageLink> links;
+    std::size_t bytes = 0;
+};
+
+std::string resultLine(std::size_t i) {
+    static const char* kUnits[] = {" Mmp3", " Kwma", " Mrm", " Kasf"};
+    return "  " + std::to_string(i + 1) + "  song" + std::to_string(i) + "  singer" +
+           std::to_string(i % 17) + "  " + kListen + " " + kWords + "  " +
+           std::to_string(1 + i % 9) + "." + std::to_string(i % 10) + kUnits[i % 4];
+}
+
+// A result page as the service lays it out: header, count line, rows, paging links.
+Page realisticPage(std::size_t rows, std::size_t fillerBytes, bool textsAtEnd) {
+    Page p;
+    p.lines = {"Baidu | login", "news  web  mp3  images",
+               std::string(gbk::kCountMarker) + "5700" + std::string(gbk::kCountEnd)};
+    for (std::size_t i = 0; !textsAtEnd && i < rows; ++i) p.lines.push_back(resultLine(i));
+    // Filler rows up to `fillerBytes` of page text.
+    for (std::size_t i = 0, n = 0; n < fillerBytes; ++i) {
+        p.lines.push_back(resultLine(rows + i));
+        n += p.lines.back().size() + 2;
+    }
+    for (std::size_t i = 0; textsAtEnd && i < rows; ++i) p.lines.push_back(resultLine(i));
+    p.lines.push_back("next page 2 3 4 5 6 7 8 9 10");
+    p.links.push_back({"http://www.baidu.com/", "Baidu"});
+    for (std::size_t i = 0; i < rows; ++i) {
+        const std::string addr = kPrefix + "http://music.example.org/" + std::to_string(i) + ".mp3";
+        p.links.push_back({addr, "song" + std::to_string(i) + " "});
+        p.links.push_back({addr, kListen});
+        p.links.push_back({"http://mp3.baidu.com/lrc?" + std::to_string(i), kWords});
+    }
+    for (int pg = 2; pg <= 10; ++pg)
+        p.links.push_back({"http://mp3.baidu.com/m?lm=0&ct=134217728&tn=baidump3&word=x&pn=" +
+                               std::to_string(pg * 30) + "&ip=61.135.1.2&cl=3&z=0",
+                           std::to_string(pg)});
+    for (const auto& l : p.lines) p.bytes += l.size() + 2;
+    for (const auto& l : p.links) p.bytes += l.href.size() + l.text.size();
+    return p;
+}
+
+void measure(const char* name, const Page& p, double minSeconds, int maxRuns) {
+    ResultPageInput in;
+    in.lines = p.lines;
+    in.links = p.links;
+    in.countLabelInitial = true;
+    using clock = std::chrono::steady_clock;
+    const auto start = clock::now();
+    int runs = 0;
+    std::size_t rows = 0;
+    double elapsed = 0;
+    do {
+        rows = parseResultPage(Hosts{}, SearchState{1, 0, false, ""}, in).rows.size();
+        ++runs;
+        elapsed = std::chrono::duration<double>(clock::now() - start).count();
+    } while (elapsed < minSeconds && runs < maxRuns);
+    const double mb = static_cast<double>(p.bytes) / (1024.0 * 1024.0);
+    std::printf("%-42s %8.2f MB  %5zu rows  %6d runs  %9.3f ms/page  %8.1f MB/s\n", name, mb, rows,
+                runs, elapsed * 1000.0 / runs, mb * runs / elapsed);
+}
+
+}  // namespace
+
+int main() {
+    measure("60-row page", realisticPage(60, 0, false), 2.0, 200000);
+    const std::size_t filler = 50u << 20;
+    measure("50 MB page, rows at the top", realisticPage(60, filler, false), 3.0, 50);
+    measure("50 MB page, rows at the end (full scan)", realisticPage(60, filler, true), 3.0, 50);
+    return 0;
+}

@@ -1,0 +1,63 @@
+// The result page parser: one loaded result page (its links and its body text as lines, all
+// GBK bytes) becomes new rows of the result list, the count label, the client address and
+// the decision whether the search goes on with the next page.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "hosts.h"
+#include "requests.h"
+
+namespace melorin::search {
+
+// One link of a page, in document order: its `href` and its text.
+struct PageLink {
+    std::string href;
+    std::string text;
+};
+
+// A file row of the result list. `caption` is the 1-based row number as text; `icon` indexes
+// the file-type icons (5, FLASH, has none).
+struct SearchResult {
+    std::string caption;
+    int icon = 0;
+    std::string title;
+    std::string address;
+    std::string size;
+    std::string type;
+
+    bool operator==(const SearchResult&) const = default;
+};
+
+struct ResultPageInput {
+    std::span<const PageLink> links;
+    std::span<const std::string> lines;
+    // The type box's item index now (the FLASH text pass runs for 5).
+    int kindIndex = 0;
+    // The list header's image index, set by the search request; rows found through links
+    // carry it as their icon.
+    int headerIcon = 0;
+    // Sub-item 1 of every row already in the list, in list order. Their number is the row
+    // count the new rows are numbered on from; they are the addresses a link may not repeat.
+    std::span<const std::string> existingAddresses;
+    // True while the count label still shows its initial text "搜索结果为:".
+    bool countLabelInitial = true;
+    // True once the window caption holds "本机ip为".
+    bool captionHasIp = false;
+};
+
+struct ResultPageOutput {
+    std::vector<SearchResult> rows;            // to append, in order
+    SearchState state;                         // searchRowCount, searchPage, localIp updated
+    std::optional<std::string> countLabel;     // the label's new text (GBK)
+    std::optional<std::string> captionSuffix;  // to append to the window caption (GBK)
+    bool requestNextPage = false;              // else the search has ended
+};
+
+ResultPageOutput parseResultPage(const Hosts& hosts, const SearchState& state,
+                                 const ResultPageInput& page);
+
+}  // namespace melorin::search
