@@ -14,6 +14,7 @@
 #include "app/gbk.h"
 #include "app/mainwindow.h"
 #include "app/webbrowser.h"
+#include "search/bytetext.h"
 #include "search/listpage.h"
 #include "search/resultpage.h"
 #include "ui/reportview.h"

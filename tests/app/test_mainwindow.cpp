@@ -50,7 +50,7 @@ private slots:
 void TestMainWindow::startUpPreparesStateAndFolders() {
     QTemporaryDir dir;
     RecordingUi ui;
-    TForm1 form(ui, {dir.path()});
+    TForm1 form(ui, {dir.path(), {}});
     const QString pd = dir.path() + u'/';
     QCOMPARE(form.ProgramDir, pd);
     QCOMPARE(form.SaveFolder, pd + QStringLiteral("music/"));
@@ -82,7 +82,7 @@ void TestMainWindow::startUpKeepsExistingMusicFolder() {
     keep.write("song");
     keep.close();
     RecordingUi ui;
-    TForm1 form(ui, {dir.path()});
+    TForm1 form(ui, {dir.path(), {}});
     QVERIFY(QFile::exists(dir.path() + QStringLiteral("/music/old.mp3")));
     QCOMPARE(QFile(dir.path() + QStringLiteral("/music/old.mp3")).size(), 4);
 }
@@ -94,7 +94,7 @@ void TestMainWindow::startUpGoesOnWhenMusicCannotBeCreated() {
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     RecordingUi ui;
-    TForm1 form(ui, {dir.path()});
+    TForm1 form(ui, {dir.path(), {}});
     QCOMPARE(form.SaveFolder, dir.path() + QStringLiteral("/music/"));
     QCOMPARE(form.ImageList1.size(), 5);  // the rest of start-up ran
     QVERIFY(form.ListView1->isVisibleTo(&form));
@@ -103,7 +103,7 @@ void TestMainWindow::startUpGoesOnWhenMusicCannotBeCreated() {
 void TestMainWindow::startViewAndFocus() {
     QTemporaryDir dir;
     RecordingUi ui;
-    TForm1 form(ui, {dir.path()});
+    TForm1 form(ui, {dir.path(), {}});
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QVERIFY(form.ListView1->isVisible());
@@ -131,7 +131,7 @@ void TestMainWindow::startViewAndFocus() {
 void TestMainWindow::viewButtonsSwitchPanels() {
     QTemporaryDir dir;
     RecordingUi ui;
-    TForm1 form(ui, {dir.path()});
+    TForm1 form(ui, {dir.path(), {}});
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     struct View {
@@ -158,7 +158,7 @@ void TestMainWindow::viewButtonsSwitchPanels() {
 void TestMainWindow::windowMenus() {
     QTemporaryDir dir;
     RecordingUi ui;
-    TForm1 form(ui, {dir.path()});
+    TForm1 form(ui, {dir.path(), {}});
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QStringList items;
@@ -196,7 +196,7 @@ void TestMainWindow::windowMenus() {
 void TestMainWindow::fitScalesControlsOnWideScreen() {
     QTemporaryDir dir;
     RecordingUi ui;
-    TForm1 form(ui, {dir.path()});
+    TForm1 form(ui, {dir.path(), {}});
     const int fontBefore = form.ListView1->font().pointSize();
     form.fitToScreen(QSize(1280, 1024));
     QCOMPARE(form.Panel2->width(), 151);
@@ -215,7 +215,7 @@ void TestMainWindow::fitScalesControlsOnWideScreen() {
 void TestMainWindow::fitKeepsDesignSizeAt1024() {
     QTemporaryDir dir;
     RecordingUi ui;
-    TForm1 form(ui, {dir.path()});
+    TForm1 form(ui, {dir.path(), {}});
     const QSize before = form.size();
     form.fitToScreen(QSize(1024, 600));
     QCOMPARE(form.size(), before);
@@ -230,7 +230,7 @@ void TestMainWindow::fitKeepsDesignSizeAt1024() {
 void TestMainWindow::failureHookWritesIntoDownloadLog() {
     QTemporaryDir dir;
     RecordingUi ui;
-    TForm1 form(ui, {dir.path()});
+    TForm1 form(ui, {dir.path(), {}});
     melorin::reportFailure(QStringLiteral("disk full while writing"));
     QVERIFY(form.downinimemo->toPlainText().contains(QStringLiteral("disk full while writing")));
 }
@@ -238,7 +238,7 @@ void TestMainWindow::failureHookWritesIntoDownloadLog() {
 void TestMainWindow::closeRunsCloseStepsAndAsksWhileDownloading() {
     QTemporaryDir dir;
     RecordingUi ui;
-    TForm1 form(ui, {dir.path()});
+    TForm1 form(ui, {dir.path(), {}});
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QSignalSpy closed(&form, &TForm1::closed);

@@ -56,7 +56,7 @@ private:
     TForm1* form_ = nullptr;
 };
 
-void TestMainWindowTexts::initTestCase() { form_ = new TForm1(ui_, {dir_.path()}); }
+void TestMainWindowTexts::initTestCase() { form_ = new TForm1(ui_, {dir_.path(), {}}); }
 
 void TestMainWindowTexts::captionAndHint_data() {
     QTest::addColumn<QString>("name");
