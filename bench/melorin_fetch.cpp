@@ -14,7 +14,8 @@ using namespace melorin::download;
 
 int main(int argc, char** argv) {
     if (argc < 3 || (argc > 4 && argc % 2 != 0)) {
-        std::fprintf(stderr, "usage: melorin-fetch ADDRESS SAVEPATH [WORKERS [ADDRESS SAVEPATH]...]\n");
+        std::fprintf(stderr,
+                     "usage: melorin-fetch ADDRESS SAVEPATH [WORKERS [ADDRESS SAVEPATH]...]\n");
         return 2;
     }
     int workers = argc > 3 ? std::atoi(argv[3]) : 5;
@@ -33,7 +34,7 @@ int main(int argc, char** argv) {
     while (dl.passRunning() || dl.snapshot().runningWorkers > 0) {
         for (const auto& e : dl.takeEvents())
             if (e.kind == DownloadEvent::Kind::Log) std::fprintf(stderr, "%s\n", e.text.c_str());
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     for (const auto& e : dl.takeEvents())
         if (e.kind == DownloadEvent::Kind::Log) std::fprintf(stderr, "%s\n", e.text.c_str());
