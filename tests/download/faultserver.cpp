@@ -120,12 +120,12 @@ void FaultServer::serve(int fd) {
     std::string lower = req;
     std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
     if (auto r = lower.find("\r\nrange: bytes="); r != std::string::npos && !num(q, "norange")) {
-        std::string spec = req.substr(r + 15, req.find("\r\n", r + 2) - r - 15);
-        first = std::stoll(spec);
+        std::string rangeText = req.substr(r + 15, req.find("\r\n", r + 2) - r - 15);
+        first = std::stoll(rangeText);
         if (first > last) first = last;
-        auto dash = spec.find('-');
-        if (dash + 1 < spec.size())
-            last = std::min<std::int64_t>(last, std::stoll(spec.substr(dash + 1)));
+        auto dash = rangeText.find('-');
+        if (dash + 1 < rangeText.size())
+            last = std::min<std::int64_t>(last, std::stoll(rangeText.substr(dash + 1)));
         ranged = true;
     }
     std::int64_t cut = num(q, "cut");
