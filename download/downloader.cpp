@@ -1,0 +1,352 @@
+#include "download/downloader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "download/address.h"
+#include "download/filename.h"
+
+namespace melorin::download {
+namespace {
+
+// Creates the file empty (truncating an old one); "" on success, else the reason.
+std::string createEmpty(const std::string& path) {
+    if (!isSafeSavePath(path)) return "文件名不安全";
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) return std::strerror(errno);
+    ::close(fd);
+    return {};
+}
+
+}  // namespace
+
+Downloader::Downloader(std::unique_ptr<Network> network) : network_(std::move(network)) {}
+
+Downloader::~Downloader() {
+    stopAll();
+}
+
+int Downloader::addJob(DownloadJob job) {
+    std::lock_guard lock(mutex_);
+    jobs_.push_back(std::move(job));
+    states_.push_back(RowState::Waiting);
+    return static_cast<int>(jobs_.size()) - 1;
+}
+
+bool Downloader::removeJobs(std::vector<int> rows) {
+    std::lock_guard lock(mutex_);
+    if (passActive_ || runningWorkers_ > 0) return false;
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+        if (*it < 0 || *it >= static_cast<int>(jobs_.size())) continue;
+        jobs_.erase(jobs_.begin() + *it);
+        states_.erase(states_.begin() + *it);
+    }
+    return true;
+}
+
+bool Downloader::clearJobs() {
+    std::lock_guard lock(mutex_);
+    if (passActive_ || runningWorkers_ > 0) return false;
+    jobs_.clear();
+    states_.clear();
+    return true;
+}
+
+bool Downloader::setSavePath(int row, std::string path) {
+    std::lock_guard lock(mutex_);
+    if (row < 0 || row >= static_cast<int>(jobs_.size()) || states_[row] != RowState::Waiting)
+        return false;
+    jobs_[row].savePath = std::move(path);
+    return true;
+}
+
+std::vector<DownloadJob> Downloader::jobs() const {
+    std::lock_guard lock(mutex_);
+    return jobs_;
+}
+
+RowState Downloader::rowState(int row) const {
+    std::lock_guard lock(mutex_);
+    return row >= 0 && row < static_cast<int>(states_.size()) ? states_[row] : RowState::Waiting;
+}
+
+bool Downloader::start(const PassSettings& settings) {
+    std::thread old;
+    {
+        std::lock_guard lock(mutex_);
+        if (passActive_ || stopping_ || exitConfirmed_) return false;
+        if (std::none_of(states_.begin(), states_.end(),
+                         [](RowState s) { return s == RowState::Waiting; }))
+            return false;
+        passActive_ = true;
+        old = std::move(pass_);
+    }
+    if (old.joinable()) old.join();  // the previous pass has already left its loop
+    int rows = static_cast<int>(jobs().size());
+    std::lock_guard lock(mutex_);
+    pass_ = std::thread([this, settings, rows] { runPass(settings, rows); });
+    return true;
+}
+
+bool Downloader::passRunning() const {
+    std::lock_guard lock(mutex_);
+    return passActive_;
+}
+
+bool Downloader::exitQuestionNeeded() const {
+    if (exitConfirmed_) return false;
+    int running = 0;
+    for (const auto& r : slotRunning_) running += r.load();
+    return running > 0;
+}
+
+void Downloader::confirmExit() {
+    exitConfirmed_ = true;
+}
+
+void Downloader::stopAll() {
+    std::thread pass;
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        probeCancel_ = true;
+        for (auto& t : transfers_)
+            if (t) t->cancel();
+        pass = std::move(pass_);
+    }
+    slotFreed_.notify_all();
+    if (pass.joinable()) pass.join();
+    std::array<std::unique_ptr<FileTransfer>, kSlots> done;
+    {
+        std::lock_guard lock(mutex_);
+        done = std::move(transfers_);
+    }
+    for (auto& t : done) t.reset();
+}
+
+void Downloader::releaseSlot(int slot) {
+    if (slot < 0 || slot >= kSlots) return;
+    std::lock_guard lock(mutex_);
+    if (transfers_[slot]) transfers_[slot]->cancel();
+}
+
+void Downloader::skipProbeRow() {
+    std::lock_guard lock(mutex_);
+    if (!probing_) return;
+    skipCurrent_ = true;
+    probeCancel_ = true;
+    slotFreed_.notify_all();
+}
+
+int Downloader::probeRow() const {
+    std::lock_guard lock(mutex_);
+    return probeRow_;
+}
+
+bool Downloader::probing() const {
+    std::lock_guard lock(mutex_);
+    return probing_;
+}
+
+std::vector<DownloadEvent> Downloader::takeEvents() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(events_, {});
+}
+
+Counters Downloader::snapshot() const {
+    Counters c;
+    for (int k = 0; k < kSlots; ++k) {
+        for (int j = 0; j < kMaxWorkersPerFile; ++j) c.threadBytes[k][j] = threadBytes_[k][j];
+        c.slotSize[k] = slotSize_[k];
+        c.slotWorkers[k] = slotWorkers_[k];
+        c.slotRunning[k] = slotRunning_[k];
+        c.slotProgressRow[k] = slotProgressRow_[k];
+    }
+    c.runningWorkers = runningWorkers_;
+    c.connectedCount = connectedCount_;
+    c.totalBytes = totalBytes_;
+    std::uint64_t report = lastReport_;
+    c.lastReportTag = static_cast<int>(report >> 48);
+    c.lastReportBytes = static_cast<std::int64_t>(report & ((std::uint64_t{1} << 48) - 1));
+    return c;
+}
+
+void Downloader::push(DownloadEvent e) {
+    events_.push_back(std::move(e));
+}
+
+void Downloader::log(std::string line) {
+    DownloadEvent e;
+    e.kind = DownloadEvent::Kind::Log;
+    e.text = std::move(line);
+    push(std::move(e));
+}
+
+void Downloader::runPass(PassSettings settings, int rowCount) {
+    for (int row = 0; row < rowCount; ++row) {
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_ || exitConfirmed_) break;
+            if (states_[row] != RowState::Waiting) continue;
+        }
+        if (!runRow(row, settings)) break;
+    }
+    std::lock_guard lock(mutex_);
+    probing_ = false;
+    passActive_ = false;
+    DownloadEvent e;
+    e.kind = DownloadEvent::Kind::PassEnded;
+    push(std::move(e));
+}
+
+bool Downloader::runRow(int row, const PassSettings& settings) {
+    DownloadJob job;
+    {
+        std::lock_guard lock(mutex_);
+        job = jobs_[row];
+        probeRow_ = row;
+        probing_ = true;
+        skipCurrent_ = false;
+        probeCancel_ = false;
+        states_[row] = RowState::Probing;
+    }
+    auto skip = [&](const std::string& reason) {
+        std::lock_guard lock(mutex_);
+        states_[row] = stopping_ ? RowState::Waiting : RowState::Skipped;
+        if (!reason.empty() && !stopping_) log(job.title + "不能下载：" + reason);
+        return !stopping_;
+    };
+
+    auto address = parseAddress(job.address);
+    if (!address) return skip("下载地址无效");
+    ProbeResult probe = network_->probe(address->url(), probeCancel_);
+    {
+        std::lock_guard lock(mutex_);
+        if (skipCurrent_) {
+            states_[row] = RowState::Skipped;  // the failure hook has logged it
+            return true;
+        }
+    }
+    if (!probe.ok) return skip(probe.reason);
+
+    const int k = row % kSlots;
+    std::unique_ptr<FileTransfer> previous;
+    {
+        std::unique_lock lock(mutex_);
+        slotFreed_.wait(lock, [&] { return !slotBusy_[k] || stopping_ || skipCurrent_; });
+        if (stopping_) {
+            states_[row] = RowState::Waiting;
+            return false;
+        }
+        if (skipCurrent_) {
+            states_[row] = RowState::Skipped;
+            return true;
+        }
+        previous = std::move(transfers_[k]);
+    }
+    previous.reset();  // its workers have all ended; this joins their threads
+
+    std::string path = job.savePath;
+    std::string failure = createEmpty(path);
+    if (!failure.empty()) {
+        path = fallbackPathFor(settings.saveFolder, settings.searchText, row, job.type);
+        failure = createEmpty(path);
+    }
+    FileOrder order;
+    order.queueRow = row;
+    order.slot = k;
+    order.url = address->url();
+    order.path = path;
+    order.size = probe.length;
+    order.plan = planSegments(probe.length, settings.workersPerFile);
+    const int workers = static_cast<int>(order.plan.segments.size());
+    {
+        std::lock_guard lock(mutex_);
+        probing_ = false;
+        if (!failure.empty()) {
+            states_[row] = RowState::Failed;
+            log(job.title + "下载失败!无法创建文件：" + failure);
+            return false;
+        }
+        for (auto& b : threadBytes_[k]) b = 0;
+        slotSize_[k] = probe.length;
+        slotWorkers_[k] = workers;
+        connectedCount_ = workers;
+        bool timerWasIdle = runningWorkers_ == 0;
+        slotRunning_[k] += workers;
+        runningWorkers_ += workers;
+        slotBusy_[k] = true;
+        slotRow_[k] = row;
+        int progressRow = nextProgressRow_++;
+        slotProgressRow_[k] = progressRow;
+        states_[row] = RowState::Running;
+
+        DownloadEvent added;
+        added.kind = DownloadEvent::Kind::ProgressRowAdded;
+        added.progressRow = progressRow;
+        added.queueRow = row;
+        added.text = kStatusRunning;
+        added.job = job;
+        push(std::move(added));
+        DownloadEvent selected;
+        selected.kind = DownloadEvent::Kind::QueueRowSelected;
+        selected.queueRow = row;
+        push(std::move(selected));
+        if (timerWasIdle) {
+            DownloadEvent timer;
+            timer.kind = DownloadEvent::Kind::TimerStarted;
+            push(std::move(timer));
+        }
+    }
+    auto transfer = network_->start(order, *this);
+    std::lock_guard lock(mutex_);
+    transfers_[k] = std::move(transfer);
+    if (stopping_) transfers_[k]->cancel();
+    return true;
+}
+
+void Downloader::workerBytes(int slot, int worker, std::int64_t bytesSoFar) {
+    if (slot < 0 || slot >= kSlots || worker < 0 || worker >= kMaxWorkersPerFile) return;
+    std::int64_t before = threadBytes_[slot][worker].exchange(bytesSoFar);
+    totalBytes_ += bytesSoFar - before;
+    auto tag = static_cast<std::uint64_t>(connectionTag(slot, worker));
+    lastReport_ =
+        tag << 48 | (static_cast<std::uint64_t>(bytesSoFar) & ((std::uint64_t{1} << 48) - 1));
+}
+
+void Downloader::workerEnded(int slot, int) {
+    std::lock_guard lock(mutex_);
+    --slotRunning_[slot];
+    --runningWorkers_;
+}
+
+void Downloader::fileEnded(int slot, const FileOutcome& outcome) {
+    {
+        std::lock_guard lock(mutex_);
+        const int row = slotRow_[slot];
+        states_[row] = outcome.complete ? RowState::Finished : RowState::Failed;
+        DownloadEvent status;
+        status.kind = DownloadEvent::Kind::RowStatus;
+        status.progressRow = slotProgressRow_[slot];
+        status.queueRow = row;
+        status.text = outcome.complete ? kStatusEnded : kStatusFailed;
+        push(std::move(status));
+        if (!outcome.complete) log(jobs_[row].title + "下载失败!" + outcome.reason);
+        slotBusy_[slot] = false;
+        if (runningWorkers_ == 0) {
+            DownloadEvent timer;
+            timer.kind = DownloadEvent::Kind::TimerStopped;
+            push(std::move(timer));
+        }
+    }
+    slotFreed_.notify_all();
+}
+
+}  // namespace melorin::download

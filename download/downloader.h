@@ -1,0 +1,191 @@
+#pragma once
+// The download queue and the passes over it: size probe, file slots (row i uses
+// slot i mod 3, up to three files at once), one worker per segment. The pass runs
+// on its own thread; workers report on theirs. The window reads counters through
+// snapshot() and drains takeEvents() on its own thread.
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "download/httpfetch.h"
+#include "download/segmentplan.h"
+
+namespace melorin::download {
+
+// A queue row; its index is its identity.
+struct DownloadJob {
+    std::string caption;
+    int icon = 0;
+    std::string title;
+    std::string address;
+    std::string size;
+    std::string type;
+    std::string savePath;
+};
+
+enum class RowState { Waiting, Probing, Running, Finished, Failed, Skipped };
+
+inline constexpr const char* kStatusRunning = "正在下载";
+inline constexpr const char* kStatusEnded = "下载结束";
+inline constexpr const char* kStatusLogged = "下载已经完成";
+inline constexpr const char* kStatusFailed = "下载失败";
+
+struct FileOrder {
+    int queueRow = 0;
+    int slot = 0;
+    std::string url;
+    std::string path;
+    std::int64_t size = 0;
+    SegmentPlan plan;
+};
+
+struct FileOutcome {
+    bool complete = false;
+    std::string reason;
+};
+
+// What a running file tells the downloader; called on worker threads. Per file:
+// workerBytes any number of times, workerEnded once per segment, then fileEnded once.
+class FileObserver {
+public:
+    virtual ~FileObserver() = default;
+    virtual void workerBytes(int slot, int worker, std::int64_t bytesSoFar) = 0;
+    virtual void workerEnded(int slot, int worker) = 0;
+    virtual void fileEnded(int slot, const FileOutcome& outcome) = 0;
+};
+
+// A file being fetched. cancel() disconnects its connections and returns at once;
+// the destructor waits for its threads.
+class FileTransfer {
+public:
+    virtual ~FileTransfer() = default;
+    virtual void cancel() = 0;
+};
+
+// The network as the pass needs it; CurlNetwork is the real one, tests fake it.
+class Network {
+public:
+    virtual ~Network() = default;
+    virtual ProbeResult probe(const std::string& url, const std::atomic<bool>& cancel) = 0;
+    virtual std::unique_ptr<FileTransfer> start(const FileOrder& order, FileObserver& observer) = 0;
+};
+
+struct DownloadEvent {
+    enum class Kind {
+        ProgressRowAdded,
+        RowStatus,
+        Log,
+        QueueRowSelected,
+        TimerStarted,
+        TimerStopped,
+        PassEnded
+    };
+    Kind kind = Kind::Log;
+    int progressRow = -1;
+    int queueRow = -1;
+    std::string text;  // status text or log line
+    DownloadJob job;   // ProgressRowAdded: the row as it was started
+};
+
+struct Counters {
+    std::array<std::array<std::int64_t, kMaxWorkersPerFile>, kSlots> threadBytes{};
+    std::array<std::int64_t, kSlots> slotSize{};
+    std::array<int, kSlots> slotWorkers{};  // workers of the slot's current file
+    std::array<int, kSlots> slotRunning{};
+    std::array<int, kSlots> slotProgressRow{};
+    int runningWorkers = 0;
+    int connectedCount = 0;       // workers of the file started last
+    std::int64_t totalBytes = 0;  // all bytes written since start-up, never reset
+    int lastReportTag = 0;        // connection that reported last, and its count
+    std::int64_t lastReportBytes = 0;
+};
+
+struct PassSettings {
+    int workersPerFile = 5;
+    std::string searchText;  // for the fallback file name
+    std::string saveFolder;
+};
+
+class Downloader final : private FileObserver {
+public:
+    explicit Downloader(std::unique_ptr<Network> network);
+    ~Downloader() override;
+    Downloader(const Downloader&) = delete;
+    Downloader& operator=(const Downloader&) = delete;
+
+    int addJob(DownloadJob job);
+    // Refused (false) while a pass or any worker runs: indices must keep their meaning.
+    bool removeJobs(std::vector<int> rows);
+    bool clearJobs();
+    bool setSavePath(int row, std::string path);  // only for rows not started
+    std::vector<DownloadJob> jobs() const;
+    RowState rowState(int row) const;
+
+    // Starts a pass over the rows not yet started. False, doing nothing, while a
+    // pass runs or when there is no such row.
+    bool start(const PassSettings& settings);
+    bool passRunning() const;
+
+    // The exit question is asked only while workers run and it was not answered Yes.
+    bool exitQuestionNeeded() const;
+    void confirmExit();
+    // Close: disconnects every connection, ends the pass; returns when all threads ended.
+    void stopAll();
+
+    // For the failure hook: disconnect the slot's connections; skip the row being
+    // probed or waiting for its slot.
+    void releaseSlot(int slot);
+    void skipProbeRow();
+    int probeRow() const;
+    bool probing() const;
+
+    std::vector<DownloadEvent> takeEvents();
+    Counters snapshot() const;
+
+private:
+    void workerBytes(int slot, int worker, std::int64_t bytesSoFar) override;
+    void workerEnded(int slot, int worker) override;
+    void fileEnded(int slot, const FileOutcome& outcome) override;
+
+    void runPass(PassSettings settings, int rowCount);
+    bool runRow(int row, const PassSettings& settings);  // false ends the pass
+    void push(DownloadEvent e);                          // caller holds mutex_
+    void log(std::string line);                          // caller holds mutex_
+
+    std::unique_ptr<Network> network_;
+    mutable std::mutex mutex_;
+    std::condition_variable slotFreed_;
+    std::vector<DownloadJob> jobs_;
+    std::vector<RowState> states_;
+    std::vector<DownloadEvent> events_;
+    std::thread pass_;
+    bool passActive_ = false;
+    bool stopping_ = false;
+    std::atomic<bool> exitConfirmed_{false};
+    std::atomic<bool> probeCancel_{false};
+    bool skipCurrent_ = false;
+    int probeRow_ = 0;
+    bool probing_ = false;
+    int nextProgressRow_ = 0;
+    std::array<bool, kSlots> slotBusy_{};
+    std::array<int, kSlots> slotRow_{};
+    std::array<std::unique_ptr<FileTransfer>, kSlots> transfers_;
+
+    std::array<std::array<std::atomic<std::int64_t>, kMaxWorkersPerFile>, kSlots> threadBytes_{};
+    std::array<std::atomic<std::int64_t>, kSlots> slotSize_{};
+    std::array<std::atomic<int>, kSlots> slotWorkers_{};
+    std::array<std::atomic<int>, kSlots> slotRunning_{};
+    std::array<std::atomic<int>, kSlots> slotProgressRow_{};
+    std::atomic<int> runningWorkers_{0};
+    std::atomic<int> connectedCount_{0};
+    std::atomic<std::int64_t> totalBytes_{0};
+    std::atomic<std::uint64_t> lastReport_{0};  // tag << 48 | byte count
+};
+
+}  // namespace melorin::download

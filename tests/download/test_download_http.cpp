@@ -1,0 +1,210 @@
+// Real transfers over loopback: nginx for ordinary and throttled files, the
+// fault server for broken answers. Each download ends byte-exact or as a
+// reported failure.
+#include <QtTest>
+#include <fstream>
+#include <random>
+
+#include "download/curltransfer.h"
+#include "download/downloader.h"
+#include "faultserver.h"
+#include "nginxserver.h"
+
+using namespace melorin::download;
+using namespace melorin::testing;
+
+namespace {
+
+QByteArray fileBytes(const std::string& path) {
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray sha256(const QByteArray& b) {
+    return QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex();
+}
+
+struct RunResult {
+    std::vector<RowState> states;
+    std::vector<std::string> log;
+    bool ended = false;
+};
+
+FetchOptions quickOptions() {
+    FetchOptions o;
+    o.connectTimeout = std::chrono::milliseconds(3000);
+    o.stallSeconds = 10;
+    o.retryPause = std::chrono::milliseconds(20);
+    return o;
+}
+
+// Downloads the addresses into dir (one row each), waits at most `limit`.
+RunResult download(const std::vector<std::string>& addresses, const QString& dir, int workers = 5,
+                   std::chrono::seconds limit = std::chrono::seconds(60)) {
+    Downloader dl(std::make_unique<CurlNetwork>(quickOptions()));
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        DownloadJob job;
+        job.title = "f" + std::to_string(i);
+        job.address = addresses[i];
+        job.type = "bin";
+        job.savePath = dir.toStdString() + "/f" + std::to_string(i) + ".bin";
+        dl.addJob(job);
+    }
+    RunResult r;
+    if (!dl.start({workers, "s", dir.toStdString()})) return r;
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline &&
+           (dl.passRunning() || dl.snapshot().runningWorkers > 0))
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    r.ended = !dl.passRunning() && dl.snapshot().runningWorkers == 0;
+    dl.stopAll();
+    for (std::size_t i = 0; i < addresses.size(); ++i) r.states.push_back(dl.rowState(int(i)));
+    for (const auto& e : dl.takeEvents())
+        if (e.kind == DownloadEvent::Kind::Log) r.log.push_back(e.text);
+    return r;
+}
+
+QByteArray faultContent(std::int64_t size) {
+    QByteArray b(static_cast<qsizetype>(size), Qt::Uninitialized);
+    for (std::int64_t i = 0; i < size; ++i)
+        b[static_cast<qsizetype>(i)] = static_cast<char>(faultByte(i));
+    return b;
+}
+
+}  // namespace
+
+class DownloadHttpTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir serverDir;
+    std::unique_ptr<NginxServer> nginx;
+    std::unique_ptr<FaultServer> faultServer;
+
+    std::string writeServed(const std::string& name, std::int64_t size) {
+        std::mt19937_64 rng(static_cast<unsigned long>(size));
+        std::string data(static_cast<std::size_t>(size), '\0');
+        for (auto& c : data) c = static_cast<char>(rng());
+        std::ofstream(nginx->www() + "/" + name, std::ios::binary) << data;
+        return nginx->www() + "/" + name;
+    }
+
+private slots:
+    void initTestCase() {
+        nginx = std::make_unique<NginxServer>(serverDir.path().toStdString(), "512k");
+        QVERIFY2(nginx->running(), "nginx did not start");
+        faultServer = std::make_unique<FaultServer>();
+    }
+    void cleanupTestCase() {
+        nginx.reset();
+        faultServer.reset();
+    }
+
+    void nginxFiles_data() {
+        QTest::addColumn<QList<qint64>>("sizes");
+        QTest::addColumn<bool>("slow");
+        QTest::addColumn<int>("workers");
+        QTest::newRow("three at once") << QList<qint64>{3 << 20, 1000001, 7} << false << 5;
+        QTest::newRow("four rows, fourth waits")
+            << QList<qint64>{100000, 200000, 300000, 400000} << false << 5;
+        QTest::newRow("throttled, five ranges") << QList<qint64>{1 << 20} << true << 5;
+        QTest::newRow("one worker") << QList<qint64>{777777} << false << 1;
+    }
+    void nginxFiles() {
+        QFETCH(QList<qint64>, sizes);
+        QFETCH(bool, slow);
+        QFETCH(int, workers);
+        QTemporaryDir out;
+        std::vector<std::string> addresses, served;
+        for (int i = 0; i < sizes.size(); ++i) {
+            std::string name = (slow ? "slow/" : "") +
+                               std::string(QTest::currentDataTag()).substr(0, 3) +
+                               std::to_string(i);
+            served.push_back(writeServed(name, sizes[i]));
+            // Without scheme, with explicit port: both must work.
+            addresses.push_back((i % 2 ? "http://" : "") + std::string("127.0.0.1:") +
+                                std::to_string(nginx->port()) + "/" + name);
+        }
+        auto started = std::chrono::steady_clock::now();
+        auto r = download(addresses, out.path(), workers);
+        QVERIFY(r.ended);
+        for (int i = 0; i < sizes.size(); ++i) {
+            QCOMPARE(r.states[i], RowState::Finished);
+            QCOMPARE(
+                sha256(fileBytes(out.path().toStdString() + "/f" + std::to_string(i) + ".bin")),
+                sha256(fileBytes(served[i])));
+        }
+        QVERIFY(r.log.empty());
+        if (slow) {
+            // 1 MiB at 512 KiB/s per connection: one connection would need 2 s.
+            QVERIFY(std::chrono::steady_clock::now() - started < std::chrono::milliseconds(1500));
+        }
+    }
+
+    void brokenAnswers_data() {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("complete");
+        QTest::addColumn<QString>("logPart");
+        QTest::newRow("clean") << "" << qint64(1000000) << true << "";
+        QTest::newRow("cut once, resumed")
+            << "cut=70000&once=1&id=a" << qint64(1000000) << true << "";
+        QTest::newRow("cut every answer") << "cut=30000" << qint64(1000000) << false << "下载失败!";
+        QTest::newRow("ranges ignored") << "norange=1" << qint64(1000000) << true << "";
+        QTest::newRow("ranges ignored, cut once")
+            << "norange=1&cut=300000&once=1&id=b" << qint64(1000000) << true << "";
+        QTest::newRow("no length") << "nolength=1" << qint64(5000) << false << "不能下载：";
+        QTest::newRow("error page") << "status=404" << qint64(5000) << false << "404";
+        QTest::newRow("redirects") << "redirect=5" << qint64(300000) << true << "";
+        QTest::newRow("too many redirects")
+            << "redirect=6" << qint64(300000) << false << "不能下载：";
+        QTest::newRow("trickle") << "trickle=20000" << qint64(200000) << true << "";
+        QTest::newRow("longer than announced") << "longer=5000" << qint64(100000) << true << "";
+        QTest::newRow("tiny file") << "" << qint64(3) << true << "";
+    }
+    void brokenAnswers() {
+        QFETCH(QString, query);
+        QFETCH(qint64, size);
+        QFETCH(bool, complete);
+        QFETCH(QString, logPart);
+        QTemporaryDir out;
+        std::string address = "127.0.0.1:" + std::to_string(faultServer->port()) +
+                              "/fault/x?size=" + std::to_string(size) +
+                              (query.isEmpty() ? "" : "&" + query.toStdString());
+        auto r = download({address}, out.path(), 5, std::chrono::seconds(30));
+        QVERIFY(r.ended);
+        QByteArray got = fileBytes(out.path().toStdString() + "/f0.bin");
+        if (complete) {
+            QCOMPARE(r.states[0], RowState::Finished);
+            QCOMPARE(got.size(), qsizetype(size));
+            QVERIFY(got == faultContent(size));
+            QVERIFY(r.log.empty());
+        } else {
+            QVERIFY(r.states[0] == RowState::Failed || r.states[0] == RowState::Skipped);
+            QCOMPARE(r.log.size(), std::size_t(1));
+            QVERIFY2(QString::fromStdString(r.log[0]).contains(logPart), r.log[0].c_str());
+            QVERIFY(QString::fromStdString(r.log[0]).startsWith(u"f0"));
+            QVERIFY(got.size() <= size);
+            QVERIFY(!got.contains("error page") && !got.contains("redirect body"));
+        }
+    }
+
+    void stopInTheMiddle() {
+        QTemporaryDir out;
+        Downloader dl(std::make_unique<CurlNetwork>(quickOptions()));
+        DownloadJob job;
+        job.title = "slow";
+        job.address = "127.0.0.1:" + std::to_string(faultServer->port()) +
+                      "/fault/s?size=5000000&trickle=1000";
+        job.savePath = out.path().toStdString() + "/slow.bin";
+        dl.addJob(job);
+        QVERIFY(dl.start({5, "s", out.path().toStdString()}));
+        QTRY_VERIFY_WITH_TIMEOUT(dl.exitQuestionNeeded(), 10000);
+        auto before = std::chrono::steady_clock::now();
+        dl.stopAll();
+        QVERIFY(std::chrono::steady_clock::now() - before < std::chrono::seconds(3));
+        QCOMPARE(dl.snapshot().runningWorkers, 0);
+        QCOMPARE(dl.rowState(0), RowState::Failed);
+    }
+};
+
+QTEST_GUILESS_MAIN(DownloadHttpTest)
+#include "test_download_http.moc"

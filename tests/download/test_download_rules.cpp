@@ -1,0 +1,302 @@
+// Pure rules of the download core: addresses, segments, ranges, names, display
+// arithmetic and the failure hook's decision.
+#include <QtTest>
+
+#include "download/address.h"
+#include "download/failurehook.h"
+#include "download/filename.h"
+#include "download/progressboard.h"
+#include "download/segmentplan.h"
+
+using namespace melorin::download;
+
+namespace {
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+}  // namespace
+
+class DownloadRulesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void address_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("url");
+        QTest::newRow("plain") << "http://music.example/a/b.mp3" << true
+                               << "http://music.example:80/a/b.mp3";
+        QTest::newRow("no scheme with port")
+            << "host:8080/x.mp3" << true << "http://host:8080/x.mp3";
+        QTest::newRow("scheme and port")
+            << "http://127.0.0.1:3456/f?id=1#frag" << true << "http://127.0.0.1:3456/f?id=1";
+        QTest::newRow("no path") << "HTTP://Host.Example" << true << "http://host.example:80/";
+        QTest::newRow("https default") << "https://h/p" << true << "https://h:443/p";
+        QTest::newRow("ipv6") << "http://[::1]:81/p" << true << "http://[::1]:81/p";
+        QTest::newRow("non-ascii path")
+            << "h/\xe6\xad\x8c.mp3" << true << "http://h:80/%E6%AD%8C.mp3";
+        QTest::newRow("empty") << "" << false << "";
+        QTest::newRow("empty host") << "http:///x" << false << "";
+        QTest::newRow("port zero") << "h:0/x" << false << "";
+        QTest::newRow("port too big") << "h:65536/x" << false << "";
+        QTest::newRow("port not numeric") << "h:80a/x" << false << "";
+        QTest::newRow("empty port") << "h:/x" << false << "";
+        QTest::newRow("ftp") << "ftp://h/x" << false << "";
+        QTest::newRow("user info") << "http://u:p@h/x" << false << "";
+        QTest::newRow("blank inside") << "http://h/a b" << false << "";
+        QTest::newRow("control char") << "http://h/a\r\nX: y" << false << "";
+        QTest::newRow("bad host char") << "http://h%41/x" << false << "";
+    }
+    void address() {
+        QFETCH(QString, text);
+        QFETCH(bool, ok);
+        QFETCH(QString, url);
+        auto a = parseAddress(text.toStdString());
+        QCOMPARE(a.has_value(), ok);
+        if (ok) QCOMPARE(q(a->url()), url);
+    }
+
+    void segments_data() {
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<int>("workers");
+        QTest::addColumn<QString>("expected");  // start-ownEnd/requestEnd per segment
+        QTest::newRow("1000 by 5")
+            << qint64(1000) << 5 << "0-200/200 200-400/400 400-600/600 600-800/800 800-1000/1000";
+        QTest::newRow("1e6 by 3") << qint64(1000000) << 3
+                                  << "0-333333/333333 333333-666666/666666 666666-1000000/1000000";
+        QTest::newRow("shorter than workers") << qint64(3) << 5 << "0-1/1 1-2/2 2-3/3";
+        QTest::newRow("one byte") << qint64(1) << 5 << "0-1/1";
+        QTest::newRow("zero workers") << qint64(10) << 0 << "0-10/10";
+        QTest::newRow("over 4 GiB") << qint64(5000000000) << 2
+                                    << "0-2500000000/2500000000 2500000000-5000000000/5000000000";
+    }
+    void segments() {
+        QFETCH(qint64, total);
+        QFETCH(int, workers);
+        QFETCH(QString, expected);
+        QStringList got;
+        auto plan = planSegments(total, workers);
+        std::int64_t covered = 0;
+        for (const auto& s : plan.segments) {
+            got << QStringLiteral("%1-%2/%3").arg(s.start).arg(s.ownEnd).arg(s.requestEnd);
+            QCOMPARE(s.start, covered);  // own parts tile the file
+            covered = s.ownEnd;
+        }
+        QCOMPARE(covered, total);
+        QCOMPARE(got.join(u' '), expected);
+    }
+
+    void rangeHeader_data() {
+        QTest::addColumn<qint64>("start");
+        QTest::addColumn<qint64>("end");
+        QTest::addColumn<QString>("header");
+        QTest::newRow("both") << qint64(200) << qint64(400) << "bytes=200-400";
+        QTest::newRow("open end") << qint64(200) << qint64(0) << "bytes=200-";
+        QTest::newRow("none") << qint64(0) << qint64(0) << "";
+        QTest::newRow("big") << qint64(3000000000) << qint64(4000000000)
+                             << "bytes=3000000000-4000000000";
+    }
+    void rangeHeader() {
+        QFETCH(qint64, start);
+        QFETCH(qint64, end);
+        QFETCH(QString, header);
+        QCOMPARE(q(rangeHeaderValue(start, end)), header);
+    }
+
+    void rangeAnswer_data() {
+        QTest::addColumn<QString>("contentRange");
+        QTest::addColumn<qint64>("start");
+        QTest::addColumn<qint64>("end");
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("exact") << "bytes 200-400/1000" << qint64(200) << qint64(400) << qint64(1000)
+                               << true;
+        QTest::newRow("last clamped")
+            << "bytes 800-999/1000" << qint64(800) << qint64(1000) << qint64(1000) << true;
+        QTest::newRow("open end") << "bytes 5-999/1000" << qint64(5) << qint64(0) << qint64(1000)
+                                  << true;
+        QTest::newRow("star total")
+            << "bytes 0-9/*" << qint64(0) << qint64(9) << qint64(100) << true;
+        QTest::newRow("other start")
+            << "bytes 0-400/1000" << qint64(200) << qint64(400) << qint64(1000) << false;
+        QTest::newRow("short answer")
+            << "bytes 200-300/1000" << qint64(200) << qint64(400) << qint64(1000) << false;
+        QTest::newRow("other total")
+            << "bytes 200-400/2000" << qint64(200) << qint64(400) << qint64(1000) << false;
+        QTest::newRow("garbage") << "bytes x-y/z" << qint64(0) << qint64(9) << qint64(100) << false;
+        QTest::newRow("reversed") << "bytes 9-0/100" << qint64(0) << qint64(9) << qint64(100)
+                                  << false;
+        QTest::newRow("big") << "bytes 3000000000-3999999999/4000000000" << qint64(3000000000)
+                             << qint64(4000000000) << qint64(4000000000) << true;
+    }
+    void rangeAnswer() {
+        QFETCH(QString, contentRange);
+        QFETCH(qint64, start);
+        QFETCH(qint64, end);
+        QFETCH(qint64, total);
+        QFETCH(bool, matches);
+        auto r = parseContentRange(contentRange.toStdString());
+        QCOMPARE(r.has_value() && rangeAnswerMatches(*r, start, end, total), matches);
+    }
+
+    void tags_data() {
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<int>("worker");
+        QTest::newRow("first") << 100 << 0 << 0;
+        QTest::newRow("slot 2 worker 5") << 304 << 2 << 4;
+        QTest::newRow("offset beyond bars") << 207 << 1 << -1;
+        QTest::newRow("end of range") << 149 << 0 << -1;
+        QTest::newRow("probe") << kProbeTag << -1 << -1;
+        QTest::newRow("gap") << 150 << -1 << -1;
+    }
+    void tags() {
+        QFETCH(int, tag);
+        QFETCH(int, slot);
+        QFETCH(int, worker);
+        QCOMPARE(tagSlot(tag).value_or(-1), slot);
+        QCOMPARE(tagWorker(tag).value_or(-1), worker);
+        if (worker >= 0) QCOMPARE(connectionTag(slot, worker), tag);
+    }
+
+    void fileNames_data() {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("plain") << "歌"
+                               << "mp3"
+                               << "/m/歌.mp3";
+        QTest::newRow("slash") << "a/b"
+                               << "mp3"
+                               << "/m/a_b.mp3";
+        QTest::newRow("dotdot") << "../../etc/passwd"
+                                << "mp3"
+                                << "/m/_._etc_passwd.mp3";
+        QTest::newRow("only dots") << ".."
+                                   << ""
+                                   << "/m/_";
+        QTest::newRow("control") << "a\tb\nc"
+                                 << "rm"
+                                 << "/m/a_b_c.rm";
+        QTest::newRow("empty type") << "song"
+                                    << ""
+                                    << "/m/song.";
+        QTest::newRow("question mark") << "what?"
+                                       << "wma"
+                                       << "/m/what?.wma";
+    }
+    void fileNames() {
+        QFETCH(QString, title);
+        QFETCH(QString, type);
+        QFETCH(QString, path);
+        std::string p = savePathFor("/m/", title.toStdString(), type.toStdString());
+        QCOMPARE(q(p), path);
+        QVERIFY(isSafeSavePath(p));
+        QCOMPARE(q(p.substr(0, 3)), QStringLiteral("/m/"));
+        QVERIFY(p.find('/', 3) == std::string::npos);
+    }
+
+    void fileNameLimits() {
+        std::string longName(300, 'x');
+        longName += "\xe6\xad\x8c";
+        QVERIFY(safeFileName(longName).size() <= 200);
+        std::string cut = safeFileName(std::string(199, 'a') + "\xe6\xad\x8c");
+        QCOMPARE(cut.size(), std::size_t(199));  // never half a character
+        QCOMPARE(q(fallbackPathFor("/m", "  周杰伦 ", 4, " Mrm ")),
+                 QStringLiteral("/m/周杰伦4.rm"));
+        QVERIFY(!isSafeSavePath("/m/../x"));
+        QVERIFY(!isSafeSavePath("/m/x\n"));
+        QVERIFY(isSafeSavePath("/m/..x"));
+    }
+
+    void speed_data() {
+        QTest::addColumn<qint64>("delta");
+        QTest::addColumn<int>("ms");
+        QTest::addColumn<qint64>("kib");
+        QTest::newRow("500 k") << qint64(512000) << 1000 << qint64(500);
+        QTest::newRow("under 1 k") << qint64(1023) << 1000 << qint64(0);
+        QTest::newRow("half second") << qint64(512000) << 500 << qint64(1000);
+        QTest::newRow("no interval") << qint64(2048) << 0 << qint64(2);
+        QTest::newRow("negative") << qint64(-5000) << 1000 << qint64(0);
+        QTest::newRow("10 GiB") << qint64(10737418240) << 1000 << qint64(10485760);
+    }
+    void speed() {
+        QFETCH(qint64, delta);
+        QFETCH(int, ms);
+        QFETCH(qint64, kib);
+        QCOMPARE(kibPerSecond(delta, std::chrono::milliseconds(ms)), kib);
+    }
+
+    void texts() {
+        QCOMPARE(q(elapsedText(1)), QStringLiteral("总耗时：1秒"));
+        QCOMPARE(q(speedText(500)), QStringLiteral("500k/s"));
+        QCOMPARE(q(reportText(203, 77)), QStringLiteral("文件2线程4：77"));
+        QCOMPARE(q(reportText(kProbeTag, 5)), QStringLiteral("5"));
+        QCOMPARE(barMaximum(1000000, 3), std::int64_t(333333));
+        QCOMPARE(barMaximum(1000, 0), std::int64_t(0));
+        QCOMPARE(viewedSlot(std::nullopt), 0);
+        QCOMPARE(viewedSlot(7), 1);
+        QVERIFY(fillsBarsOnSelect("下载结束"));
+        QVERIFY(fillsBarsOnSelect("下载已经完成"));
+        QVERIFY(!fillsBarsOnSelect("正在下载"));
+        QVERIFY(!fillsBarsOnSelect("下载失败"));
+        DownloadJob job{"1", 0, "歌", "http://h/a.mp3", "3.2M", "mp3", "/m/歌.mp3"};
+        auto lines = completionEntry("2024-01-02 03:04:05", job, 12);
+        QStringList got;
+        for (const auto& l : lines) got << q(l);
+        QCOMPARE(got,
+                 QStringList({QStringLiteral("2024-01-02 03:04:05"), QStringLiteral("歌下载完毕!"),
+                              QStringLiteral("保存地址：/m/歌.mp3"), QStringLiteral("用时：12秒"),
+                              QStringLiteral("下载地址：http://h/a.mp3"),
+                              QStringLiteral("文件大小：3.2M")}));
+    }
+
+    void failureHook_data() {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("probeRow");
+        QTest::addColumn<bool>("probing");
+        QTest::addColumn<QString>("log");
+        QTest::addColumn<bool>("fatal");
+        QTest::addColumn<int>("releaseSlot");
+        QTest::addColumn<bool>("skip");
+        QTest::newRow("404 between files") << "404 Not Found" << 8 << 4 << false
+                                           << "404 Not Found|c4|t4不能下载" << false << 1 << true;
+        QTest::newRow("404 at last row") << "HTTP/1.1 404" << 8 << 7 << false
+                                         << "HTTP/1.1 404|c7|t7不能下载" << false << 1 << false;
+        QTest::newRow("socket while probing")
+            << "Socket Error # 10061" << 8 << 2 << true << "Socket Error # 10061|c2|t2不能下载"
+            << false << -1 << true;
+        QTest::newRow("probing last row")
+            << "socket" << 3 << 2 << true << "socket|c2|t2不能下载" << false << -1 << false;
+        QTest::newRow("access") << "Access violation" << 2 << 0 << false << "Access violation|c0"
+                                << true << -1 << false;
+        QTest::newRow("other") << "Out of memory" << 2 << 1 << false << "Out of memory|c1" << false
+                               << -1 << false;
+        QTest::newRow("empty queue")
+            << "error 400" << 0 << 0 << false << "error 400" << false << 0 << false;
+    }
+    void failureHook() {
+        QFETCH(QString, message);
+        QFETCH(int, rows);
+        QFETCH(int, probeRow);
+        QFETCH(bool, probing);
+        QFETCH(QString, log);
+        QFETCH(bool, fatal);
+        QFETCH(int, releaseSlot);
+        QFETCH(bool, skip);
+        FailureContext ctx{rows, probeRow, probing, "c" + std::to_string(probeRow),
+                           "t" + std::to_string(probeRow)};
+        auto a = decideFailure(message.toStdString(), ctx);
+        QStringList lines;
+        for (const auto& l : a.logLines) lines << q(l);
+        QCOMPARE(lines.join(u'|'), log);
+        QCOMPARE(a.showFatalMessage, fatal);
+        QCOMPARE(a.releaseSlot.value_or(-1), releaseSlot);
+        QCOMPARE(a.skipProbeRow, skip);
+        QCOMPARE(a.showDownloadPanel, skip);
+        QCOMPARE(a.disconnectProbe, skip && probing);
+    }
+};
+
+QTEST_GUILESS_MAIN(DownloadRulesTest)
+#include "test_download_rules.moc"

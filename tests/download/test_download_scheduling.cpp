@@ -1,0 +1,317 @@
+// Scheduling rules with fake transfers: no network, the test decides when each
+// file's workers end.
+#include <QtTest>
+#include <map>
+#include <thread>
+
+#include "download/downloader.h"
+#include "download/progressboard.h"
+
+using namespace melorin::download;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct FakeState {
+    std::mutex mutex;
+    std::vector<FileOrder> started;
+    std::vector<std::string> probed;
+    std::map<std::string, ProbeResult> probes;  // by URL; default: 1000 bytes
+    std::string hangingProbe;                   // waits for cancel
+    std::map<int, FileObserver*> observers;     // by queue row
+    std::map<int, std::shared_ptr<std::atomic<bool>>> cancelled;
+};
+
+class FakeTransfer final : public FileTransfer {
+public:
+    explicit FakeTransfer(std::shared_ptr<std::atomic<bool>> flag) : flag_(std::move(flag)) {}
+    void cancel() override { *flag_ = true; }
+
+private:
+    std::shared_ptr<std::atomic<bool>> flag_;
+};
+
+class FakeNetwork final : public Network {
+public:
+    explicit FakeNetwork(std::shared_ptr<FakeState> s) : s_(std::move(s)) {}
+    ProbeResult probe(const std::string& url, const std::atomic<bool>& cancel) override {
+        bool hang;
+        {
+            std::lock_guard lock(s_->mutex);
+            s_->probed.push_back(url);
+            hang = url == s_->hangingProbe;
+        }
+        while (hang && !cancel) std::this_thread::sleep_for(1ms);
+        if (hang) return {false, 0, -1, "已停止"};
+        std::lock_guard lock(s_->mutex);
+        auto it = s_->probes.find(url);
+        return it != s_->probes.end() ? it->second : ProbeResult{true, 200, 1000, {}};
+    }
+    std::unique_ptr<FileTransfer> start(const FileOrder& order, FileObserver& o) override {
+        std::lock_guard lock(s_->mutex);
+        s_->started.push_back(order);
+        s_->observers[order.queueRow] = &o;
+        auto flag = std::make_shared<std::atomic<bool>>(false);
+        s_->cancelled[order.queueRow] = flag;
+        return std::make_unique<FakeTransfer>(flag);
+    }
+
+private:
+    std::shared_ptr<FakeState> s_;
+};
+
+std::string url(int row) {
+    return "http://127.0.0.1:9/f" + std::to_string(row);
+}
+
+}  // namespace
+
+class DownloadSchedulingTest : public QObject {
+    Q_OBJECT
+    std::shared_ptr<FakeState> fake;
+    std::unique_ptr<Downloader> dl;
+    QTemporaryDir dir;
+
+    void addRows(int n) {
+        int first = static_cast<int>(dl->jobs().size());
+        for (int i = first; i < first + n; ++i) {
+            DownloadJob job;
+            job.title = "t" + std::to_string(i);
+            job.address = url(i);
+            job.type = "mp3";
+            job.size = "1K";
+            job.savePath = dir.path().toStdString() + "/t" + std::to_string(i) + ".mp3";
+            dl->addJob(job);
+        }
+    }
+    PassSettings settings() { return {5, "search", dir.path().toStdString()}; }
+    int startedCount() {
+        std::lock_guard lock(fake->mutex);
+        return static_cast<int>(fake->started.size());
+    }
+    int probedCount() {
+        std::lock_guard lock(fake->mutex);
+        return static_cast<int>(fake->probed.size());
+    }
+    // Ends every worker of the row's file from worker threads, as curl would.
+    void finish(int row, bool complete) {
+        FileObserver* o;
+        FileOrder order;
+        {
+            std::lock_guard lock(fake->mutex);
+            o = fake->observers.at(row);
+            for (const auto& s : fake->started)
+                if (s.queueRow == row) order = s;
+        }
+        std::vector<std::thread> workers;
+        const int n = static_cast<int>(order.plan.segments.size());
+        std::atomic<int> left{n};
+        for (int w = 0; w < n; ++w)
+            workers.emplace_back([&, w] {
+                o->workerBytes(order.slot, w, 100 * (w + 1));
+                o->workerEnded(order.slot, w);
+                if (--left == 0) o->fileEnded(order.slot, {complete, complete ? "" : "断了"});
+            });
+        for (auto& t : workers) t.join();
+    }
+    std::vector<std::string> logLines() {
+        std::vector<std::string> lines;
+        for (const auto& e : dl->takeEvents())
+            if (e.kind == DownloadEvent::Kind::Log) lines.push_back(e.text);
+        return lines;
+    }
+
+private slots:
+    void init() {
+        fake = std::make_shared<FakeState>();
+        dl = std::make_unique<Downloader>(std::make_unique<FakeNetwork>(fake));
+    }
+    void cleanup() { dl.reset(); }
+
+    void threeAtOnceFourthWaitsForItsSlot() {
+        addRows(4);
+        QVERIFY(dl->start(settings()));
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 3, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(probedCount(), 4, 5000);  // row 3 probed at once
+        {
+            std::lock_guard lock(fake->mutex);
+            for (int i = 0; i < 3; ++i) {
+                QCOMPARE(fake->started[i].queueRow, i);
+                QCOMPARE(fake->started[i].slot, i);
+                QCOMPARE(int(fake->started[i].plan.segments.size()), 5);
+            }
+        }
+        QVERIFY(dl->exitQuestionNeeded());
+        QCOMPARE(dl->snapshot().runningWorkers, 15);
+        finish(1, true);  // another slot: row 3 keeps waiting
+        QTest::qWait(50);
+        QCOMPARE(startedCount(), 3);
+        finish(0, true);
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 4, 5000);
+        {
+            std::lock_guard lock(fake->mutex);
+            QCOMPARE(fake->started[3].queueRow, 3);
+            QCOMPARE(fake->started[3].slot, 0);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!dl->passRunning(), 5000);
+        auto c = dl->snapshot();
+        QCOMPARE(c.threadBytes[0][0], std::int64_t(0));  // slot 0's counters reset for row 3
+        QCOMPARE(c.slotRunning[0], 5);
+        finish(2, true);
+        finish(3, true);
+        QCOMPARE(dl->snapshot().runningWorkers, 0);
+        QVERIFY(!dl->exitQuestionNeeded());
+        for (int i = 0; i < 4; ++i) QCOMPARE(dl->rowState(i), RowState::Finished);
+    }
+
+    void secondStartIgnoredAndFinishedNotRefetched() {
+        addRows(4);
+        QVERIFY(dl->start(settings()));
+        QTRY_COMPARE_WITH_TIMEOUT(probedCount(), 4, 5000);
+        QVERIFY(!dl->start(settings()));  // pass is waiting for slot 0
+        QVERIFY(!dl->removeJobs({0}));
+        finish(0, true);
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 4, 5000);
+        for (int r : {1, 2, 3}) finish(r, true);
+        QTRY_VERIFY_WITH_TIMEOUT(!dl->passRunning(), 5000);
+        QVERIFY(!dl->start(settings()));  // nothing left to do
+        addRows(1);
+        QVERIFY(dl->start(settings()));
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 5, 5000);
+        {
+            std::lock_guard lock(fake->mutex);
+            QCOMPARE(fake->started[4].queueRow, 4);
+            QCOMPARE(int(fake->probed.size()), 5);  // the finished rows were not probed again
+        }
+        finish(4, false);
+        QCOMPARE(dl->rowState(4), RowState::Failed);
+    }
+
+    void skippedRowsLogTheirReason() {
+        addRows(3);
+        fake->probes[url(0)] = {false, 0, -1, "连接失败"};
+        fake->probes[url(1)] = {false, 200, -1, "服务器没有告知文件大小"};
+        QVERIFY(dl->start(settings()));
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 1, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!dl->passRunning(), 5000);
+        auto lines = logLines();
+        QCOMPARE(lines.size(), std::size_t(2));
+        QCOMPARE(QString::fromStdString(lines[0]), QStringLiteral("t0不能下载：连接失败"));
+        QCOMPARE(QString::fromStdString(lines[1]),
+                 QStringLiteral("t1不能下载：服务器没有告知文件大小"));
+        QCOMPARE(dl->rowState(0), RowState::Skipped);
+        finish(2, true);
+    }
+
+    void failureHookMovesPastTheRow() {
+        addRows(5);
+        fake->hangingProbe = url(1);
+        QVERIFY(dl->start(settings()));
+        QTRY_VERIFY_WITH_TIMEOUT(dl->probing() && dl->probeRow() == 1, 5000);
+        dl->skipProbeRow();  // "socket" while probing
+        // Row 2 starts in slot 2; row 3 (slot 0) waits for row 0.
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 2, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(dl->probing() && dl->probeRow() == 3, 5000);
+        QCOMPARE(dl->rowState(1), RowState::Skipped);
+        // "40" between files: slot 0's connections are released.
+        dl->releaseSlot(0);
+        {
+            std::lock_guard lock(fake->mutex);
+            QVERIFY(*fake->cancelled.at(0));
+        }
+        finish(0, false);
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 4, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!dl->passRunning(), 5000);
+        for (int r : {2, 3, 4}) finish(r, true);
+        QCOMPARE(dl->rowState(0), RowState::Failed);
+        QCOMPARE(dl->rowState(3), RowState::Finished);
+    }
+
+    void stopOnCloseEndsAWaitingPass() {
+        addRows(4);
+        QVERIFY(dl->start(settings()));
+        QTRY_COMPARE_WITH_TIMEOUT(probedCount(), 4, 5000);
+        dl->confirmExit();
+        QVERIFY(!dl->exitQuestionNeeded());
+        dl->stopAll();
+        QVERIFY(!dl->passRunning());
+        {
+            std::lock_guard lock(fake->mutex);
+            for (int r = 0; r < 3; ++r) QVERIFY(*fake->cancelled.at(r));
+        }
+        QCOMPARE(dl->rowState(3), RowState::Waiting);
+    }
+
+    void boardLogsEachCompletionOnce() {
+        addRows(2);
+        auto now = std::chrono::steady_clock::time_point{};
+        ProgressBoard board([&] { return now; }, [] { return std::string("D"); });
+        QVERIFY(dl->start(settings()));
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 2, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!dl->passRunning(), 5000);
+        auto c = board.apply(dl->takeEvents());
+        QVERIFY(c.timerRunning);
+        QCOMPARE(board.rows().size(), std::size_t(2));
+        QCOMPARE(QString::fromStdString(board.rows()[0].status), QStringLiteral("正在下载"));
+        finish(0, true);
+        now += 1000ms;
+        board.apply(dl->takeEvents());
+        auto t = board.tick(dl->snapshot());
+        QCOMPARE(QString::fromStdString(board.elapsedPanel()), QStringLiteral("总耗时：1秒"));
+        QCOMPARE(t.logLines.size(), std::size_t(6));
+        QCOMPARE(QString::fromStdString(t.logLines[1]), QStringLiteral("t0下载完毕!"));
+        QCOMPARE(QString::fromStdString(board.rows()[0].status), QStringLiteral("下载已经完成"));
+        QCOMPARE(board.rows()[1].seconds, 1);
+        QCOMPARE(board.rows()[0].seconds, 0);
+        finish(1, false);
+        auto end = board.apply(dl->takeEvents());
+        QVERIFY(!end.timerRunning);
+        QCOMPARE(end.logLines.size(), std::size_t(1));  // the failure; no completion entry
+        QCOMPARE(QString::fromStdString(end.logLines[0]), QStringLiteral("t1下载失败!断了"));
+        QCOMPARE(QString::fromStdString(board.rows()[1].status), QStringLiteral("下载失败"));
+        now += 1000ms;
+        QVERIFY(board.tick(dl->snapshot()).logLines.empty());
+    }
+
+    void boardBarsAndSpeeds() {
+        auto now = std::chrono::steady_clock::time_point{};
+        ProgressBoard board([&] { return now; }, [] { return std::string("D"); });
+        DownloadEvent added;
+        added.kind = DownloadEvent::Kind::ProgressRowAdded;
+        added.queueRow = 4;  // slot 1
+        added.text = kStatusRunning;
+        added.job.title = "x";
+        DownloadEvent timer;
+        timer.kind = DownloadEvent::Kind::TimerStarted;
+        board.apply({added, timer});
+        Counters c;
+        c.slotSize[1] = 1000000;
+        c.slotWorkers[1] = 3;
+        c.slotRunning[1] = 3;
+        c.slotProgressRow[1] = 0;
+        c.slotSize[0] = 50;  // the file started last elsewhere
+        c.slotWorkers[0] = 1;
+        c.connectedCount = 1;
+        c.threadBytes[1] = {100000, 200000, 300000};
+        c.totalBytes = 600000;
+        now += 1000ms;
+        board.tick(c);
+        QCOMPARE(board.barMaxima()[0], std::int64_t(333333));  // its own worker count
+        QCOMPARE(board.barPositions()[2], std::int64_t(300000));
+        QCOMPARE(QString::fromStdString(board.fileSpeedPanel()), QStringLiteral("585k/s"));
+        QCOMPARE(QString::fromStdString(board.totalSpeedPanel()), QStringLiteral("585k/s"));
+        c.threadBytes[1] = {0, 0, 0};  // counters reset when a slot starts its next file
+        now += 2000ms;
+        board.tick(c);
+        QCOMPARE(QString::fromStdString(board.fileSpeedPanel()), QStringLiteral("0k/s"));
+        c.totalBytes += 1024000;
+        now += 2000ms;
+        board.tick(c);
+        QCOMPARE(QString::fromStdString(board.totalSpeedPanel()), QStringLiteral("500k/s"));
+        QVERIFY(!board.select(0));  // still downloading: bars stay
+        QVERIFY(!board.select(std::nullopt));
+    }
+};
+
+QTEST_GUILESS_MAIN(DownloadSchedulingTest)
+#include "test_download_scheduling.moc"
