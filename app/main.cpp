@@ -1,5 +1,6 @@
 // Process start: application, title, main window, message loop; the window's close ends it.
 
+#include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QIcon>
 #include <QScreen>
@@ -61,10 +62,24 @@ int main(int argc, char** argv) {
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QStringLiteral("hicolor")) {
         QIcon::setThemeName(QStringLiteral("Adwaita"));
     }
-    melorin::ui::applySkins(app);
 
+    QCommandLineParser options;
+    options.setApplicationDescription(QStringLiteral("Melorin: find, download and play music."));
+    options.addHelpOption();
+    options.addVersionOption();
+    const QCommandLineOption service(
+        QStringLiteral("service"),
+        QStringLiteral("Use HOST[:PORT] for every host of the search service (also MELORIN_SERVICE)."),
+        QStringLiteral("HOST[:PORT]"));
+    options.addOption(service);
+    options.process(app);
+
+    melorin::StartOptions start;
+    start.service = options.isSet(service) ? options.value(service)
+                                           : qEnvironmentVariable("MELORIN_SERVICE");
+    melorin::ui::applySkins(app);
     melorin::ui::DesktopUiPort ui;
-    melorin::TForm1 form(ui, melorin::StartOptions{});
+    melorin::TForm1 form(ui, start);
     int exitCode = 0;
     QObject::connect(&form, &melorin::TForm1::closed, &app, [&exitCode](int code) {
         exitCode = code;
