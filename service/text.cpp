@@ -76,7 +76,14 @@ bool isValidUtf8(std::string_view s) {
 }
 
 std::string wordFromQuery(std::string_view bytes) {
-    if (isValidUtf8(bytes)) return std::string(bytes);
+    // Many GBK pairs are also valid two-byte UTF-8 (山水 is "ɽˮ"); Chinese in UTF-8 takes
+    // three bytes a character, so a word with two-byte characters is read as GBK.
+    bool twoByte = false;
+    for (char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0xC2 && u <= 0xDF) twoByte = true;
+    }
+    if (isValidUtf8(bytes) && !twoByte) return std::string(bytes);
     return fromGbk(bytes);
 }
 

@@ -12,8 +12,9 @@ std::string toGbk(std::string_view utf8);
 std::string fromGbk(std::string_view gbk);
 bool isValidUtf8(std::string_view bytes);
 
-// A search word as it arrives after percent-decoding: kept when it is valid UTF-8, else read
-// as GBK (Melorin's pages are GBK, so either encoding may come back in a query).
+// A search word as it arrives after percent-decoding: kept when it is UTF-8 made of ASCII and
+// characters of three or four bytes, else read as GBK (Melorin's pages are GBK, so either
+// encoding may come back in a query).
 std::string wordFromQuery(std::string_view bytes);
 
 // Percent-encodes every byte except unreserved ASCII (letters, digits, "-._~").
