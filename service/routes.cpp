@@ -1,0 +1,320 @@
+#include "routes.h"
+
+#include <httplib.h>
+
+#include <chrono>
+#include <memory>
+#include <set>
+#include <thread>
+
+#include "audio.h"
+#include "byterange.h"
+#include "faults.h"
+#include "pages.h"
+#include "text.h"
+
+namespace melorin::service {
+
+RequestLog::~RequestLog() {
+    if (file_) std::fclose(file_);
+}
+
+bool RequestLog::open(const std::string& path) {
+    file_ = std::fopen(path.c_str(), "a");
+    return file_ != nullptr;
+}
+
+void RequestLog::write(const std::string& method, const std::string& target,
+                       const std::string& version) {
+    std::lock_guard lock(mutex_);
+    if (!file_) return;
+    std::fprintf(file_, "%s %s %s\n", method.c_str(), target.c_str(), version.c_str());
+    std::fflush(file_);
+}
+
+namespace {
+
+using httplib::Request;
+using httplib::Response;
+
+// The Host header when it is a plain host[:port]; anything else (absent, or characters that
+// do not belong in a host) falls back to the loopback address, so no header text reaches a page.
+std::string requestHost(const Request& req, int port) {
+    const std::string host = req.get_header_value("Host");
+    const bool plain = !host.empty() && host.size() < 256 &&
+                       host.find_first_not_of(
+                           "abcdefghijklmnopqrstuvwxyz"
+                           "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-:[]") == std::string::npos;
+    return plain ? host : "127.0.0.1:" + std::to_string(port);
+}
+
+int intParam(const Request& req, const char* key, int fallback) {
+    if (!req.has_param(key)) return fallback;
+    try {
+        return std::stoi(req.get_param_value(key));
+    } catch (const std::exception&) {
+        return fallback;
+    }
+}
+
+void sendPage(Response& res, const std::string& html, int status = 200) {
+    res.status = status;
+    res.set_content(toGbk(html), "text/html; charset=gbk");
+}
+
+// Sends `body`, or the part a Range header asks for.
+void sendBytes(const Request& req, Response& res, const std::string& body,
+               std::string_view contentType) {
+    res.set_header("Accept-Ranges", "bytes");
+    const std::string type(contentType);
+    const RangeAnswer range = answerRange(req.get_header_value("Range"), body.size());
+    switch (range.kind) {
+        case RangeAnswer::Kind::Whole:
+            res.status = 200;
+            res.set_content(body, type);
+            break;
+        case RangeAnswer::Kind::Partial:
+            res.status = 206;
+            res.set_header("Content-Range", "bytes " + std::to_string(range.first) + "-" +
+                                                std::to_string(range.last) + "/" +
+                                                std::to_string(body.size()));
+            res.set_content(body.substr(range.first, range.last - range.first + 1), type);
+            break;
+        case RangeAnswer::Kind::Unsatisfiable:
+            res.status = 416;
+            res.set_header("Content-Range", "bytes */" + std::to_string(body.size()));
+            sendPage(res, errorPage(416, "请求的范围超出文件长度"), 416);
+            break;
+    }
+}
+
+// Remembers the ids whose first answer was cut ("once=1"); bounded so no client can grow it
+// without end.
+class CutOnce {
+public:
+    bool firstTime(const std::string& id) {
+        std::lock_guard lock(mutex_);
+        if (seen_.size() > 100000) seen_.clear();
+        return seen_.insert(id).second;
+    }
+
+private:
+    std::mutex mutex_;
+    std::set<std::string> seen_;
+};
+
+// The raw query with "redirect=K" replaced by "redirect=K-1".
+std::string nextRedirectQuery(const std::string& target, int next) {
+    const auto q = target.find('?');
+    std::string query = q == std::string::npos ? "" : target.substr(q + 1);
+    std::string out;
+    std::size_t start = 0;
+    while (start <= query.size()) {
+        auto amp = query.find('&', start);
+        if (amp == std::string::npos) amp = query.size();
+        std::string part = query.substr(start, amp - start);
+        if (part.rfind("redirect=", 0) == 0) part = "redirect=" + std::to_string(next);
+        if (!part.empty()) out += (out.empty() ? "" : "&") + part;
+        start = amp + 1;
+    }
+    return out;
+}
+
+void serveFault(const Request& req, Response& res, const std::string& host, CutOnce& cutOnce) {
+    std::string error;
+    const auto fault = parseFaultRequest(req.params, error);
+    if (!fault) {
+        sendPage(res, errorPage(400, error), 400);
+        return;
+    }
+    if (fault->status) {
+        sendPage(res, errorPage(*fault->status, "fault file " + req.path), *fault->status);
+        return;
+    }
+    if (fault->redirect > 0) {
+        res.status = 302;
+        res.set_header("Location", "http://" + host + req.path + "?" +
+                                       nextRedirectQuery(req.target, fault->redirect - 1));
+        res.set_content("redirect\n", "text/plain");
+        return;
+    }
+
+    std::uint64_t first = 0;
+    std::uint64_t length = fault->size;
+    res.status = 200;
+    res.set_header("Accept-Ranges", "bytes");
+    if (!fault->norange) {
+        const RangeAnswer range = answerRange(req.get_header_value("Range"), fault->size);
+        if (range.kind == RangeAnswer::Kind::Unsatisfiable) {
+            res.set_header("Content-Range", "bytes */" + std::to_string(fault->size));
+            sendPage(res, errorPage(416, "请求的范围超出文件长度"), 416);
+            return;
+        }
+        if (range.kind == RangeAnswer::Kind::Partial) {
+            first = range.first;
+            length = range.last - range.first + 1;
+            res.status = 206;
+            res.set_header("Content-Range", "bytes " + std::to_string(range.first) + "-" +
+                                                std::to_string(range.last) + "/" +
+                                                std::to_string(fault->size));
+        }
+    }
+
+    const bool cut = fault->cut && (!fault->once || cutOnce.firstTime(fault->id));
+    const std::uint64_t total = length + (fault->nolength ? 0 : fault->longer);
+    const std::uint64_t stopAt = cut ? std::min(*fault->cut, total) : total;
+    if (cut || fault->longer > 0) res.set_header("Connection", "close");
+    const std::uint64_t chunk = fault->trickle > 0 ? fault->trickle : 65536;
+    const bool trickle = fault->trickle > 0;
+
+    // Writes the next piece; false ends the answer by closing the connection.
+    auto sent = std::make_shared<std::uint64_t>(0);
+    auto step = [first, stopAt, total, chunk, trickle, cut, sent](httplib::DataSink& sink,
+                                                                  bool chunked) {
+        if (*sent >= stopAt) {
+            if (cut && stopAt < total) return false;
+            if (chunked) sink.done();
+            return true;
+        }
+        if (trickle && *sent > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (!sink.is_writable()) return false;
+        const std::uint64_t n = std::min(chunk, stopAt - *sent);
+        const std::string piece = faultBytes(first + *sent, n);
+        if (!sink.write(piece.data(), piece.size())) return false;
+        *sent += n;
+        if (*sent >= stopAt && cut && stopAt < total) return false;
+        return true;
+    };
+
+    const char* type = "application/octet-stream";
+    if (fault->nolength) {
+        res.set_chunked_content_provider(
+            type, [step](std::size_t, httplib::DataSink& sink) { return step(sink, true); });
+    } else {
+        // With "longer" the last piece runs past the announced length; cpp-httplib writes it
+        // as given.
+        res.set_content_provider(length, type,
+                                 [step](std::size_t, std::size_t, httplib::DataSink& sink) {
+                                     return step(sink, false);
+                                 });
+    }
+}
+
+thread_local bool t_logged = false;
+
+}  // namespace
+
+void installRoutes(httplib::Server& server, const RouteOptions& options) {
+    const int port = options.port;
+    RequestLog* log = options.log;
+
+    server.set_pre_routing_handler([log](const Request& req, Response&) {
+        if (log) log->write(req.method, req.target, req.version);
+        t_logged = true;
+        // Ranges are answered by the routes themselves (cpp-httplib's own handling neither
+        // clips an end past the body nor rejects a start past it). The request object is not
+        // const; only the handler interface is.
+        const_cast<Request&>(req).ranges.clear();
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    // Requests cpp-httplib answers before routing (a malformed Range) are logged here.
+    server.set_logger([log](const Request& req, const Response&) {
+        if (!t_logged && log && !req.method.empty())
+            log->write(req.method, req.target, req.version);
+        t_logged = false;
+    });
+    server.set_error_handler([](const Request& req, Response& res) {
+        if (res.body.empty()) {
+            res.set_content(toGbk(errorPage(res.status, req.path)), "text/html; charset=gbk");
+        }
+    });
+
+    const auto ctx = [port](const Request& req) {
+        return PageContext{requestHost(req, port), req.remote_addr};
+    };
+
+    server.Get("/",
+               [ctx](const Request& req, Response& res) { sendPage(res, homePage(ctx(req))); });
+
+    server.Get("/m", [ctx](const Request& req, Response& res) {
+        SearchQuery q;
+        q.word = wordFromQuery(req.get_param_value("word"));
+        const int lm = intParam(req, "lm", -1);
+        if (lm >= 0 && lm < kKindCount) q.kind = static_cast<Kind>(lm);
+        q.offset = std::max(0, intParam(req, "pn", 0));
+        q.albumOnly = req.get_param_value("f") == "al";
+        sendPage(res, resultPage(ctx(req), q));
+    });
+
+    server.Get("/f", [ctx](const Request& req, Response& res) {
+        sendPage(res, flashPage(ctx(req), wordFromQuery(req.get_param_value("word")),
+                                std::max(0, intParam(req, "pn", 0))));
+    });
+
+    // Result links lead here; only addresses on this service are followed.
+    server.Get("/r", [port](const Request& req, Response& res) {
+        const std::string host = requestHost(req, port);
+        const auto at = req.target.find("?url=");
+        const std::string url = at == std::string::npos ? "" : req.target.substr(at + 5);
+        if (url.rfind("http://" + host + "/", 0) != 0) {
+            sendPage(res, errorPage(400, "只跳转到本站地址"), 400);
+            return;
+        }
+        res.status = 302;
+        res.set_header("Location", url);
+        res.set_content("redirect\n", "text/plain");
+    });
+
+    server.Get("/ngeshou.html", [ctx](const Request& req, Response& res) {
+        sendPage(res, chartPage(ctx(req), Chart::MaleSingers));
+    });
+    server.Get("/ygeshou.html", [ctx](const Request& req, Response& res) {
+        sendPage(res, chartPage(ctx(req), Chart::FemaleSingers));
+    });
+    server.Get("/mp3.html", [ctx](const Request& req, Response& res) {
+        sendPage(res, chartPage(ctx(req), Chart::Songs));
+    });
+    server.Get("/singer/singers.html", [ctx](const Request& req, Response& res) {
+        sendPage(res, singerIndexPage(ctx(req)));
+    });
+    server.Get(R"(/singer/(\d{1,3})\.html)", [ctx](const Request& req, Response& res) {
+        const std::string page = singerPage(ctx(req), std::stoi(req.matches[1].str()));
+        if (page.empty()) {
+            sendPage(res, errorPage(404, req.path), 404);
+        } else {
+            sendPage(res, page);
+        }
+    });
+    server.Get(R"(/flash/(\d{3})-(\d)\.html)", [ctx](const Request& req, Response& res) {
+        const int id = std::stoi(req.matches[1].str());
+        const int version = std::stoi(req.matches[2].str());
+        if (id >= static_cast<int>(songs().size()) || version >= kFlashVersions) {
+            sendPage(res, errorPage(404, req.path), 404);
+            return;
+        }
+        sendPage(res, flashItemPage(ctx(req), songs()[static_cast<std::size_t>(id)], version));
+    });
+
+    server.Get(R"(/music/.+)", [port](const Request& req, Response& res) {
+        const auto file = parseSongPath(req.path);
+        if (!file) {
+            sendPage(res, errorPage(404, req.path), 404);
+            return;
+        }
+        const Kind kind = file->song->kind;
+        sendBytes(req, res, servedAudio(kind, requestHost(req, port)), audioContentType(kind));
+    });
+    server.Get(R"(/audio/sample\.(mp3|rm|wma|asf|ram))", [port](const Request& req, Response& res) {
+        const Kind kind = *kindFromExtension(req.matches[1].str());
+        sendBytes(req, res, servedAudio(kind, requestHost(req, port)), audioContentType(kind));
+    });
+
+    if (options.faults) {
+        auto cutOnce = std::make_shared<CutOnce>();
+        server.Get(R"(/fault/[^/]+)", [port, cutOnce](const Request& req, Response& res) {
+            serveFault(req, res, requestHost(req, port), *cutOnce);
+        });
+    }
+}
+
+}  // namespace melorin::service
