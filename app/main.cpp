@@ -13,6 +13,7 @@
 
 #include "app/failurehook.h"
 #include "app/mainwindow.h"
+#include "app/selectdir.h"
 #include "ui/skin.h"
 #include "ui/uiport.h"
 
@@ -80,6 +81,7 @@ int main(int argc, char** argv) {
     melorin::ui::applySkins(app);
     melorin::ui::DesktopUiPort ui;
     melorin::TForm1 form(ui, start);
+    melorin::TForm2 chooser(form);  // hidden until a folder button shows it
     int exitCode = 0;
     QObject::connect(&form, &melorin::TForm1::closed, &app, [&exitCode](int code) {
         exitCode = code;

@@ -10,14 +10,17 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QWebEngineView>
 #include <cstdio>
 #include <stdexcept>
 
 #include "app/core/screenfit.h"
 #include "app/failurehook.h"
+#include "app/selectdir.h"
 #include "app/startup.h"
 #include "app/webbrowser.h"
+#include "download/curltransfer.h"
 #include "ui/reportview.h"
 #include "ui/uiport.h"
 
@@ -26,7 +29,8 @@ namespace melorin {
 TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     : SkinnedWindow(parent),
       ui_(ui),
-      hosts_(options.service.isEmpty() ? search::Hosts{} : search::hostsOnOne(options.service.toStdString())) {
+      hosts_(options.service.isEmpty() ? search::Hosts{} : search::hostsOnOne(options.service.toStdString())),
+      downloader_(std::make_unique<download::Downloader>(std::make_unique<download::CurlNetwork>())) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Melorin"));
     QWidget* client = clientArea();
@@ -61,6 +65,7 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
     connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
     connectSearchFlow();
+    connectDownloadFlow();
 
     // Design visibility, the same as the start view.
     Iesetpanel->hide();
@@ -76,7 +81,11 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     Edit1->setFocus();
 }
 
-TForm1::~TForm1() { installFailureHook(nullptr); }
+TForm1::~TForm1() {
+    installFailureHook(nullptr);
+    if (Form2 != nullptr) Form2->detach();
+    downloader_->stopAll();
+}
 
 void TForm1::setUp(const StartOptions& options) {
     downloadState.probeRow = 0;
@@ -182,10 +191,6 @@ void TForm1::CustomItem3Click() { rollUp(); }
 void TForm1::CustomItem4Click() { minimizeToTray(); }
 void TForm1::CustomItem7Click() { restoreWindow(); }
 
-void TForm1::myexception(const QString& message) {
-    if (downinimemo != nullptr) downinimemo->appendPlainText(message);
-}
-
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == clientArea() && event->type() == QEvent::Resize) alignRegions();
     if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
@@ -211,14 +216,18 @@ void TForm1::alignRegions() {
 }
 
 bool TForm1::FormCloseQuery() {
-    if (downloadState.exitConfirmed || downloadState.runningWorkers <= 0) return true;
+    if (!downloader_->exitQuestionNeeded()) return true;
     if (!ui_.askYesNo(this, QStringLiteral("还存在下载进程，确定退出吗？"))) return false;
+    downloader_->confirmExit();
     downloadState.exitConfirmed = true;
     return true;
 }
 
 void TForm1::FormClose() {
+    // The connections go first, so no worker writes after the window has gone.
+    downloader_->stopAll();
     Timer1->stop();
+    eventPump_->stop();
     emit closed(0);
 }
 

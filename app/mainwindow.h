@@ -6,7 +6,11 @@
 #include <QIcon>
 #include <QVector>
 #include <memory>
+#include <optional>
+#include <vector>
 
+#include "download/downloader.h"
+#include "download/progressboard.h"
 #include "search/requests.h"
 #include "ui/skinframe.h"
 
@@ -17,6 +21,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 class QToolButton;
 
 namespace melorin {
@@ -26,6 +31,7 @@ class Ticker;
 class UiPort;
 }  // namespace ui
 class WebBrowser;
+class TForm2;
 
 struct StartOptions {
     QString programDir;  // empty: the executable's folder (or its fallback)
@@ -65,6 +71,11 @@ public:
     DownloadState downloadState;
     QVector<QIcon> ImageList1;  // the kind icons
     [[nodiscard]] const search::Hosts& serviceHosts() const { return hosts_; }
+    // The queue and the passes over it; downloadlistview shows its rows.
+    [[nodiscard]] download::Downloader& downloader() const { return *downloader_; }
+    [[nodiscard]] const download::ProgressBoard& progressBoard() const { return *board_; }
+    // The save-folder chooser, created hidden at start-up; null until one attaches itself.
+    TForm2* Form2 = nullptr;
 
     // --- Search bar ---
     QFrame* Panel1 = nullptr;
@@ -184,6 +195,19 @@ public slots:
     void SeSkinSpeedButton2Click();
     void ListView1DblClick();
 
+    // Download queue, passes and their display
+    void dragdownbtnClick();
+    void delbtnClick();
+    void delallbtnClick();
+    void SeSkinButton3Click();
+    void SeSkinButton1Click();
+    void downbtnClick();
+    void Timer1Timer();
+    // A progress row became selected (nullopt: none is).
+    void downloadnowSelectItem(std::optional<int> row);
+    // The chooser's "确定" with its edit text: retargets the selected rows or sets SaveFolder.
+    void applyChosenFolder(const QString& text);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -211,8 +235,20 @@ private:
     // True when the row was a list entry and started a search.
     bool ListView1SelectItem(int row);
 
+    void connectDownloadFlow();
+    // Takes the downloader's events into the progress board and the controls; stops its own
+    // polling once no pass and no file runs.
+    void drainDownloadEvents();
+    void showBoardChanges(const download::ProgressBoard::Changes& changes);
+    void showBars();
+    void showQueue();
+
     ui::UiPort& ui_;
     search::Hosts hosts_;
+    std::unique_ptr<download::Downloader> downloader_;
+    std::unique_ptr<download::ProgressBoard> board_;
+    QTimer* eventPump_ = nullptr;
+    bool showingSelection_ = false;  // the window itself moves the progress-row selection
 };
 
 }  // namespace melorin
