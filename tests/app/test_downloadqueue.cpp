@@ -1,0 +1,383 @@
+// The download queue of the real window, offscreen: adding from the search list, removing,
+// the save-folder chooser's two modes and the failure hook's actions on an idle queue.
+
+#include <QDir>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeView>
+
+#include "app/failurehook.h"
+#include "app/mainwindow.h"
+#include "app/selectdir.h"
+#include "tests/app/guitestmain.h"
+#include "tests/app/recordingui.h"
+#include "ui/reportview.h"
+
+using melorin::TForm1;
+using melorin::TForm2;
+using melorin::testing::RecordingUi;
+
+namespace {
+
+// The search list as a search leaves it: three file rows and one list entry.
+void fillSearchList(TForm1& form) {
+    form.ListView1->clearRows();
+    form.ListView1->appendRow(
+        {QStringLiteral("1"),
+         0,
+         {QStringLiteral("月下听风"), QStringLiteral("http://127.0.0.1:9/s01/1.mp3"),
+          QStringLiteral("8.5 M"), QStringLiteral("mp3")}});
+    form.ListView1->appendRow(
+        {QStringLiteral("2"),
+         1,
+         {QStringLiteral("风之歌"), QStringLiteral("http://127.0.0.1:9/s02/2.rm"),
+          QStringLiteral("2.1 M"), QStringLiteral("rm")}});
+    form.ListView1->appendRow(
+        {QStringLiteral("3"),
+         0,
+         {QStringLiteral("沈墨川"), QStringLiteral("http://127.0.0.1:9/singer/3.html")}});
+    form.ListView1->appendRow(
+        {QStringLiteral("4"),
+         2,
+         {QStringLiteral("a/../b"), QStringLiteral("http://127.0.0.1:9/s03/4"),
+          QStringLiteral("1 M"), QString()}});
+}
+
+// Quietly: selecting a list entry would start its search at once and clear the list.
+void selectRows(melorin::ui::ReportView* view, const QList<int>& rows) {
+    const QSignalBlocker quiet(view->selectionModel());
+    view->clearSelection();
+    for (int r : rows) view->topLevelItem(r)->setSelected(true);
+}
+
+QStringList savePaths(const TForm1& form) {
+    QStringList paths;
+    for (int r = 0; r < form.downloadlistview->rowCount(); ++r)
+        paths << form.downloadlistview->subItem(r, 4);
+    return paths;
+}
+
+QStringList logLines(const TForm1& form) {
+    return form.downinimemo->toPlainText().split(u'\n', Qt::SkipEmptyParts);
+}
+
+}  // namespace
+
+class TestDownloadQueue : public QObject {
+    Q_OBJECT
+private slots:
+    void addingRows_data();
+    void addingRows();
+    void newFolderOnlyForLaterRows();
+    void removeSelectedAndClear();
+    void chooserIsHiddenAndNotModal();
+    void chooserDefaultMode_data();
+    void chooserDefaultMode();
+    void chooserRetargetsSelectedRows();
+    void chooserClosedKeepsRetargetMode();
+    void retargetWithoutSelectionDoesNothing();
+    void failureHookOnIdleQueue_data();
+    void failureHookOnIdleQueue();
+    void fatalFailureClosesBothWindows();
+};
+
+void TestDownloadQueue::addingRows_data() {
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<int>("presses");
+    QTest::addColumn<QStringList>("names");  // file names inside SaveFolder
+    QTest::newRow("two file rows")
+        << QList<int>{0, 1} << 1
+        << QStringList{QStringLiteral("月下听风.mp3"), QStringLiteral("风之歌.rm")};
+    QTest::newRow("list entry is not queued") << QList<int>{2} << 1 << QStringList{};
+    QTest::newRow("file rows around a list entry")
+        << QList<int>{1, 2, 3} << 1
+        << QStringList{QStringLiteral("风之歌.rm"), QStringLiteral("a_._b.")};
+    QTest::newRow("nothing selected") << QList<int>{} << 1 << QStringList{};
+    QTest::newRow("same row twice")
+        << QList<int>{0} << 2
+        << QStringList{QStringLiteral("月下听风.mp3"), QStringLiteral("月下听风.mp3")};
+}
+
+void TestDownloadQueue::addingRows() {
+    QFETCH(QList<int>, selected);
+    QFETCH(int, presses);
+    QFETCH(QStringList, names);
+    QTemporaryDir dir;
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    fillSearchList(form);
+    selectRows(form.ListView1, selected);
+    for (int i = 0; i < presses; ++i) QTest::mouseClick(form.dragdownbtn, Qt::LeftButton);
+
+    QStringList expected;
+    for (const QString& n : names) expected << form.SaveFolder + n;
+    QCOMPARE(savePaths(form), expected);
+    QCOMPARE(static_cast<int>(form.downloader().jobs().size()), names.size());
+    // Caption, icon and the four sub-items come over unchanged; the core holds the same rows.
+    int q = 0;
+    for (int i = 0; i < presses; ++i) {
+        for (int s : selected) {
+            const melorin::ui::ListRow from = form.ListView1->row(s);
+            if (from.subItems.size() < 4) continue;
+            const melorin::ui::ListRow to = form.downloadlistview->row(q);
+            QCOMPARE(to.caption, from.caption);
+            QCOMPARE(to.imageIndex, from.imageIndex);
+            QCOMPARE(to.subItems.mid(0, 4), from.subItems);
+            QCOMPARE(QString::fromStdString(
+                         form.downloader().jobs()[static_cast<std::size_t>(q)].savePath),
+                     to.subItems[4]);
+            ++q;
+        }
+    }
+    // In every case the download view comes up.
+    QVERIFY(form.Iesetpanel->isVisible());
+    QVERIFY(!form.ListView1->isVisible());
+}
+
+void TestDownloadQueue::newFolderOnlyForLaterRows() {
+    QTemporaryDir dir;
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    TForm2 chooser(form);
+    fillSearchList(form);
+    selectRows(form.ListView1, {0});
+    form.dragdownbtnClick();
+    const QString first = form.SaveFolder + QStringLiteral("月下听风.mp3");
+    form.SeSkinButton1->click();
+    chooser.pathedit->setText(dir.path() + QStringLiteral("/other"));
+    chooser.pathbtn->click();
+    QCOMPARE(form.SaveFolder, dir.path() + QStringLiteral("/other/"));
+    selectRows(form.ListView1, {1});
+    form.dragdownbtnClick();
+    QCOMPARE(savePaths(form),
+             (QStringList{first, dir.path() + QStringLiteral("/other/风之歌.rm")}));
+}
+
+void TestDownloadQueue::removeSelectedAndClear() {
+    QTemporaryDir dir;
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    fillSearchList(form);
+    selectRows(form.ListView1, {0, 1, 3});
+    form.dragdownbtnClick();
+    form.dragdownbtnClick();  // six rows: 0 1 3 0 1 3
+    QCOMPARE(form.downloadlistview->rowCount(), 6);
+
+    form.downloadlistview->clearSelection();
+    form.delbtn->click();  // nothing selected: nothing removed
+    QCOMPARE(form.downloadlistview->rowCount(), 6);
+
+    selectRows(form.downloadlistview, {0, 2, 4});
+    form.delbtn->click();
+    QCOMPARE(form.downloadlistview->rowCount(), 3);
+    QStringList titles;
+    for (int r = 0; r < 3; ++r) titles << form.downloadlistview->subItem(r, 0);
+    QCOMPARE(titles, (QStringList{QStringLiteral("风之歌"), QStringLiteral("月下听风"),
+                                  QStringLiteral("a/../b")}));
+    const auto jobs = form.downloader().jobs();
+    QCOMPARE(jobs.size(), std::size_t{3});
+    for (int r = 0; r < 3; ++r)
+        QCOMPARE(QString::fromStdString(jobs[static_cast<std::size_t>(r)].title), titles[r]);
+    QVERIFY(form.delbtn->isEnabled());
+
+    form.delallbtn->click();
+    QCOMPARE(form.downloadlistview->rowCount(), 0);
+    QVERIFY(form.downloader().jobs().empty());
+    QVERIFY(form.delallbtn->isEnabled());
+    QVERIFY(ui.questions.isEmpty());
+}
+
+void TestDownloadQueue::chooserIsHiddenAndNotModal() {
+    QTemporaryDir dir;
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    TForm2 chooser(form);
+    QCOMPARE(form.Form2, &chooser);
+    QVERIFY(!chooser.isVisible());
+    QCOMPARE(chooser.windowTitle(), QStringLiteral("选择保存目录"));
+    QCOMPARE(chooser.clientArea()->size(), QSize(158, 264));
+    QCOMPARE(chooser.pathbtn->text(), QStringLiteral("确定"));
+    QVERIFY(chooser.pathedit->text().isEmpty());
+    form.show();
+    form.SeSkinButton1->click();
+    QVERIFY(chooser.isVisible());
+    QVERIFY(!chooser.isModal());
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    QVERIFY(!form.retargetRows);
+    // Only a mouse click in the tree fills the edit box.
+    const QModelIndex folder = chooser.folders->index(dir.path());
+    QVERIFY(folder.isValid());
+    chooser.ShellTreeView1->setCurrentIndex(folder);
+    QVERIFY(chooser.pathedit->text().isEmpty());
+    chooser.ShellTreeView1Click(folder);
+    QCOMPARE(chooser.pathedit->text(), dir.path());
+}
+
+void TestDownloadQueue::chooserDefaultMode_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("saveFolder");  // "" : unchanged
+    QTest::newRow("a folder") << QStringLiteral("/srv/music") << QStringLiteral("/srv/music/");
+    QTest::newRow("the root gets a second slash") << QStringLiteral("/") << QStringLiteral("//");
+    QTest::newRow("empty changes nothing") << QString() << QString();
+}
+
+void TestDownloadQueue::chooserDefaultMode() {
+    QFETCH(QString, text);
+    QFETCH(QString, saveFolder);
+    QTemporaryDir dir;
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    TForm2 chooser(form);
+    const QString before = form.SaveFolder;
+    form.SeSkinButton1Click();
+    chooser.pathedit->setText(text);
+    chooser.pathbtnClick();
+    QCOMPARE(form.SaveFolder, saveFolder.isEmpty() ? before : saveFolder);
+    QVERIFY(!chooser.isVisible());
+    QVERIFY(!form.retargetRows);
+}
+
+void TestDownloadQueue::chooserRetargetsSelectedRows() {
+    QTemporaryDir dir;
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    TForm2 chooser(form);
+    fillSearchList(form);
+    selectRows(form.ListView1, {0, 1, 3});
+    form.dragdownbtnClick();
+    const QStringList before = savePaths(form);
+    const QString folderBefore = form.SaveFolder;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("mp3")));
+    const QString target = dir.path() + QStringLiteral("/mp3");
+
+    // An empty edit box would mean the file-system root: the rows keep their paths.
+    selectRows(form.downloadlistview, {0, 2});
+    form.SeSkinButton3->click();
+    QVERIFY(form.retargetRows);
+    QVERIFY(chooser.isVisible());
+    chooser.pathbtn->click();
+    QCOMPARE(savePaths(form), before);
+    QVERIFY(!form.retargetRows);
+
+    form.SeSkinButton3->click();
+    chooser.ShellTreeView1Click(chooser.folders->index(target));
+    QCOMPARE(chooser.pathedit->text(), target);
+    chooser.pathbtn->click();
+    QCOMPARE(savePaths(form), (QStringList{target + QStringLiteral("/月下听风.mp3"), before[1],
+                                           target + QStringLiteral("/a_._b.")}));
+    QCOMPARE(QString::fromStdString(form.downloader().jobs()[2].savePath),
+             target + QStringLiteral("/a_._b."));
+    QCOMPARE(form.SaveFolder, folderBefore);
+    QVERIFY(!form.retargetRows);
+    QVERIFY(!chooser.isVisible());
+}
+
+void TestDownloadQueue::chooserClosedKeepsRetargetMode() {
+    QTemporaryDir dir;
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    TForm2 chooser(form);
+    fillSearchList(form);
+    selectRows(form.ListView1, {0, 1});
+    form.dragdownbtnClick();
+    selectRows(form.downloadlistview, {1});
+    form.SeSkinButton3Click();
+    chooser.close();  // the frame's close button only hides it
+    QVERIFY(!chooser.isVisible());
+    QVERIFY(form.retargetRows);
+    const QString folderBefore = form.SaveFolder;
+    form.SeSkinButton1Click();  // "保存目录" now still retargets the selected rows
+    chooser.pathedit->setText(dir.path());
+    chooser.pathbtnClick();
+    QCOMPARE(form.SaveFolder, folderBefore);
+    QCOMPARE(form.downloadlistview->subItem(1, 4), dir.path() + QStringLiteral("/风之歌.rm"));
+    QVERIFY(!form.retargetRows);
+}
+
+void TestDownloadQueue::retargetWithoutSelectionDoesNothing() {
+    QTemporaryDir dir;
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    TForm2 chooser(form);
+    fillSearchList(form);
+    selectRows(form.ListView1, {0});
+    form.dragdownbtnClick();
+    form.downloadlistview->clearSelection();
+    form.SeSkinButton3->click();
+    QVERIFY(!form.retargetRows);
+    QVERIFY(!chooser.isVisible());
+}
+
+void TestDownloadQueue::failureHookOnIdleQueue_data() {
+    QTest::addColumn<int>("queueRows");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("log");
+    QTest::addColumn<bool>("panelShown");
+    const QString cantFetch = QStringLiteral("月下听风不能下载");
+    QTest::newRow("other failure")
+        << 2 << QStringLiteral("disk full")
+        << QStringList{QStringLiteral("disk full"), QStringLiteral("1")} << false;
+    QTest::newRow("socket skips to the next row")
+        << 2 << QStringLiteral("Socket Error # 10061")
+        << QStringList{QStringLiteral("Socket Error # 10061"), QStringLiteral("1"), cantFetch}
+        << true;
+    QTest::newRow("error answer") << 3 << QStringLiteral("HTTP/1.1 404 Not Found")
+                                  << QStringList{QStringLiteral("HTTP/1.1 404 Not Found"),
+                                                 QStringLiteral("1"), cantFetch}
+                                  << true;
+    QTest::newRow("last row: only the slot is released")
+        << 1 << QStringLiteral("403 Forbidden")
+        << QStringList{QStringLiteral("403 Forbidden"), QStringLiteral("1"), cantFetch} << false;
+    QTest::newRow("empty queue") << 0 << QStringLiteral("socket closed")
+                                 << QStringList{QStringLiteral("socket closed")} << false;
+}
+
+void TestDownloadQueue::failureHookOnIdleQueue() {
+    QFETCH(int, queueRows);
+    QFETCH(QString, message);
+    QFETCH(QStringList, log);
+    QFETCH(bool, panelShown);
+    QTemporaryDir dir;
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    fillSearchList(form);
+    selectRows(form.ListView1, {0});
+    for (int i = 0; i < queueRows; ++i) form.dragdownbtnClick();
+    form.Button3Click();
+    melorin::reportFailure(message);
+    QCOMPARE(logLines(form), log);
+    QCOMPARE(form.Iesetpanel->isVisible(), panelShown);
+    QVERIFY(ui.messages.isEmpty());
+    QVERIFY(form.isVisible());
+}
+
+void TestDownloadQueue::fatalFailureClosesBothWindows() {
+    QTemporaryDir dir;
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    TForm2 chooser(form);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.SeSkinButton1Click();
+    QVERIFY(chooser.isVisible());
+    QSignalSpy closed(&form, &TForm1::closed);
+    melorin::reportFailure(QStringLiteral("Access violation at address 00000000"));
+    QCOMPARE(ui.messages, QStringList{QStringLiteral("出现致命错误，应用程序将关闭！！！")});
+    QVERIFY(ui.questions.isEmpty());  // nothing runs: no exit question
+    QVERIFY(!chooser.isVisible());
+    QVERIFY(!form.isVisible());
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(logLines(form).contains(QStringLiteral("Access violation at address 00000000")));
+}
+
+MELORIN_GUI_TEST_MAIN(TestDownloadQueue)
+#include "test_downloadqueue.moc"
