@@ -5,3 +5,6 @@ melorin_add_test(test_process_exit SOURCES test_process_exit.cpp LIBS Qt6::Core)
 target_compile_definitions(test_process_exit PRIVATE MELORIN_EXE="$<TARGET_FILE:melorin>")
 add_dependencies(test_process_exit melorin)
 melorin_add_test(test_downloadqueue SOURCES test_downloadqueue.cpp LIBS melorin_app TIMEOUT 120)
+melorin_add_test(test_downloadrun
+  SOURCES test_downloadrun.cpp ${PROJECT_SOURCE_DIR}/tests/download/nginxserver.cpp
+  LIBS melorin_app TIMEOUT 180)

@@ -1,0 +1,312 @@
+// Downloads through the real window over loopback (nginx on 127.0.0.1): the whole road from
+// the search list to the files on disk and the log, the exit question and the stop on close,
+// and the failure hook acting on running files.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include "app/failurehook.h"
+#include "app/mainwindow.h"
+#include "tests/app/guitestmain.h"
+#include "tests/app/recordingui.h"
+#include "tests/download/nginxserver.h"
+#include "ui/reportview.h"
+
+using melorin::TForm1;
+using melorin::download::RowState;
+using melorin::testing::NginxServer;
+using melorin::testing::RecordingUi;
+
+namespace {
+
+struct ServedFile {
+    QString title;
+    QString path;  // below the server's root
+    QString type;
+    qsizetype size;
+};
+
+QByteArray randomBytes(qsizetype n, quint32 seed) {
+    QByteArray b(n, Qt::Uninitialized);
+    QRandomGenerator gen(seed);
+    for (qsizetype i = 0; i < n; ++i) b[i] = static_cast<char>(gen.bounded(256));
+    return b;
+}
+
+// The server's files, config and logs, beside the program folder.
+std::string nginxDir(const QTemporaryDir& dir) {
+    const QString path = dir.path() + QStringLiteral("/nginx");
+    QDir().mkpath(path);
+    return path.toStdString();
+}
+
+QString url(const NginxServer& server, const QString& path) {
+    return QStringLiteral("http://127.0.0.1:%1/%2").arg(server.port()).arg(path);
+}
+
+// Writes the files under the server's root and puts one search row per file into ListView1.
+QList<QByteArray> serve(TForm1& form, const NginxServer& server, const QList<ServedFile>& files) {
+    QList<QByteArray> bodies;
+    form.ListView1->clearRows();
+    for (int i = 0; i < files.size(); ++i) {
+        const ServedFile& f = files[i];
+        bodies << randomBytes(f.size, static_cast<quint32>(i + 1));
+        QFile out(QString::fromStdString(server.www()) + u'/' + f.path);
+        if (!out.open(QIODevice::WriteOnly) || out.write(bodies.last()) != f.size) return {};
+        out.close();
+        form.ListView1->appendRow(
+            {QString::number(i + 1),
+             0,
+             {f.title, url(server, f.path), QStringLiteral("%1 B").arg(f.size), f.type}});
+    }
+    const QSignalBlocker quiet(form.ListView1->selectionModel());
+    form.ListView1->selectAll();
+    return bodies;
+}
+
+QStringList logLines(const TForm1& form) {
+    return form.downinimemo->toPlainText().split(u'\n');
+}
+
+bool allRowsIn(const TForm1& form, int rows, RowState state) {
+    for (int r = 0; r < rows; ++r)
+        if (form.downloader().rowState(r) != state) return false;
+    return true;
+}
+
+// Lets the window work, firing its one-second timer every 200 ms, until done() or the time is up.
+template <typename Done>
+bool runUntil(RecordingUi& ui, Done done, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < timeoutMs) {
+        if (done()) return true;
+        QTest::qWait(200);
+        if (ui.lastTicker != nullptr && ui.lastTicker->isActive()) ui.lastTicker->fire();
+    }
+    return done();
+}
+
+}  // namespace
+
+class TestDownloadRun : public QObject {
+    Q_OBJECT
+private slots:
+    void threeFilesFromSearchRowsToDisk();
+    void closeWhileDownloadingAsksThenStops();
+    void failureHookSkipsWaitingRow();
+    void errorAnswerReleasesRunningSlot();
+};
+
+void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
+    QTemporaryDir dir;
+    NginxServer server(nginxDir(dir), "64k");
+    QVERIFY(server.running());
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    // The first file is throttled so that the one-second timer sees it running.
+    const QList<ServedFile> files{
+        {QStringLiteral("月下听风"), QStringLiteral("slow/a.mp3"), QStringLiteral("mp3"),
+         1'000'003},
+        {QStringLiteral("风之歌"), QStringLiteral("b.rm"), QStringLiteral("rm"), 300'000},
+        {QStringLiteral("小曲"), QStringLiteral("c.wma"), QStringLiteral("wma"), 7}};
+    const QList<QByteArray> bodies = serve(form, server, files);
+    QCOMPARE(bodies.size(), 3);
+    QTest::mouseClick(form.dragdownbtn, Qt::LeftButton);
+    QVERIFY(form.Iesetpanel->isVisible());
+    QCOMPARE(form.downloadlistview->rowCount(), 3);
+    form.downloadlistview->clearSelection();
+    QTest::mouseClick(form.downbtn, Qt::LeftButton);
+
+    auto finished = [&] {
+        if (form.downloader().passRunning() || !allRowsIn(form, 3, RowState::Finished))
+            return false;
+        for (int r = 0; r < form.downloadnow->rowCount(); ++r)
+            if (form.downloadnow->subItem(r, 0) != QStringLiteral("下载已经完成")) return false;
+        return form.downloadnow->rowCount() == 3;
+    };
+    QVERIFY2(runUntil(ui, finished, 30'000), qPrintable(form.downinimemo->toPlainText()));
+
+    for (int i = 0; i < 3; ++i) {
+        const QString saved = form.downloadlistview->subItem(i, 4);
+        QCOMPARE(saved, form.SaveFolder + files[i].title + u'.' + files[i].type);
+        QFile f(saved);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY2(f.readAll() == bodies[i], qPrintable(saved));
+        // The pass marked each started row in the queue.
+        QVERIFY(form.downloadlistview->topLevelItem(i)->isSelected());
+    }
+    // One progress row per file, in queue order, each logged exactly once with its six lines.
+    const QStringList log = logLines(form);
+    for (int r = 0; r < 3; ++r) {
+        QCOMPARE(form.downloadnow->row(r).caption, files[r].title);
+        QCOMPARE(form.downloadnow->subItem(r, 2), QString::number(r));
+        const QString done = files[r].title + QStringLiteral("下载完毕!");
+        QCOMPARE(log.count(done), 1);
+        const qsizetype at = log.indexOf(done);
+        QVERIFY(at >= 1 && at + 4 < log.size());
+        QVERIFY(!log[at - 1].trimmed().isEmpty());  // date and time
+        QCOMPARE(log[at + 1], QStringLiteral("保存地址：") + form.downloadlistview->subItem(r, 4));
+        QCOMPARE(log[at + 2],
+                 QStringLiteral("用时：") + form.downloadnow->subItem(r, 1) + QStringLiteral("秒"));
+        QCOMPARE(log[at + 3], QStringLiteral("下载地址：") + url(server, files[r].path));
+        QCOMPARE(log[at + 4], QStringLiteral("文件大小：%1 B").arg(files[r].size));
+    }
+    // The throttled file ran for at least one tick, and the timer wrote the status panels.
+    QVERIFY(form.downloadnow->subItem(0, 1).toInt() >= 1);
+    QVERIFY(form.statusPanels[1]->text().startsWith(QStringLiteral("总耗时：")));
+    QVERIFY(form.statusPanels[1]->text().endsWith(QStringLiteral("秒")));
+    QVERIFY(form.statusPanels[2]->text().endsWith(QStringLiteral("k/s")));
+    QVERIFY(form.statusPanels[3]->text().endsWith(QStringLiteral("k/s")));
+    QVERIFY(!form.Timer1->isActive());
+    // Selecting a finished file fills its five bars.
+    for (QProgressBar* bar : form.workerBars) bar->setValue(0);
+    form.downloadnow->setCurrentItem(form.downloadnow->topLevelItem(1));
+    QCOMPARE(form.progressBoard().selectedRow(), std::optional<int>(1));
+    for (QProgressBar* bar : form.workerBars) QCOMPARE(bar->value(), bar->maximum());
+    // Everything has been fetched: another press starts nothing.
+    QTest::mouseClick(form.downbtn, Qt::LeftButton);
+    QVERIFY(!form.downloader().passRunning());
+    QCOMPARE(form.downloadnow->rowCount(), 3);
+}
+
+void TestDownloadRun::closeWhileDownloadingAsksThenStops() {
+    QTemporaryDir dir;
+    NginxServer server(nginxDir(dir), "32k");
+    QVERIFY(server.running());
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(!serve(form, server,
+                   {{QStringLiteral("长歌"), QStringLiteral("slow/long.mp3"), QStringLiteral("mp3"),
+                     4'000'000}})
+                 .isEmpty());
+    form.dragdownbtnClick();
+    form.downbtnClick();
+    QVERIFY(runUntil(
+        ui, [&] { return form.downloadState.runningWorkers > 0; }, 10'000));
+
+    // While files run, rows keep their indices: both removal buttons refuse and stay off.
+    form.downloadlistview->selectAll();
+    QTest::mouseClick(form.delbtn, Qt::LeftButton);
+    QTest::mouseClick(form.delallbtn, Qt::LeftButton);
+    QCOMPARE(form.downloadlistview->rowCount(), 1);
+    QCOMPARE(form.downloader().jobs().size(), std::size_t{1});
+    QVERIFY(!form.delbtn->isEnabled());
+    QVERIFY(!form.delallbtn->isEnabled());
+
+    QSignalSpy closed(&form, &TForm1::closed);
+    ui.answerYes = false;
+    QVERIFY(!form.close());
+    QCOMPARE(ui.questions, QStringList{QStringLiteral("还存在下载进程，确定退出吗？")});
+    QCOMPARE(closed.count(), 0);
+    QVERIFY(form.isVisible());
+    QVERIFY(form.downloader().snapshot().runningWorkers > 0);
+
+    ui.answerYes = true;
+    QElapsedTimer closing;
+    closing.start();
+    QVERIFY(form.close());
+    QVERIFY2(closing.elapsed() < 5000, "closing waited for the transfers to finish");
+    QCOMPARE(ui.questions.size(), 2);
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(form.downloader().snapshot().runningWorkers, 0);
+    QVERIFY(!form.downloader().passRunning());
+    QVERIFY(!form.Timer1->isActive());
+    QVERIFY(!form.delbtn->isEnabled());
+    QVERIFY(!form.downloader().exitQuestionNeeded());
+}
+
+void TestDownloadRun::failureHookSkipsWaitingRow() {
+    QTemporaryDir dir;
+    NginxServer server(nginxDir(dir), "32k");
+    QVERIFY(server.running());
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QList<ServedFile> files;
+    for (int i = 0; i < 5; ++i)
+        files.push_back({QStringLiteral("歌%1").arg(i), QStringLiteral("slow/%1.mp3").arg(i),
+                         QStringLiteral("mp3"), 2'000'000});
+    QCOMPARE(serve(form, server, files).size(), 5);
+    form.dragdownbtnClick();
+    form.downbtnClick();
+    // Rows 0 to 2 run in slots 0 to 2; row 3 has been probed and waits for slot 0.
+    auto waitingAt = [&](int row) {
+        return [&form, row] {
+            return allRowsIn(form, 3, RowState::Running) && form.downloader().probeRow() == row &&
+                   form.downloader().probing();
+        };
+    };
+    QVERIFY(runUntil(ui, waitingAt(3), 10'000));
+
+    form.Button3Click();
+    melorin::reportFailure(QStringLiteral("Socket Error # 10054 Connection reset by peer."));
+    QVERIFY(form.Iesetpanel->isVisible());
+    QVERIFY(logLines(form).contains(QStringLiteral("歌3不能下载")));
+    QVERIFY(runUntil(
+        ui, [&] { return form.downloader().rowState(3) == RowState::Skipped; }, 5000));
+    // The pass goes on with row 4, which waits for slot 1.
+    QVERIFY(runUntil(ui, waitingAt(4), 10'000));
+
+    // At the last row the hook only logs: nothing left to skip to.
+    form.Button3Click();
+    melorin::reportFailure(QStringLiteral("HTTP/1.1 404 Not Found"));
+    QVERIFY(!form.Iesetpanel->isVisible());
+    QVERIFY(logLines(form).contains(QStringLiteral("歌4不能下载")));
+    QTest::qWait(300);
+    QCOMPARE(form.downloader().rowState(4), RowState::Probing);
+    QCOMPARE(form.downloadnow->rowCount(), 3);  // the skipped row never got a progress row
+    QVERIFY(ui.messages.isEmpty());
+    QVERIFY(form.close());
+}
+
+void TestDownloadRun::errorAnswerReleasesRunningSlot() {
+    QTemporaryDir dir;
+    NginxServer server(nginxDir(dir), "32k");
+    QVERIFY(server.running());
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(serve(form, server,
+                   {{QStringLiteral("长歌"), QStringLiteral("slow/long.mp3"), QStringLiteral("mp3"),
+                     4'000'000}})
+                 .size(),
+             1);
+    form.dragdownbtnClick();
+    form.downbtnClick();
+    QVERIFY(runUntil(
+        ui, [&] { return form.downloader().rowState(0) == RowState::Running; }, 10'000));
+    melorin::reportFailure(QStringLiteral("HTTP/1.1 404 Not Found"));
+    QVERIFY(runUntil(
+        ui, [&] { return form.downloadnow->subItem(0, 0) == QStringLiteral("下载失败"); }, 5000));
+    QCOMPARE(form.downloader().rowState(0), RowState::Failed);
+    QCOMPARE(form.downloadState.runningWorkers, 0);
+    const QStringList log = logLines(form);
+    QVERIFY(log.contains(QStringLiteral("长歌不能下载")));
+    QVERIFY(std::any_of(log.begin(), log.end(), [](const QString& l) {
+        return l.startsWith(QStringLiteral("长歌下载失败!"));
+    }));
+    QVERIFY(!log.contains(QStringLiteral("长歌下载完毕!")));
+    QVERIFY(!form.Timer1->isActive());
+    QVERIFY(ui.questions.isEmpty());
+    QVERIFY(form.close());
+    QVERIFY(ui.questions.isEmpty());
+}
+
+MELORIN_GUI_TEST_MAIN(TestDownloadRun)
+#include "test_downloadrun.moc"
