@@ -4,3 +4,6 @@ melorin_add_test(test_webbrowser SOURCES test_webbrowser.cpp LIBS melorin_app Qt
 melorin_add_test(test_process_exit SOURCES test_process_exit.cpp LIBS Qt6::Core)
 target_compile_definitions(test_process_exit PRIVATE MELORIN_EXE="$<TARGET_FILE:melorin>")
 add_dependencies(test_process_exit melorin)
+melorin_add_test(test_search_window SOURCES test_search_window.cpp
+  LIBS melorin_app melorin_service_testing TIMEOUT 400)
+add_dependencies(test_search_window melorin-service)
