@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QWebEngineDownloadRequest>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineView>
@@ -27,17 +28,15 @@ WebBrowser::WebBrowser(QWidget* parent, const QString& objectName, ui::UiPort& u
     setObjectName(objectName);
     view_->setObjectName(objectName);
     view_->setContextMenuPolicy(Qt::NoContextMenu);
-    connect(view_, &QWebEngineView::loadStarted, this, [this] {
-        loading_ = true;
-        stopRequested_ = false;
-    });
     connect(view_, &QWebEngineView::loadProgress, this,
             [this](int p) { emit ProgressChange(p, 100); });
-    connect(view_, &QWebEngineView::loadFinished, this, &WebBrowser::onLoadFinished);
+    connect(view_->page(), &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo& info) { onLoadingChanged(info.status()); });
 }
 
 void WebBrowser::Navigate(const QUrl& address) {
     stopRequested_ = false;
+    loading_ = true;  // busy from the request on, not only once the engine has started
     view_->setUrl(address);
 }
 
@@ -56,18 +55,28 @@ void WebBrowser::Stop() {
     view_->stop();
 }
 
-void WebBrowser::onLoadFinished(bool ok) {
-    loading_ = false;
-    const quint64 serial = ++loadSerial_;
-    if (stopRequested_) {
-        stopRequested_ = false;
+void WebBrowser::onLoadingChanged(QWebEngineLoadingInfo::LoadStatus status) {
+    switch (status) {
+    case QWebEngineLoadingInfo::LoadStartedStatus:
         return;
-    }
-    if (!ok) {
+    case QWebEngineLoadingInfo::LoadStoppedStatus:
+        // Either Stop() or a newer navigation replaced this one: nothing completed.
+        if (stopRequested_) {
+            stopRequested_ = false;
+            loading_ = false;
+        }
+        return;
+    case QWebEngineLoadingInfo::LoadFailedStatus:
+        loading_ = false;
+        ++loadSerial_;
         document_.reset();
         emit DocumentComplete();
         return;
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+        break;
     }
+    loading_ = false;
+    const quint64 serial = ++loadSerial_;
     const QUrl url = view_->url();
     view_->page()->runJavaScript(
         kSnapshotScript, QWebEngineScript::ApplicationWorld, [this, serial, url](const QVariant& v) {

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QUrl>
 #include <QVector>
+#include <QWebEngineLoadingInfo>
 #include <optional>
 
 class QWebEngineView;
@@ -28,7 +29,8 @@ struct PageDocument {
 
 // The embedded browser component: one page view with asynchronous loading. After every load
 // that ends (well or not) it emits DocumentComplete; Document() is absent before the first load
-// and after a failed one. A load ended by Stop() reports nothing.
+// and after a failed one. A load ended by Stop(), or replaced by a newer Navigate(), reports
+// nothing. isLoading() holds from Navigate() until the load ends.
 class WebBrowser : public QObject {
     Q_OBJECT
 public:
@@ -52,7 +54,7 @@ signals:
     void ProgressChange(int progress, int maximum);
 
 private:
-    void onLoadFinished(bool ok);
+    void onLoadingChanged(QWebEngineLoadingInfo::LoadStatus status);
 
     QWebEngineView* view_ = nullptr;
     ui::UiPort& ui_;

@@ -25,12 +25,12 @@ RangeAnswer answerRange(std::string_view header, std::uint64_t length) {
     header = trimmed(header);
     constexpr std::string_view unit = "bytes=";
     if (header.substr(0, unit.size()) != unit) return {};
-    const std::string_view spec = trimmed(header.substr(unit.size()));
-    if (spec.find(',') != std::string_view::npos) return {};
-    const auto dash = spec.find('-');
+    const std::string_view rangeText = trimmed(header.substr(unit.size()));
+    if (rangeText.find(',') != std::string_view::npos) return {};
+    const auto dash = rangeText.find('-');
     if (dash == std::string_view::npos) return {};
-    const std::string_view a = trimmed(spec.substr(0, dash));
-    const std::string_view b = trimmed(spec.substr(dash + 1));
+    const std::string_view a = trimmed(rangeText.substr(0, dash));
+    const std::string_view b = trimmed(rangeText.substr(dash + 1));
 
     std::uint64_t first = 0;
     std::uint64_t last = 0;

@@ -71,6 +71,12 @@ int main(int argc, char** argv) {
     // The download manager keeps up to 15 transfers and a probe open at once, with keep-alive.
     server.new_task_queue = [] { return new httplib::ThreadPool(48); };
     server.set_keep_alive_timeout(5);
+    // cpp-httplib's default sets SO_REUSEPORT, which would let a second service share a busy
+    // port silently; only SO_REUSEADDR is kept, so a taken port is reported.
+    server.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     const char* host = "127.0.0.1";
     int bound = port;
     if (port == 0) {

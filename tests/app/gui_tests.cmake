@@ -8,3 +8,6 @@ melorin_add_test(test_downloadqueue SOURCES test_downloadqueue.cpp LIBS melorin_
 melorin_add_test(test_downloadrun
   SOURCES test_downloadrun.cpp ${PROJECT_SOURCE_DIR}/tests/download/nginxserver.cpp
   LIBS melorin_app TIMEOUT 180)
+melorin_add_test(test_search_window SOURCES test_search_window.cpp
+  LIBS melorin_app melorin_service_testing TIMEOUT 400)
+add_dependencies(test_search_window melorin-service)

@@ -1,5 +1,5 @@
 // Real transfers over loopback: nginx for ordinary and throttled files, the
-// fault server for broken answers. Each download ends byte-exact or as a
+// local service's fault files (melorin-service --faults) for broken answers. Each download ends byte-exact or as a
 // reported failure.
 #include <QtTest>
 #include <fstream>
@@ -7,8 +7,8 @@
 
 #include "download/curltransfer.h"
 #include "download/downloader.h"
-#include "faultserver.h"
 #include "nginxserver.h"
+#include "servicerun.h"
 
 using namespace melorin::download;
 using namespace melorin::testing;
@@ -64,6 +64,11 @@ RunResult download(const std::vector<std::string>& addresses, const QString& dir
     return r;
 }
 
+// The byte rule of the service's fault files.
+unsigned char faultByte(std::int64_t i) {
+    return static_cast<unsigned char>((i ^ (i >> 8) ^ (i >> 16)) * 167 + 13);
+}
+
 QByteArray faultContent(std::int64_t size) {
     QByteArray b(static_cast<qsizetype>(size), Qt::Uninitialized);
     for (std::int64_t i = 0; i < size; ++i)
@@ -77,7 +82,7 @@ class DownloadHttpTest : public QObject {
     Q_OBJECT
     QTemporaryDir serverDir;
     std::unique_ptr<NginxServer> nginx;
-    std::unique_ptr<FaultServer> faultServer;
+    ServiceRun service;
 
     std::string writeServed(const std::string& name, std::int64_t size) {
         std::mt19937_64 rng(static_cast<unsigned long>(size));
@@ -91,11 +96,10 @@ private slots:
     void initTestCase() {
         nginx = std::make_unique<NginxServer>(serverDir.path().toStdString(), "512k");
         QVERIFY2(nginx->running(), "nginx did not start");
-        faultServer = std::make_unique<FaultServer>();
+        QVERIFY2(service.start({QStringLiteral("--faults")}), qPrintable(service.error()));
     }
     void cleanupTestCase() {
         nginx.reset();
-        faultServer.reset();
     }
 
     void nginxFiles_data() {
@@ -166,7 +170,7 @@ private slots:
         QFETCH(bool, complete);
         QFETCH(QString, logPart);
         QTemporaryDir out;
-        std::string address = "127.0.0.1:" + std::to_string(faultServer->port()) +
+        std::string address = "127.0.0.1:" + std::to_string(service.port()) +
                               "/fault/x?size=" + std::to_string(size) +
                               (query.isEmpty() ? "" : "&" + query.toStdString());
         auto r = download({address}, out.path(), 5, std::chrono::seconds(30));
@@ -192,7 +196,7 @@ private slots:
         Downloader dl(std::make_unique<CurlNetwork>(quickOptions()));
         DownloadJob job;
         job.title = "slow";
-        job.address = "127.0.0.1:" + std::to_string(faultServer->port()) +
+        job.address = "127.0.0.1:" + std::to_string(service.port()) +
                       "/fault/s?size=5000000&trickle=1000";
         job.savePath = out.path().toStdString() + "/slow.bin";
         dl.addJob(job);

@@ -265,6 +265,14 @@ private slots:
         QCOMPARE(plain.get("/music/s01/000.mp3").status, 200);
     }
 
+    void busyPortIsReported() {
+        QProcess second;
+        second.start(serviceBinary(), {u"--port"_s, QString::number(service_.port())});
+        QVERIFY(second.waitForFinished(5000));
+        QCOMPARE(second.exitCode(), 1);
+        QVERIFY(!second.readAllStandardOutput().contains("listening"));
+    }
+
     // Runs last: the log holds every request of this test, targets exactly as sent.
     void requestLog() {
         const QList<QByteArray> targets = {

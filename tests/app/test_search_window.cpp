@@ -1,0 +1,227 @@
+// The real main window searching the project's own service over loopback: the exact addresses
+// that arrive, paging to the limit, stop, refresh, list pages and the texts the window shows.
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include "app/mainwindow.h"
+#include "app/webbrowser.h"
+#include "servicerun.h"
+#include "tests/app/guitestmain.h"
+#include "tests/app/recordingui.h"
+#include "ui/reportview.h"
+
+using melorin::TForm1;
+using melorin::testing::RecordingUi;
+using melorin::testing::ServiceRun;
+
+namespace {
+
+constexpr int kSearchTimeoutMs = 90000;
+
+// The request lines the service has logged since `mark` lines.
+QStringList requestLines(const QString& logPath, qsizetype mark = 0) {
+    QFile f(logPath);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return QString::fromLatin1(f.readAll()).split(u'\n', Qt::SkipEmptyParts).mid(mark);
+}
+
+QStringList followUps(const QStringList& lines) {
+    static const QRegularExpression next(QStringLiteral("^GET /m\\?lm=\\d&ct=134217728&tn=baidump3&word="));
+    QStringList found;
+    for (const QString& l : lines) {
+        if (next.match(l).hasMatch()) found << l;
+    }
+    return found;
+}
+
+// Until the search browser rests and no new request has arrived for a while.
+void waitUntilQuiet(TForm1& form, const QString& logPath) {
+    QElapsedTimer t;
+    t.start();
+    qsizetype seen = -1;
+    QElapsedTimer still;
+    still.start();
+    while (t.elapsed() < kSearchTimeoutMs) {
+        QTest::qWait(100);
+        const qsizetype n = requestLines(logPath).size();
+        if (n != seen || form.WebBrowser1->isLoading() || form.WebBrowser2->isLoading()) {
+            seen = n;
+            still.restart();
+        } else if (still.elapsed() > 1200) {
+            return;
+        }
+    }
+    QFAIL(qPrintable(QStringLiteral("the search did not come to rest: %1 %2")
+                         .arg(form.WebBrowser1->isLoading())
+                         .arg(form.WebBrowser2->isLoading())));
+}
+
+}  // namespace
+
+class TestSearchWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void firstAddressIsExact();
+    void longSearchPagesToTheLimit();
+    void stopEndsPaging();
+    void refreshStartsOver();
+    void chartEntryStartsSearch();
+    void unreachableServiceSaysSo();
+
+private:
+    void search(const QString& text, int kind);
+    // The service keeps its log open, so a test reads only what came after its mark.
+    void markLog() { mark_ = requestLines(log_).size(); }
+    [[nodiscard]] QStringList requests() const { return requestLines(log_, mark_); }
+
+    QTemporaryDir dir_;
+    ServiceRun service_;
+    QString log_;
+    qsizetype mark_ = 0;
+    RecordingUi* ui_ = nullptr;
+    TForm1* form_ = nullptr;
+};
+
+void TestSearchWindow::initTestCase() {
+    log_ = dir_.filePath(QStringLiteral("requests.log"));
+    QVERIFY2(service_.start({QStringLiteral("--log"), log_}), qPrintable(service_.error()));
+}
+
+void TestSearchWindow::init() {
+    markLog();
+    ui_ = new RecordingUi;
+    form_ = new TForm1(*ui_, {dir_.path(), QString::fromLatin1(service_.host())});
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form_));
+}
+
+void TestSearchWindow::cleanup() {
+    delete form_;
+    delete ui_;
+}
+
+void TestSearchWindow::search(const QString& text, int kind) {
+    form_->SeSkinComboBox1->setCurrentIndex(kind);  // with an empty box this searches nothing
+    form_->Edit1->setText(text);
+    QTest::mouseClick(form_->Button1, Qt::LeftButton);
+}
+
+void TestSearchWindow::firstAddressIsExact() {
+    search(QStringLiteral("ab"), 2);
+    waitUntilQuiet(*form_, log_);
+    const QStringList lines = requests();
+    QVERIFY(!lines.isEmpty());
+    QCOMPARE(lines.first(), QStringLiteral("GET /m?tn=baidump3&ct=134217728&rn=&word=ab&lm=2 HTTP/1.1"));
+    QCOMPARE(lines.filter(QStringLiteral("word=")).size(), 1);  // nothing found, nothing paged
+    QCOMPARE(form_->ListView1->rowCount(), 0);
+    QVERIFY(ui_->messages.isEmpty());
+
+    // A Chinese text with a blank goes out as percent-encoded GBK.
+    markLog();
+    search(QStringLiteral("听 风"), 0);
+    waitUntilQuiet(*form_, log_);
+    QCOMPARE(requests().value(0),
+             QStringLiteral("GET /m?tn=baidump3&ct=134217728&rn=&word=%CC%FD%20%B7%E7&lm=0 HTTP/1.1"));
+}
+
+void TestSearchWindow::longSearchPagesToTheLimit() {
+    search(QStringLiteral("歌"), 0);
+    waitUntilQuiet(*form_, log_);
+    const QStringList next = followUps(requests());
+    QCOMPARE(next.size(), 19);
+    for (int i = 0; i < next.size(); ++i) {
+        QVERIFY2(next[i].contains(QStringLiteral("&pn=%1&ip=127.0.0.1&cl=3&z=0 ").arg(60 + 30 * i)) ||
+                     (i == 0 && next[i].contains(QStringLiteral("&pn=60&ip="))),
+                 qPrintable(next[i]));
+    }
+    QCOMPARE(form_->ListView1->rowCount(), 20 * 30);
+    QCOMPARE(form_->ListView1->row(599).caption, QStringLiteral("600"));
+    QCOMPARE(form_->ListView1->row(0).subItems.size(), 4);
+    // The count from the first page, and the client address once in the caption.
+    QCOMPARE(form_->resultlabel->text(), QStringLiteral(" 搜索结果  750"));
+    QCOMPARE(form_->windowTitle().count(QStringLiteral("本机ip为")), 1);
+    QVERIFY(form_->windowTitle().endsWith(QStringLiteral("   本机ip为:  127.0.0.1")));
+    QCOMPARE(form_->SearchPage, 21);
+}
+
+void TestSearchWindow::stopEndsPaging() {
+    search(QStringLiteral("歌"), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(form_->ListView1->rowCount() >= 30, kSearchTimeoutMs);
+    QTest::mouseClick(form_->stopbtn, Qt::LeftButton);
+    QVERIFY(form_->SearchStopped);
+    waitUntilQuiet(*form_, log_);
+    const qsizetype pagesAfterStop = followUps(requests()).size();
+    QVERIFY2(pagesAfterStop < 19, qPrintable(QString::number(pagesAfterStop)));
+    const int rows = form_->ListView1->rowCount();
+    QTest::qWait(1500);
+    QCOMPARE(followUps(requests()).size(), pagesAfterStop);
+    QCOMPARE(form_->ListView1->rowCount(), rows);
+}
+
+void TestSearchWindow::refreshStartsOver() {
+    // One title: a single page of 30 rows, then a follow-up that brings nothing.
+    search(QStringLiteral("月下听风"), 0);
+    waitUntilQuiet(*form_, log_);
+    const int rows = form_->ListView1->rowCount();
+    QVERIFY(rows > 0);
+    markLog();
+    QTest::mouseClick(form_->SeSkinSpeedButton2, Qt::LeftButton);
+    waitUntilQuiet(*form_, log_);
+    const QStringList lines = requests();
+    QVERIFY(lines.value(0).startsWith(QStringLiteral("GET /m?tn=baidump3&ct=134217728&rn=&word=")));
+    QCOMPARE(form_->ListView1->rowCount(), rows);
+    QCOMPARE(form_->ListView1->row(0).caption, QStringLiteral("1"));
+}
+
+void TestSearchWindow::chartEntryStartsSearch() {
+    QTest::mouseClick(form_->manlistbtn, Qt::LeftButton);
+    waitUntilQuiet(*form_, log_);
+    QCOMPARE(requests().value(0), QStringLiteral("GET /ngeshou.html HTTP/1.1"));
+    QVERIFY(form_->ListView1->rowCount() > 0);
+    const melorin::ui::ListRow entry = form_->ListView1->row(0);
+    QCOMPARE(entry.subItems.size(), 2);
+    QCOMPARE(entry.caption, QStringLiteral("1"));
+    QVERIFY(!entry.subItems[0].isEmpty());
+
+    markLog();
+    form_->ListView1->topLevelItem(0)->setSelected(true);
+    QCOMPARE(form_->Edit1->text(), entry.subItems[0]);
+    waitUntilQuiet(*form_, log_);
+    QVERIFY(requests().value(0).startsWith(QStringLiteral("GET /m?tn=baidump3&ct=134217728&rn=&word=")));
+    QVERIFY(form_->ListView1->rowCount() > 0);
+    QCOMPARE(form_->ListView1->row(0).subItems.size(), 4);  // file rows of the singer
+
+    // Double-click opens the selected row's address through the desktop.
+    form_->ListView1->clearSelection();
+    form_->ListView1->topLevelItem(0)->setSelected(true);
+    QTest::mouseDClick(form_->ListView1->viewport(), Qt::LeftButton, {},
+                       form_->ListView1->visualItemRect(form_->ListView1->topLevelItem(0)).center());
+    QVERIFY(!ui_->openedAddresses.isEmpty());
+    QCOMPARE(ui_->openedAddresses.last(), form_->ListView1->row(0).subItems[1]);
+}
+
+void TestSearchWindow::unreachableServiceSaysSo() {
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const QString host = QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
+    closed.close();
+    RecordingUi ui;
+    TForm1 form(ui, {dir_.path(), host});
+    form.Edit1->setText(QStringLiteral("ab"));
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(ui.messages, QStringList{QStringLiteral("请检查网络连接!")}, 30000);
+}
+
+MELORIN_GUI_TEST_MAIN(TestSearchWindow)
+#include "test_search_window.moc"
