@@ -196,7 +196,9 @@ bool TForm1::ListView1SelectItem(int row) {
     const ui::ListRow r = ListView1->row(row);
     if (r.subItems.size() >= 3) return false;
     Edit1->setText(r.subItems.value(0));
-    Button1->click();
+    // The search clears the list, which would delete the row whose selection is still being
+    // reported; it runs as soon as that notification has returned.
+    QMetaObject::invokeMethod(Button1, &QPushButton::click, Qt::QueuedConnection);
     return true;
 }
 

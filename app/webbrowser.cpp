@@ -34,6 +34,13 @@ WebBrowser::WebBrowser(QWidget* parent, const QString& objectName, ui::UiPort& u
             [this](const QWebEngineLoadingInfo& info) { onLoadingChanged(info.status()); });
 }
 
+WebBrowser::~WebBrowser() {
+    // A page that goes away answers its pending script calls with nothing; those answers must
+    // find this object still whole and must not report a document.
+    destroying_ = true;
+    delete view_.data();
+}
+
 void WebBrowser::Navigate(const QUrl& address) {
     stopRequested_ = false;
     loading_ = true;  // busy from the request on, not only once the engine has started
@@ -46,9 +53,13 @@ void WebBrowser::Navigate(const QString& address) {
                  : QUrl(address, QUrl::TolerantMode));
 }
 
-void WebBrowser::setVisible(bool visible) { view_->setVisible(visible); }
+void WebBrowser::setVisible(bool visible) {
+    view_->setVisible(visible);
+}
 
-bool WebBrowser::isVisible() const { return !view_->isHidden(); }
+bool WebBrowser::isVisible() const {
+    return !view_->isHidden();
+}
 
 void WebBrowser::Stop() {
     if (loading_) stopRequested_ = true;
@@ -57,49 +68,60 @@ void WebBrowser::Stop() {
 
 void WebBrowser::onLoadingChanged(QWebEngineLoadingInfo::LoadStatus status) {
     switch (status) {
-    case QWebEngineLoadingInfo::LoadStartedStatus:
-        return;
-    case QWebEngineLoadingInfo::LoadStoppedStatus:
-        // Either Stop() or a newer navigation replaced this one: nothing completed.
-        if (stopRequested_) {
-            stopRequested_ = false;
+        case QWebEngineLoadingInfo::LoadStartedStatus:
+            return;
+        case QWebEngineLoadingInfo::LoadStoppedStatus:
+            // Either Stop() or a newer navigation replaced this one: nothing completed.
+            if (stopRequested_) {
+                stopRequested_ = false;
+                loading_ = false;
+            }
+            return;
+        case QWebEngineLoadingInfo::LoadFailedStatus:
             loading_ = false;
-        }
-        return;
-    case QWebEngineLoadingInfo::LoadFailedStatus:
-        loading_ = false;
-        ++loadSerial_;
-        document_.reset();
-        emit DocumentComplete();
-        return;
-    case QWebEngineLoadingInfo::LoadSucceededStatus:
-        break;
+            ++loadSerial_;
+            document_.reset();
+            emit DocumentComplete();
+            return;
+        case QWebEngineLoadingInfo::LoadSucceededStatus:
+            break;
     }
     loading_ = false;
     const quint64 serial = ++loadSerial_;
     const QUrl url = view_->url();
     view_->page()->runJavaScript(
-        kSnapshotScript, QWebEngineScript::ApplicationWorld, [this, serial, url](const QVariant& v) {
-            if (serial != loadSerial_) return;
-            const QVariantMap map = v.toMap();
-            PageDocument doc;
-            doc.url = url;
-            doc.bodyText = map.value(QStringLiteral("text")).toString();
-            const QVariantList links = map.value(QStringLiteral("links")).toList();
-            doc.links.reserve(links.size());
-            for (const QVariant& item : links) {
-                const QVariantList pair = item.toList();
-                if (pair.size() == 2) doc.links.push_back({pair[0].toString(), pair[1].toString()});
-            }
-            document_ = std::move(doc);
-            emit DocumentComplete();
+        kSnapshotScript, QWebEngineScript::ApplicationWorld,
+        [self = QPointer<WebBrowser>(this), serial, url](const QVariant& v) {
+            if (self) self->takeSnapshot(serial, url, v);
         });
+}
+
+void WebBrowser::takeSnapshot(quint64 serial, const QUrl& url, const QVariant& v) {
+    if (destroying_ || serial != loadSerial_) return;
+    if (!v.isValid()) {
+        // The page could not be read back: as good as no document.
+        document_.reset();
+        emit DocumentComplete();
+        return;
+    }
+    const QVariantMap map = v.toMap();
+    PageDocument doc;
+    doc.url = url;
+    doc.bodyText = map.value(QStringLiteral("text")).toString();
+    const QVariantList links = map.value(QStringLiteral("links")).toList();
+    doc.links.reserve(links.size());
+    for (const QVariant& item : links) {
+        const QVariantList pair = item.toList();
+        if (pair.size() == 2) doc.links.push_back({pair[0].toString(), pair[1].toString()});
+    }
+    document_ = std::move(doc);
+    emit DocumentComplete();
 }
 
 bool WebBrowser::SaveAs() {
     if (!document_) return false;
-    const QString path = ui_.saveFileName(view_->window(), QStringLiteral("另存为"), QDir::homePath(),
-                                          QStringLiteral("网页 (*.html *.htm)"));
+    const QString path = ui_.saveFileName(view_->window(), QStringLiteral("另存为"),
+                                          QDir::homePath(), QStringLiteral("网页 (*.html *.htm)"));
     if (path.isEmpty()) return false;
     view_->page()->save(path, QWebEngineDownloadRequest::SingleHtmlSaveFormat);
     return true;

@@ -1,13 +1,14 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <QVector>
 #include <QWebEngineLoadingInfo>
+#include <QWebEngineView>
 #include <optional>
 
-class QWebEngineView;
 class QWidget;
 
 namespace melorin {
@@ -35,6 +36,7 @@ class WebBrowser : public QObject {
     Q_OBJECT
 public:
     WebBrowser(QWidget* parent, const QString& objectName, ui::UiPort& ui);
+    ~WebBrowser() override;
 
     [[nodiscard]] QWebEngineView* view() const { return view_; }
 
@@ -55,13 +57,15 @@ signals:
 
 private:
     void onLoadingChanged(QWebEngineLoadingInfo::LoadStatus status);
+    void takeSnapshot(quint64 serial, const QUrl& url, const QVariant& snapshot);
 
-    QWebEngineView* view_ = nullptr;
+    QPointer<QWebEngineView> view_;
     ui::UiPort& ui_;
     std::optional<PageDocument> document_;
     bool loading_ = false;
     bool stopRequested_ = false;
     quint64 loadSerial_ = 0;  // drops the answer of a snapshot that a newer load overtook
+    bool destroying_ = false;
 };
 
 }  // namespace melorin

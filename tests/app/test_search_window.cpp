@@ -77,6 +77,7 @@ private slots:
     void stopEndsPaging();
     void refreshStartsOver();
     void chartEntryStartsSearch();
+    void selectingAnEntryThenClosingIsSafe();
     void unreachableServiceSaysSo();
 
 private:
@@ -209,6 +210,19 @@ void TestSearchWindow::chartEntryStartsSearch() {
                        form_->ListView1->visualItemRect(form_->ListView1->topLevelItem(0)).center());
     QVERIFY(!ui_->openedAddresses.isEmpty());
     QCOMPARE(ui_->openedAddresses.last(), form_->ListView1->row(0).subItems[1]);
+}
+
+void TestSearchWindow::selectingAnEntryThenClosingIsSafe() {
+    // The search an entry starts clears the list that is still reporting the selection, and a
+    // window may go away right after it with a load in flight.
+    for (int round = 0; round < 3; ++round) {
+        QTest::mouseClick(form_->womanlistbtn, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(form_->ListView1->rowCount() > 0, kSearchTimeoutMs);
+        form_->ListView1->topLevelItem(0)->setSelected(true);
+        QVERIFY(!form_->Edit1->text().isEmpty());
+        delete form_;
+        form_ = new TForm1(*ui_, {dir_.path(), QString::fromLatin1(service_.host())});
+    }
 }
 
 void TestSearchWindow::unreachableServiceSaysSo() {
