@@ -12,12 +12,16 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QToolButton>
 
 #include "app/failurehook.h"
 #include "app/mainwindow.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/recordingui.h"
+#include "app/webbrowser.h"
+#include "servicerun.h"
 #include "tests/download/nginxserver.h"
 #include "ui/reportview.h"
 
@@ -102,6 +106,7 @@ class TestDownloadRun : public QObject {
     Q_OBJECT
 private slots:
     void threeFilesFromSearchRowsToDisk();
+    void threeSongsSearchedOnTheServiceToDisk();
     void closeWhileDownloadingAsksThenStops();
     void failureHookSkipsWaitingRow();
     void errorAnswerReleasesRunningSlot();
@@ -179,6 +184,54 @@ void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
     QTest::mouseClick(form.downbtn, Qt::LeftButton);
     QVERIFY(!form.downloader().passRunning());
     QCOMPARE(form.downloadnow->rowCount(), 3);
+}
+
+void TestDownloadRun::threeSongsSearchedOnTheServiceToDisk() {
+    melorin::testing::ServiceRun service;
+    QVERIFY2(service.start(), qPrintable(service.error()));
+    QTemporaryDir dir;
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), QString::fromLatin1(service.host())});
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    // One singer's song of each of three kinds, each searched and queued from the result list.
+    const QStringList kinds{QStringLiteral("mp3"), QStringLiteral("wma"), QStringLiteral("rm")};
+    for (int kind : {0, 2, 1}) {
+        form.Edit1->clear();
+        form.SeSkinComboBox1->setCurrentIndex(kind);
+        form.Edit1->setText(QStringLiteral("沈墨川"));
+        QTest::mouseClick(form.Button1, Qt::LeftButton);
+        QVERIFY(runUntil(
+            ui, [&] { return form.ListView1->rowCount() > 0 && !form.WebBrowser1->isLoading(); },
+            30'000));
+        form.ListView1->clearSelection();
+        form.ListView1->topLevelItem(0)->setSelected(true);
+        QTest::mouseClick(form.dragdownbtn, Qt::LeftButton);
+    }
+    QCOMPARE(form.downloadlistview->rowCount(), 3);
+    QTest::mouseClick(form.downbtn, Qt::LeftButton);
+    QVERIFY2(runUntil(
+                 ui,
+                 [&] { return !form.downloader().passRunning() && allRowsIn(form, 3, RowState::Finished); },
+                 30'000),
+             qPrintable(form.downinimemo->toPlainText()));
+    const QStringList log = logLines(form);
+    for (int i = 0; i < 3; ++i) {
+        const melorin::ui::ListRow row = form.downloadlistview->row(i);
+        QCOMPARE(row.subItems[3], kinds[i]);
+        QVERIFY(row.subItems[1].startsWith(QStringLiteral("http://") + QString::fromLatin1(service.host())));
+        QFile saved(row.subItems[4]);
+        QVERIFY2(saved.open(QIODevice::ReadOnly), qPrintable(row.subItems[4]));
+        QFile served(QStringLiteral(MELORIN_AUDIO_DIR "/sample.") + kinds[i]);
+        QVERIFY(served.open(QIODevice::ReadOnly));
+        QVERIFY2(saved.readAll() == served.readAll(), qPrintable(row.subItems[4]));
+        QCOMPARE(log.count(row.subItems[0] + QStringLiteral("下载完毕!")), 1);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(form.downloadnow->rowCount(), 3, 5000);
+    for (int r = 0; r < 3; ++r) {
+        runUntil(ui, [&] { return form.downloadnow->subItem(r, 0) == QStringLiteral("下载已经完成"); }, 5000);
+        QCOMPARE(form.downloadnow->subItem(r, 0), QStringLiteral("下载已经完成"));
+    }
 }
 
 void TestDownloadRun::closeWhileDownloadingAsksThenStops() {
