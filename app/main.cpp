@@ -88,12 +88,18 @@ int main(int argc, char** argv) {
         QCoreApplication::exit(code);
     });
     closeOnTerminate(&form);
+    QRect available;
     if (QScreen* screen = form.screen()) {
         form.fitToScreen(screen->size());
-        const QRect avail = screen->availableGeometry();
-        form.move(avail.center() - QPoint(form.width() / 2, form.height() / 2));
+        available = screen->availableGeometry();
     }
+    const auto centre = [&form, available] {
+        if (available.isValid()) form.move(available.center() - QPoint(form.width() / 2, form.height() / 2));
+    };
+    centre();
     form.show();
+    // Some window managers place a new frameless window by their own rules; put it back.
+    QTimer::singleShot(0, &form, centre);
     if (qEnvironmentVariableIsSet("MELORIN_REPORT_STARTUP")) {
         QTimer::singleShot(0, &form, [&sinceStart] {
             std::fprintf(stderr, "melorin: window shown after %lld ms\n",

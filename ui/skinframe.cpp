@@ -29,6 +29,7 @@ SkinnedWindow::SkinnedWindow(QWidget* parent) : QWidget(parent, Qt::Window | Qt:
     row->setContentsMargins(6, 0, 2, 0);
     row->setSpacing(1);
     auto* icon = new QLabel(caption_);
+    captionIcon_ = icon;
     icon->setPixmap(QApplication::windowIcon().pixmap(16, 16));
     title_ = new QLabel(caption_);
     title_->setObjectName(QStringLiteral("SkinCaptionTitle"));
@@ -186,6 +187,9 @@ void SkinnedWindow::mouseMoveEvent(QMouseEvent* event) {
 }
 
 bool SkinnedWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Only the caption bar and its labels move the window; subclasses filter other objects too.
+    const bool onCaption = watched == caption_ || watched == title_ || watched == captionIcon_;
+    if (!onCaption) return QWidget::eventFilter(watched, event);
     if (event->type() == QEvent::MouseButtonPress) {
         auto* me = static_cast<QMouseEvent*>(event);
         if (me->button() == Qt::LeftButton && windowHandle() != nullptr) {
@@ -196,7 +200,7 @@ bool SkinnedWindow::eventFilter(QObject* watched, QEvent* event) {
             systemMenu_->popup(me->globalPosition().toPoint());
             return true;
         }
-    } else if (event->type() == QEvent::MouseButtonDblClick && watched != nullptr) {
+    } else if (event->type() == QEvent::MouseButtonDblClick) {
         if (rolledUp_) restoreWindow(); else rollUp();
         return true;
     }

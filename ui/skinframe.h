@@ -54,6 +54,7 @@ private:
 
     QWidget* caption_ = nullptr;
     QLabel* title_ = nullptr;
+    QLabel* captionIcon_ = nullptr;
     QWidget* client_ = nullptr;
     QMenu* systemMenu_ = nullptr;
     QMenu* trayMenu_ = nullptr;
