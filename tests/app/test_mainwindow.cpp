@@ -10,11 +10,13 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QWebEngineView>
 
 #include "app/failurehook.h"
 #include "app/mainwindow.h"
+#include "app/startup.h"
 #include "app/webbrowser.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/recordingui.h"
@@ -38,6 +40,7 @@ private slots:
     void startUpPreparesStateAndFolders();
     void startUpKeepsExistingMusicFolder();
     void startUpGoesOnWhenMusicCannotBeCreated();
+    void unwritableProgramFolderFallsBack();
     void startViewAndFocus();
     void viewButtonsSwitchPanels();
     void windowMenus();
@@ -98,6 +101,19 @@ void TestMainWindow::startUpGoesOnWhenMusicCannotBeCreated() {
     QCOMPARE(form.SaveFolder, dir.path() + QStringLiteral("/music/"));
     QCOMPARE(form.ImageList1.size(), 5);  // the rest of start-up ran
     QVERIFY(form.ListView1->isVisibleTo(&form));
+}
+
+void TestMainWindow::unwritableProgramFolderFallsBack() {
+    QTemporaryDir dir;
+    QString note;
+    QCOMPARE(melorin::resolveProgramDir(dir.path(), &note), dir.path() + u'/');
+    QVERIFY(note.isEmpty());
+    // Nobody, root included, creates files in /proc.
+    const QString fallback = melorin::resolveProgramDir(QStringLiteral("/proc/self"), &note);
+    QCOMPARE(fallback, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + u'/');
+    QVERIFY(QDir(fallback).exists());
+    QVERIFY(note.contains(QStringLiteral("/proc/self/")));
+    QVERIFY(note.contains(fallback));
 }
 
 void TestMainWindow::startViewAndFocus() {
