@@ -62,13 +62,17 @@ bool WebBrowser::isVisible() const {
 }
 
 void WebBrowser::Stop() {
+    // A navigation the engine has not begun yet may end without any report, so the browser is
+    // idle from here on; a load that still goes ahead says so when it starts.
     if (loading_) stopRequested_ = true;
+    loading_ = false;
     view_->stop();
 }
 
 void WebBrowser::onLoadingChanged(QWebEngineLoadingInfo::LoadStatus status) {
     switch (status) {
         case QWebEngineLoadingInfo::LoadStartedStatus:
+            loading_ = true;
             return;
         case QWebEngineLoadingInfo::LoadStoppedStatus:
             // Either Stop() or a newer navigation replaced this one: nothing completed.

@@ -67,6 +67,7 @@ private slots:
     void gbkPageGivesTextAndLinks();
     void refusedConnectionLeavesNoDocument();
     void stopEndsLoadingWithoutCompletion();
+    void stopRightAfterNavigateLeavesIdle();
 
 private:
     melorin::testing::RecordingUi ui_;
@@ -134,6 +135,18 @@ void TestWebBrowser::stopEndsLoadingWithoutCompletion() {
     QVERIFY(finished.wait(10000));
     QVERIFY(!browser_->isLoading());
     QTest::qWait(200);
+    QCOMPARE(complete.count(), 0);
+}
+
+void TestWebBrowser::stopRightAfterNavigateLeavesIdle() {
+    PageServer server;
+    QSignalSpy complete(browser_, &WebBrowser::DocumentComplete);
+    browser_->Navigate(server.url("/slow"));
+    QVERIFY(browser_->isLoading());
+    browser_->Stop();  // before the engine has even started
+    QVERIFY(!browser_->isLoading());
+    QTest::qWait(500);
+    QVERIFY(!browser_->isLoading());
     QCOMPARE(complete.count(), 0);
 }
 
