@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 
 #include "app/mainwindow.h"
@@ -245,7 +246,15 @@ void TForm1::downloadnowSelectItem(std::optional<int> row) {
 }
 
 void TForm1::myexception(const QString& message) {
-    if (downinimemo == nullptr || !downloader_ || !board_) return;
+    if (downinimemo == nullptr) {
+        std::fprintf(stderr, "melorin: %s\n", message.toLocal8Bit().constData());
+        return;
+    }
+    if (!downloader_ || !board_) {
+        // Before the download manager exists there is nothing to act on; the log still says it.
+        downinimemo->appendPlainText(message);
+        return;
+    }
     download::FailureContext context;
     const std::vector<download::DownloadJob> jobs = downloader_->jobs();
     context.queueRows = static_cast<int>(jobs.size());
