@@ -2,6 +2,8 @@
 
 #include <QElapsedTimer>
 #include <QTcpSocket>
+#include <csignal>
+#include <sys/prctl.h>
 
 using namespace Qt::StringLiterals;
 
@@ -37,6 +39,8 @@ ServiceRun::~ServiceRun() {
 
 bool ServiceRun::start(const QStringList& extraArgs) {
     process_.setProcessChannelMode(QProcess::SeparateChannels);
+    // A test that crashes runs no destructor; the service then ends with it instead of lingering.
+    process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process_.start(serviceBinary(), QStringList{u"--port"_s, u"0"_s} + extraArgs);
     if (!process_.waitForStarted(5000)) {
         error_ = u"cannot start "_s + serviceBinary();
