@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QStyle>
 #include <QWebEngineView>
 #include <cstdio>
 #include <stdexcept>
@@ -169,6 +170,13 @@ void TForm1::showView(bool search, bool download, bool card) {
     SeSkinPanel1->setVisible(search);
     Iesetpanel->setVisible(download);
     setpanel->setVisible(card);
+    // The function panel shows which view is up.
+    const std::pair<QPushButton*, bool> buttons[] = {{Button3, search}, {Button4, download}, {Button5, card}};
+    for (const auto& [button, current] : buttons) {
+        button->setProperty("currentView", current);
+        button->style()->unpolish(button);
+        button->style()->polish(button);
+    }
 }
 
 void TForm1::Button3Click() { showView(true, false, false); }

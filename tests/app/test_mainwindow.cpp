@@ -165,6 +165,8 @@ void TestMainWindow::viewButtonsSwitchPanels() {
         QCOMPARE(form.SeSkinPanel1->isVisible(), v.play);
         QCOMPARE(form.Iesetpanel->isVisible(), v.download);
         QCOMPARE(form.setpanel->isVisible(), v.card);
+        for (QPushButton* b : {form.Button3, form.Button4, form.Button5})
+            QCOMPARE(b->property("currentView").toBool(), b == v.button);
     }
     // The engine box offers one entry; changing views left the search box and its kind alone.
     QCOMPARE(form.SeSkinComboBox2->count(), 1);
