@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include "ui/reportview.h"
 #include "ui/skin.h"
 
 namespace melorin::controls {
@@ -27,7 +28,8 @@ QFrame* panel(QWidget* parent, const QString& name, const QString& caption, QRec
     p->setProperty("panel", true);
     p->setAccessibleName(caption);
     if (!caption.isEmpty()) {
-        auto* strip = label(p, name + QStringLiteral("Caption"), caption, QRect(1, 1, bounds.width() - 2, 19));
+        auto* strip = label(p, name + QStringLiteral("Caption"), caption,
+                            QRect(1, 1, bounds.width() - 2, 19));
         strip->setProperty("panelCaption", true);
         strip->setProperty("alignWidth", true);
     }
@@ -85,6 +87,19 @@ QProgressBar* progressBar(QWidget* parent, const QString& name, QRect bounds) {
     p->setValue(0);
     p->setTextVisible(false);
     return p;
+}
+
+ui::ReportView* reportList(QWidget* parent, const QString& name, const QStringList& columns,
+                           QRect bounds) {
+    auto* list = new ui::ReportView(parent, name, columns);
+    list->setGeometry(bounds);
+    ui::assignSkin(list, ui::Skin::Paper);
+    return list;
+}
+
+QStringList resultColumns() {
+    return {QString(), QStringLiteral("歌手名"), QStringLiteral("下载地址"), QStringLiteral("大小"),
+            QStringLiteral("类型")};
 }
 
 }  // namespace melorin::controls

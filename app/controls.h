@@ -4,6 +4,7 @@
 
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 class QComboBox;
 class QFrame;
@@ -14,6 +15,10 @@ class QProgressBar;
 class QPushButton;
 class QToolButton;
 class QWidget;
+
+namespace melorin::ui {
+class ReportView;
+}
 
 namespace melorin::controls {
 
@@ -27,5 +32,10 @@ QLineEdit* edit(QWidget* parent, const QString& name, const QString& text, QRect
 QPlainTextEdit* memo(QWidget* parent, const QString& name, const QString& text, QRect bounds);
 QComboBox* dropDown(QWidget* parent, const QString& name, QRect bounds);
 QProgressBar* progressBar(QWidget* parent, const QString& name, QRect bounds);
+ui::ReportView* reportList(QWidget* parent, const QString& name, const QStringList& columns,
+                           QRect bounds);
+
+// The columns of the result list, which the play list and the card list share.
+QStringList resultColumns();
 
 }  // namespace melorin::controls

@@ -53,12 +53,11 @@ QStringList fontFaces() {
 void TForm1::buildDownloadPanel(QWidget* client) {
     Iesetpanel = panel(client, QStringLiteral("Iesetpanel"), QStringLiteral("下载"), kFillBounds);
     Iesetpanel->setProperty("alignClient", true);
-    downloadlistview = new ui::ReportView(
+    downloadlistview = reportList(
         Iesetpanel, QStringLiteral("downloadlistview"),
         {QString(), QStringLiteral("歌曲名"), QStringLiteral("下载地址"), QStringLiteral("大小"),
-         QStringLiteral("类型"), QStringLiteral("保存地址")});
-    downloadlistview->setGeometry(6, 24, 563, 150);
-    ui::assignSkin(downloadlistview, ui::Skin::Paper);
+         QStringLiteral("类型"), QStringLiteral("保存地址")},
+        QRect(6, 24, 563, 150));
     downloadlistview->setSelectionMode(QAbstractItemView::ExtendedSelection);
     downloadlistview->setKindIcons(&ImageList1);
 
@@ -77,11 +76,10 @@ void TForm1::buildDownloadPanel(QWidget* client) {
                          QRect(6, 320, 563, 18));
     SeSkinLabel2->setAlignment(Qt::AlignCenter);
 
-    downloadnow = new ui::ReportView(Iesetpanel, QStringLiteral("downloadnow"),
-                                     {QStringLiteral("歌曲名称"), QStringLiteral("进度"),
-                                      QStringLiteral("时间"), QStringLiteral("相应序列")});
-    downloadnow->setGeometry(6, 340, 400, 162);
-    ui::assignSkin(downloadnow, ui::Skin::Paper);
+    downloadnow = reportList(Iesetpanel, QStringLiteral("downloadnow"),
+                             {QStringLiteral("歌曲名称"), QStringLiteral("进度"), QStringLiteral("时间"),
+                              QStringLiteral("相应序列")},
+                             QRect(6, 340, 400, 162));
     for (int i = 0; i < 5; ++i) {
         workerBars.push_back(progressBar(Iesetpanel, QStringLiteral("SeSkinProgressBar%1").arg(i + 1),
                                          QRect(414, 348 + i * 31, 155, 18)));
@@ -93,12 +91,8 @@ void TForm1::buildCardPanel(QWidget* client) {
     setpanel->setProperty("alignClient", true);
     setpanel->setToolTip(QStringLiteral("在搜索列表中双击某项变可添加到贺卡列表中，贺卡列表只能有一项 "));
 
-    cardlistview = new ui::ReportView(
-        setpanel, QStringLiteral("cardlistview"),
-        {QString(), QStringLiteral("歌手名"), QStringLiteral("下载地址"), QStringLiteral("大小"),
-         QStringLiteral("类型")});
-    cardlistview->setGeometry(6, 24, 300, 112);
-    ui::assignSkin(cardlistview, ui::Skin::Paper);
+    cardlistview = reportList(setpanel, QStringLiteral("cardlistview"), resultColumns(),
+                              QRect(6, 24, 300, 112));
     cardlistview->setKindIcons(&ImageList1);
     cancelbtn = button(setpanel, QStringLiteral("cancelbtn"), QStringLiteral("清空列表"), QRect(6, 140, 86, 24));
     label(setpanel, QStringLiteral("SeSkinLabel7"), QStringLiteral("预览"), QRect(314, 22, 60, 18));

@@ -21,13 +21,6 @@ namespace melorin {
 
 using namespace controls;
 
-namespace {
-QStringList resultColumns() {
-    return {QString(), QStringLiteral("歌手名"), QStringLiteral("下载地址"), QStringLiteral("大小"),
-            QStringLiteral("类型")};
-}
-}  // namespace
-
 void TForm1::buildSearchBar(QWidget* client) {
     Panel1 = panel(client, QStringLiteral("Panel1"), QString(), QRect(0, 0, 696, 73));
     Panel1->setProperty("alignTop", true);
@@ -94,9 +87,7 @@ void TForm1::buildFunctionPanel(QWidget* client) {
 }
 
 void TForm1::buildSearchView(QWidget* client) {
-    ListView1 = new ui::ReportView(client, QStringLiteral("ListView1"), resultColumns());
-    ListView1->setGeometry(121, 73, 577, 320);
-    ui::assignSkin(ListView1, ui::Skin::Paper);
+    ListView1 = reportList(client, QStringLiteral("ListView1"), resultColumns(), QRect(121, 73, 577, 320));
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setToolTip(QStringLiteral("请按下ctrl,或者shift进行多选"));
     ListView1->setKindIcons(&ImageList1);
@@ -136,9 +127,8 @@ void TForm1::buildSearchView(QWidget* client) {
                            QRect(436, 2, 84, 25));
     SeSkinButton4->setToolTip(QStringLiteral("播放当前列表"));
 
-    playListView = new ui::ReportView(SeSkinPanel1, QStringLiteral("playListView"), resultColumns());
-    playListView->setGeometry(8, 56, 561, 137);
-    ui::assignSkin(playListView, ui::Skin::Paper);
+    playListView = reportList(SeSkinPanel1, QStringLiteral("playListView"), resultColumns(),
+                              QRect(8, 56, 561, 137));
     playListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     playListView->setKindIcons(&ImageList1);
 
