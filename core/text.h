@@ -1,0 +1,27 @@
+#pragma once
+// Text at the program's edges: GBK for the service's pages and for the files the program
+// writes, entities for addresses that go into markup. Everything inside is UTF-8.
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace melorin::core {
+
+// What becomes of a character that GBK cannot hold. Never dropped, never "?".
+enum class Unencodable {
+    NumericReference,  // "&#128512;": for HTML pages and XML lists
+    PercentUtf8,       // "%F0%9F%98%80": for lines that hold addresses
+};
+
+std::string utf8ToGbk(std::string_view utf8, Unencodable fallback = Unencodable::NumericReference);
+// Invalid GBK sequences become U+FFFD; a sequence cut off at the end is dropped.
+std::string gbkToUtf8(std::string_view gbk);
+
+// "&", "<", ">" and the quotation mark as entities, for attribute values of markup the
+// program writes; any other byte unchanged.
+std::string escapeMarkup(std::string_view text);
+
+// Lines joined with CR LF after every line, the last one included.
+std::string crlfLines(std::span<const std::string> lines);
+
+}  // namespace melorin::core

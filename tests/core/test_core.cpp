@@ -1,0 +1,93 @@
+// Text at the edges and files replaced whole.
+#include <sys/resource.h>
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <fstream>
+#include <sstream>
+
+#include "core/atomicfile.h"
+#include "core/text.h"
+
+using namespace melorin::core;
+
+namespace {
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace
+
+class TestCore : public QObject {
+    Q_OBJECT
+private slots:
+    void gbk_data() {
+        QTest::addColumn<QString>("utf8");
+        QTest::addColumn<bool>("percent");
+        QTest::addColumn<QByteArray>("gbk");
+        QTest::newRow("ascii") << QStringLiteral("ab c?") << false << QByteArray("ab c?");
+        QTest::newRow("chinese") << QStringLiteral("歌") << false << QByteArray("\xB8\xE8");
+        QTest::newRow("emoji as reference")
+            << QStringLiteral("a😀b") << false << QByteArray("a&#128512;b");
+        QTest::newRow("hangul as reference")
+            << QStringLiteral("한歌") << false << QByteArray("&#54620;\xB8\xE8");
+        QTest::newRow("emoji percent-encoded")
+            << QStringLiteral("x😀") << true << QByteArray("x%F0%9F%98%80");
+    }
+    void gbk() {
+        QFETCH(QString, utf8);
+        QFETCH(bool, percent);
+        QFETCH(QByteArray, gbk);
+        const std::string got = utf8ToGbk(
+            utf8.toStdString(), percent ? Unencodable::PercentUtf8 : Unencodable::NumericReference);
+        QCOMPARE(QByteArray::fromStdString(got), gbk);
+    }
+    void gbkRoundTrip() {
+        const std::string text = "周杰伦 - 七里香.mp3";
+        QCOMPARE(gbkToUtf8(utf8ToGbk(text)), text);
+        QCOMPARE(gbkToUtf8("a\x81"), std::string("a"));  // a cut sequence
+    }
+    void markup() {
+        QCOMPARE(escapeMarkup("http://h/a?b=1&c=\"<x>\""),
+                 std::string("http://h/a?b=1&amp;c=&quot;&lt;x&gt;&quot;"));
+        QCOMPARE(escapeMarkup("歌 plain"), std::string("歌 plain"));
+        const std::vector<std::string> lines{"a", "", "b"};
+        QCOMPARE(crlfLines(lines), std::string("a\r\n\r\nb\r\n"));
+    }
+    void atomicReplace() {
+        QTemporaryDir dir;
+        const std::string path = dir.filePath(QStringLiteral("page.html")).toStdString();
+        QVERIFY(!writeFileAtomically(path, "old"));
+        QVERIFY(!writeFileAtomically(path, "new text", true));
+        QCOMPARE(readAll(path), std::string("new text"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);  // no temporary left
+    }
+    void failedWriteKeepsOldFile() {
+        QTemporaryDir dir;
+        const std::string path = dir.filePath(QStringLiteral("list.asx")).toStdString();
+        QVERIFY(!writeFileAtomically(path, "whole old file"));
+        // A file-size limit makes the write itself fail half-way.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = 4;
+        setrlimit(RLIMIT_FSIZE, &small);
+        const auto error = writeFileAtomically(path, std::string(100, 'x'));
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QVERIFY(error.has_value());
+        QVERIFY(error->find("list.asx") != std::string::npos);
+        QCOMPARE(readAll(path), std::string("whole old file"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+        QVERIFY(
+            writeFileAtomically(dir.filePath(QStringLiteral("no/such/dir")).toStdString(), "x"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCore)
+#include "test_core.moc"
