@@ -35,7 +35,8 @@ class TForm2;
 
 struct StartOptions {
     QString programDir;  // empty: the executable's folder (or its fallback)
-    QString service;     // "HOST[:PORT]" that serves every role of the search service; empty: public hosts
+    QString
+        service;  // "HOST[:PORT]" that serves every role of the search service; empty: public hosts
 };
 
 // Counters and flags of the download manager that start-up resets.
@@ -55,8 +56,8 @@ public:
     TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // Fits the window to a screen of the given size (called by start-up with the real screen).
-    void fitToScreen(QSize screen);
+    // Fits the window to a screen's available area (called by start-up with the real screen).
+    void fitToScreen(QRect available);
 
     // --- State (names as the rest of the program uses them) ---
     QString ProgramDir;

@@ -34,10 +34,14 @@ public:
     [[nodiscard]] int headerImageIndex() const { return headerImage_; }
     // Sizes every column to its content, as the window's lists do after a change.
     void fitColumns();
+    // The least column widths grow with the window's scale, as the texts do.
+    void scaleColumnMinimum(int num, int den);
 
 private:
     const QVector<QIcon>* icons_ = nullptr;
     int headerImage_ = 0;
+    int leastFirstWidth_ = 44;  // the row number and the kind icon
+    int leastWidth_ = 64;
 };
 
 }  // namespace melorin::ui

@@ -1,17 +1,19 @@
 // Start-up, views, window menus and screen fitting of the real main window, offscreen.
 
 #include <QComboBox>
-#include <QLabel>
-#include <QToolButton>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QWebEngineView>
 
 #include "app/failurehook.h"
@@ -32,6 +34,21 @@ QAction* menuAction(QMenu* menu, const QString& text) {
     }
     return nullptr;
 }
+// Where the style draws a button's caption: inside the skin's border and padding.
+QRect textArea(QWidget* w) {
+    if (auto* b = qobject_cast<QPushButton*>(w)) {
+        QStyleOptionButton o;
+        o.initFrom(b);
+        o.text = b->text();
+        return b->style()->subElementRect(QStyle::SE_PushButtonContents, &o, b);
+    }
+    auto* t = qobject_cast<QToolButton*>(w);
+    QStyleOptionToolButton o;
+    o.initFrom(t);
+    o.text = t->text();
+    o.subControls = QStyle::SC_ToolButton;
+    return t->style()->subControlRect(QStyle::CC_ToolButton, &o, QStyle::SC_ToolButton, t);
+}
 }  // namespace
 
 class TestMainWindow : public QObject {
@@ -46,6 +63,8 @@ private slots:
     void windowMenus();
     void fitScalesControlsOnWideScreen();
     void fitKeepsDesignSizeAt1024();
+    void fitShowsEveryCaptionWhole_data();
+    void fitShowsEveryCaptionWhole();
     void failureHookWritesIntoDownloadLog();
     void closeRunsCloseStepsWithoutAskingWhenIdle();
 };
@@ -130,8 +149,8 @@ void TestMainWindow::startViewAndFocus() {
     QCOMPARE(form.focusWidget(), form.Edit1);
     QCOMPARE(form.ListView1->selectionMode(), QAbstractItemView::ExtendedSelection);
     QVERIFY(form.Button1->isDefault());
-    const QList<QWidget*> hiddenControls{form.Memo1,     form.Edit2,      form.threedit,
-                                         form.Button7,   form.Button9,    form.playnowbtn,
+    const QList<QWidget*> hiddenControls{form.Memo1,       form.Edit2,       form.threedit,
+                                         form.Button7,     form.Button9,     form.playnowbtn,
                                          form.cardsurebtn, form.SeSkinLabel4};
     for (QWidget* hidden : hiddenControls) {
         QVERIFY2(!hidden->isVisible(), qPrintable(hidden->objectName()));
@@ -166,7 +185,7 @@ void TestMainWindow::viewButtonsSwitchPanels() {
         QCOMPARE(form.Iesetpanel->isVisible(), v.download);
         QCOMPARE(form.setpanel->isVisible(), v.card);
         for (QPushButton* b : {form.Button3, form.Button4, form.Button5})
-            QCOMPARE(b->property("currentView").toBool(), b == v.button);
+            QCOMPARE(b->isChecked(), b == v.button);
     }
     // The engine box offers one entry; changing views left the search box and its kind alone.
     QCOMPARE(form.SeSkinComboBox2->count(), 1);
@@ -216,7 +235,7 @@ void TestMainWindow::fitScalesControlsOnWideScreen() {
     RecordingUi ui;
     TForm1 form(ui, {dir.path(), {}});
     const int fontBefore = form.ListView1->font().pointSize();
-    form.fitToScreen(QSize(1280, 1024));
+    form.fitToScreen(QRect(0, 0, 1280, 1024));
     QCOMPARE(form.Panel2->width(), 151);
     QCOMPARE(form.ListView1->geometry(), QRect(151, 91, 721, 400));
     QCOMPARE(form.SeSkinPanel1->height(), 251);
@@ -235,7 +254,7 @@ void TestMainWindow::fitKeepsDesignSizeAt1024() {
     RecordingUi ui;
     TForm1 form(ui, {dir.path(), {}});
     const QSize before = form.size();
-    form.fitToScreen(QSize(1024, 600));
+    form.fitToScreen(QRect(0, 0, 1024, 768));
     QCOMPARE(form.size(), before);
     QCOMPARE(form.clientArea()->size(), QSize(696, 604));
     QCOMPARE(form.ListView1->geometry(), QRect(121, 73, 577, 320));
@@ -243,6 +262,65 @@ void TestMainWindow::fitKeepsDesignSizeAt1024() {
     QCOMPARE(form.SeSkinStatusBar1->geometry(), QRect(0, 582, 696, 22));
     QCOMPARE(form.Panel2->geometry(), QRect(0, 73, 121, 509));
     QCOMPARE(form.Iesetpanel->geometry(), QRect(121, 73, 575, 509));
+}
+
+void TestMainWindow::fitShowsEveryCaptionWhole_data() {
+    QTest::addColumn<QRect>("available");
+    QTest::newRow("1024x768") << QRect(0, 0, 1024, 768);
+    QTest::newRow("1280x1024") << QRect(0, 0, 1280, 1024);
+    QTest::newRow("1366x768 with a panel") << QRect(0, 28, 1366, 740);
+    QTest::newRow("1920x1080") << QRect(0, 0, 1920, 1080);
+    QTest::newRow("1920x1080 with a side dock") << QRect(64, 0, 1856, 1080);
+    QTest::newRow("2560x1440") << QRect(0, 0, 2560, 1440);
+}
+
+void TestMainWindow::fitShowsEveryCaptionWhole() {
+    QFETCH(QRect, available);
+    QTemporaryDir dir;
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    const double designPoints = form.Button3->font().pointSizeF();
+    form.fitToScreen(available);
+    QVERIFY(form.width() <= available.width());
+    QVERIFY(form.height() <= available.height());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const double scale = std::min(available.width() / 1024.0, available.height() / 768.0);
+    const double expected = designPoints * std::max(scale, 1.0);
+    for (QPushButton* view : {form.Button4, form.Button5, form.Button3}) {
+        view->click();
+        for (QWidget* w : form.clientArea()->findChildren<QWidget*>()) {
+            if (!w->isVisible()) continue;
+            QString text;
+            if (auto* b = qobject_cast<QAbstractButton*>(w)) text = b->text();
+            if (auto* l = qobject_cast<QLabel*>(w)) text = l->text();
+            if (text.isEmpty()) continue;
+            const QString name = w->objectName() + u' ' + text;
+            // Every text grows with its control, the skin's bold ones too.
+            QVERIFY2(qAbs(w->font().pointSizeF() - expected) < 0.5, qPrintable(name));
+            // Whole: a label needs its text's size, a button its caption's width.
+            const QSize need = qobject_cast<QLabel*>(w)
+                                   ? w->sizeHint()
+                                   : QSize(w->fontMetrics().horizontalAdvance(text), 0);
+            // The last pixel of a two-line label's line spacing may meet the tool bar's edge.
+            const QSize room =
+                qobject_cast<QLabel*>(w) ? w->size() + QSize(0, 1) : textArea(w).size();
+            QVERIFY2(need.width() <= room.width() && need.height() <= room.height(),
+                     qPrintable(QStringLiteral("%1: needs %2x%3, has %4x%5")
+                                    .arg(name)
+                                    .arg(need.width())
+                                    .arg(need.height())
+                                    .arg(room.width())
+                                    .arg(room.height())));
+        }
+        for (auto* list : form.clientArea()->findChildren<melorin::ui::ReportView*>()) {
+            if (!list->isVisible()) continue;
+            for (int c = 0; c < list->columnCount(); ++c) {
+                QVERIFY2(list->header()->sectionSize(c) >= list->header()->sectionSizeHint(c),
+                         qPrintable(list->objectName() + u' ' + list->headerItem()->text(c)));
+            }
+        }
+    }
 }
 
 void TestMainWindow::failureHookWritesIntoDownloadLog() {
