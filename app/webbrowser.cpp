@@ -31,7 +31,7 @@ WebBrowser::WebBrowser(QWidget* parent, const QString& objectName, ui::UiPort& u
     connect(view_, &QWebEngineView::loadProgress, this,
             [this](int p) { emit ProgressChange(p, 100); });
     connect(view_->page(), &QWebEnginePage::loadingChanged, this,
-            [this](const QWebEngineLoadingInfo& info) { onLoadingChanged(info.status()); });
+            [this](const QWebEngineLoadingInfo& info) { onLoadingChanged(info); });
 }
 
 WebBrowser::~WebBrowser() {
@@ -69,8 +69,8 @@ void WebBrowser::Stop() {
     view_->stop();
 }
 
-void WebBrowser::onLoadingChanged(QWebEngineLoadingInfo::LoadStatus status) {
-    switch (status) {
+void WebBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
+    switch (info.status()) {
         case QWebEngineLoadingInfo::LoadStartedStatus:
             loading_ = true;
             return;
@@ -82,6 +82,9 @@ void WebBrowser::onLoadingChanged(QWebEngineLoadingInfo::LoadStatus status) {
             }
             return;
         case QWebEngineLoadingInfo::LoadFailedStatus:
+            // An error status still came with a page (a 404 or 500 with its body): it is read
+            // like any other. Only a load that got no answer at all leaves no document.
+            if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) break;
             loading_ = false;
             ++loadSerial_;
             document_.reset();

@@ -30,8 +30,9 @@ struct PageDocument {
 
 // The embedded browser component: one page view with asynchronous loading. After every load
 // that ends (well or not) it emits DocumentComplete; Document() is absent before the first load
-// and after a failed one. A load ended by Stop(), or replaced by a newer Navigate(), reports
-// nothing. isLoading() holds from Navigate() until the load ends.
+// and after a load that got no answer (refused, unreachable, timed out). A server's error page
+// (404, 500) is a document like any other. A load ended by Stop(), or replaced by a newer
+// Navigate(), reports nothing. isLoading() holds from Navigate() until the load ends.
 class WebBrowser : public QObject {
     Q_OBJECT
 public:
@@ -56,7 +57,7 @@ signals:
     void ProgressChange(int progress, int maximum);
 
 private:
-    void onLoadingChanged(QWebEngineLoadingInfo::LoadStatus status);
+    void onLoadingChanged(const QWebEngineLoadingInfo& info);
     void takeSnapshot(quint64 serial, const QUrl& url, const QVariant& snapshot);
 
     QPointer<QWebEngineView> view_;
