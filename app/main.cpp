@@ -15,6 +15,7 @@
 #include "app/failurehook.h"
 #include "app/mainwindow.h"
 #include "app/selectdir.h"
+#include "app/startup.h"
 #include "ui/skin.h"
 #include "ui/uiport.h"
 
@@ -57,15 +58,9 @@ int main(int argc, char** argv) {
     sinceStart.start();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     melorin::MelorinApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Melorin"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Melorin"));
-    QApplication::setApplicationVersion(QStringLiteral(MELORIN_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("melorin"));
     initProgramResources();
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/melorin/icons/melorin.png")));
-    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QStringLiteral("hicolor")) {
-        QIcon::setThemeName(QStringLiteral("Adwaita"));
-    }
+    melorin::configureApplication(app);
+    QApplication::setApplicationVersion(QStringLiteral(MELORIN_VERSION));
 
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral("Melorin: find, download and play music."));

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -276,6 +277,15 @@ void TForm1::FormClose() {
     Timer1->stop();
     eventPump_->stop();
     emit closed(0);
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        Button1->click();
+        return;
+    }
+    SkinnedWindow::keyPressEvent(event);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -211,6 +211,8 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Enter that no control took (the memos take it) presses the default button Button1.
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

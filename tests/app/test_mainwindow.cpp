@@ -7,22 +7,26 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QWebEngineView>
 
 #include "app/failurehook.h"
 #include "app/mainwindow.h"
+#include "app/selectdir.h"
 #include "app/startup.h"
 #include "app/webbrowser.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/recordingui.h"
 #include "ui/reportview.h"
+#include "ui/uiport.h"
 
 using melorin::TForm1;
 using melorin::testing::RecordingUi;
@@ -59,6 +63,8 @@ private slots:
     void startUpGoesOnWhenMusicCannotBeCreated();
     void unwritableProgramFolderFallsBack();
     void startViewAndFocus();
+    void enterSearchesWhereverTheFocusIs_data();
+    void enterSearchesWhereverTheFocusIs();
     void viewButtonsSwitchPanels();
     void windowMenus();
     void fitScalesControlsOnWideScreen();
@@ -67,6 +73,11 @@ private slots:
     void fitShowsEveryCaptionWhole();
     void failureHookWritesIntoDownloadLog();
     void closeRunsCloseStepsWithoutAskingWhenIdle();
+    void closingTheChooserWithTheWindowInTheTrayDoesNotQuit();
+    void taskBarTitleIsTheCaption();
+    void doubleClickOpensOnlyWebAddresses_data();
+    void doubleClickOpensOnlyWebAddresses();
+    void boxesAsTheConventionsGive();
 };
 
 void TestMainWindow::startUpPreparesStateAndFolders() {
@@ -157,10 +168,40 @@ void TestMainWindow::startViewAndFocus() {
     }
     QCOMPARE(form.Edit2->text(), QStringLiteral("5"));
     QCOMPARE(form.threedit->text(), QStringLiteral("15"));
-    // Enter in the search box presses the default button.
+}
+
+void TestMainWindow::enterSearchesWhereverTheFocusIs_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("searches");
+    QTest::newRow("search box") << QStringLiteral("Edit1") << int(Qt::Key_Return) << 1;
+    QTest::newRow("search box, keypad Enter") << QStringLiteral("Edit1") << int(Qt::Key_Enter) << 1;
+    QTest::newRow("result list") << QStringLiteral("ListView1") << int(Qt::Key_Return) << 1;
+    QTest::newRow("type box") << QStringLiteral("SeSkinComboBox1") << int(Qt::Key_Return) << 1;
+    QTest::newRow("a button") << QStringLiteral("SeSkinButton1") << int(Qt::Key_Return) << 1;
+    QTest::newRow("card title") << QStringLiteral("nameedit") << int(Qt::Key_Return) << 1;
+    QTest::newRow("card text takes its own Enter")
+        << QStringLiteral("iememo") << int(Qt::Key_Return) << 0;
+}
+
+void TestMainWindow::enterSearchesWhereverTheFocusIs() {
+    QFETCH(QString, control);
+    QFETCH(int, key);
+    QFETCH(int, searches);
+    QTemporaryDir dir;
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    if (control == QStringLiteral("nameedit") || control == QStringLiteral("iememo"))
+        form.Button5Click();
+    auto* w = form.findChild<QWidget*>(control);
+    QVERIFY(w != nullptr);
+    form.activateWindow();
+    w->setFocus();
     QSignalSpy pressed(form.Button1, &QPushButton::clicked);
-    QTest::keyClick(form.Edit1, Qt::Key_Return);
-    QCOMPARE(pressed.count(), 1);
+    QTest::keyClick(w, static_cast<Qt::Key>(key));
+    QCOMPARE(pressed.count(), searches);
 }
 
 void TestMainWindow::viewButtonsSwitchPanels() {
@@ -345,6 +386,92 @@ void TestMainWindow::closeRunsCloseStepsWithoutAskingWhenIdle() {
     QCOMPARE(closed.count(), 1);
     QCOMPARE(closed.first().first().toInt(), 0);
     QVERIFY(!form.Timer1->isActive());
+}
+
+void TestMainWindow::closingTheChooserWithTheWindowInTheTrayDoesNotQuit() {
+    melorin::configureApplication(*qApp);
+    QTemporaryDir dir;
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    melorin::TForm2 chooser(form);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.SeSkinButton1Click();
+    QVERIFY(chooser.isVisible());
+    form.hide();  // what the tray does; offscreen has no tray
+    QSignalSpy closed(&form, &TForm1::closed);
+    // Qt would quit the event loop (exit code 0) once the last visible window has closed.
+    QTimer::singleShot(0, &chooser, [&chooser] { chooser.close(); });
+    QTimer::singleShot(300, qApp, [] { QCoreApplication::exit(42); });
+    QCOMPARE(QCoreApplication::exec(), 42);
+    QVERIFY(!chooser.isVisible());
+    QCOMPARE(closed.count(), 0);
+}
+
+void TestMainWindow::taskBarTitleIsTheCaption() {
+    melorin::configureApplication(*qApp);
+    // The platform appends the application's display name to every window title unless none
+    // is set; without one, the display name is only a copy of the application name.
+    const QString name = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("probe"));
+    const QString shown = QGuiApplication::applicationDisplayName();
+    QCoreApplication::setApplicationName(name);
+    QCOMPARE(shown, QStringLiteral("probe"));
+    QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("Melorin"));
+}
+
+void TestMainWindow::doubleClickOpensOnlyWebAddresses_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("http") << QStringLiteral("http://127.0.0.1:9/s01/1.mp3") << true;
+    QTest::newRow("https") << QStringLiteral("https://example.com/a.mp3") << true;
+    QTest::newRow("local program") << QStringLiteral("/usr/bin/xterm") << false;
+    QTest::newRow("file") << QStringLiteral("file:///home/a/.bashrc") << false;
+    QTest::newRow("smb") << QStringLiteral("smb://host/share/a.mp3") << false;
+    QTest::newRow("desktop file") << QStringLiteral("/tmp/run.desktop") << false;
+}
+
+void TestMainWindow::doubleClickOpensOnlyWebAddresses() {
+    QFETCH(QString, address);
+    QFETCH(bool, opened);
+    QTemporaryDir dir;
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.ListView1->appendRow(
+        {QStringLiteral("1"),
+         0,
+         {QStringLiteral("歌"), address, QStringLiteral("1 M"), QStringLiteral("mp3")}});
+    form.ListView1->topLevelItem(0)->setSelected(true);
+    QTest::mouseDClick(form.ListView1->viewport(), Qt::LeftButton, {},
+                       form.ListView1->visualItemRect(form.ListView1->topLevelItem(0)).center());
+    QCOMPARE(ui.openedAddresses, opened ? QStringList{address} : QStringList{});
+    const QString log = form.downinimemo->toPlainText();
+    if (opened) {
+        QVERIFY(log.isEmpty());
+    } else {
+        // One line, naming the address and why it stayed closed.
+        QCOMPARE(log.count(u'\n'), 0);
+        QVERIFY(log.contains(address));
+        QVERIFY(log.contains(QStringLiteral("http")));
+    }
+    // The real port refuses the same addresses on its own.
+    if (!opened) QVERIFY(!melorin::ui::DesktopUiPort().openAddress(address));
+}
+
+void TestMainWindow::boxesAsTheConventionsGive() {
+    using melorin::ui::BoxKind;
+    const auto plain =
+        melorin::ui::makeMessageBox(nullptr, BoxKind::Plain, QStringLiteral("请检查网络连接!"));
+    QCOMPARE(plain->icon(), QMessageBox::NoIcon);
+    QCOMPARE(plain->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(plain->text(), QStringLiteral("请检查网络连接!"));
+    const auto question = melorin::ui::makeMessageBox(
+        nullptr, BoxKind::YesNoWarning, QStringLiteral("还存在下载进程，确定退出吗？"));
+    QCOMPARE(question->icon(), QMessageBox::Warning);
+    QCOMPARE(question->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(question->windowTitle(), QCoreApplication::applicationName());
 }
 
 MELORIN_GUI_TEST_MAIN(TestMainWindow)
