@@ -154,13 +154,14 @@ void TForm1::Button7Click() {
     page.captionHasIp = windowTitle().contains(QStringLiteral("本机ip为"));
     const search::ResultPageOutput out = search::parseResultPage(hosts_, searchState(), page);
 
+    const int firstNew = ListView1->rowCount();
     for (const search::SearchResult& r : out.rows) {
         ListView1->appendRow(
             {fromGbk(r.caption),
              r.icon,
              {fromGbk(r.title), fromGbk(r.address), fromGbk(r.size), fromGbk(r.type)}});
     }
-    if (!out.rows.empty()) ListView1->fitColumns();
+    if (!out.rows.empty()) ListView1->fitColumnsToRows(firstNew);
     takeSearchState(out.state);
     if (out.countLabel) resultlabel->setText(fromGbk(*out.countLabel));
     if (out.captionSuffix) setWindowTitle(windowTitle() + fromGbk(*out.captionSuffix));
@@ -174,12 +175,12 @@ void TForm1::WebBrowser2DocumentComplete() {
         return;
     }
     const std::vector<search::PageLink> links = gbkLinks(*doc);
-    const auto entries =
-        search::readListPage(hosts_, links, static_cast<std::size_t>(ListView1->rowCount()));
+    const int firstNew = ListView1->rowCount();
+    const auto entries = search::readListPage(hosts_, links, static_cast<std::size_t>(firstNew));
     for (const search::ListEntry& e : entries) {
         ListView1->appendRow({fromGbk(e.caption), 0, {fromGbk(e.title), fromGbk(e.address)}});
     }
-    if (!entries.empty()) ListView1->fitColumns();
+    if (!entries.empty()) ListView1->fitColumnsToRows(firstNew);
 }
 
 void TForm1::WebBrowser1ProgressChange(int progress, int maximum) {

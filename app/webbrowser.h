@@ -9,6 +9,7 @@
 #include <QWebEngineView>
 #include <optional>
 
+class QWebEngineProfile;
 class QWidget;
 
 namespace melorin {
@@ -39,7 +40,11 @@ public:
     WebBrowser(QWidget* parent, const QString& objectName, ui::UiPort& ui);
     ~WebBrowser() override;
 
-    [[nodiscard]] QWebEngineView* view() const { return view_; }
+    // The browser's place on the window (bounds, visibility). The engine's view fills it once
+    // the first page loads; until then no engine runs for this browser.
+    [[nodiscard]] QWidget* view() const { return host_; }
+    // Null until the first Navigate().
+    [[nodiscard]] QWebEngineView* engineView() const { return view_; }
 
     void Navigate(const QUrl& address);
     void Navigate(const QString& address);
@@ -57,9 +62,13 @@ signals:
     void ProgressChange(int progress, int maximum);
 
 private:
+    // All browsers share one profile, kept in memory.
+    static QWebEngineProfile* sharedProfile();
+    QWebEngineView* startEngine();
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
     void takeSnapshot(quint64 serial, const QUrl& url, const QVariant& snapshot);
 
+    QPointer<QWidget> host_;
     QPointer<QWebEngineView> view_;
     ui::UiPort& ui_;
     std::optional<PageDocument> document_;

@@ -78,6 +78,17 @@ void ReportView::fitColumns() {
     }
 }
 
+void ReportView::fitColumnsToRows(int firstRow) {
+    const QAbstractItemModel* m = model();
+    for (int c = 0; c < columnCount(); ++c) {
+        int width = std::max(columnWidth(c), header()->sectionSizeHint(c));
+        for (int r = std::max(0, firstRow); r < m->rowCount(); ++r)
+            width = std::max(width, sizeHintForIndex(m->index(r, c)).width());
+        const int least = c == 0 ? leastFirstWidth_ : leastWidth_;
+        setColumnWidth(c, std::max(width, least));
+    }
+}
+
 void ReportView::scaleColumnMinimum(int num, int den) {
     leastFirstWidth_ = static_cast<int>(static_cast<long long>(leastFirstWidth_) * num / den);
     leastWidth_ = static_cast<int>(static_cast<long long>(leastWidth_) * num / den);

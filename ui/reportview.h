@@ -34,6 +34,10 @@ public:
     [[nodiscard]] int headerImageIndex() const { return headerImage_; }
     // Sizes every column to its content, as the window's lists do after a change.
     void fitColumns();
+    // The same after rows were appended from `firstRow` on, looking only at those rows: the
+    // columns only grow, so the earlier rows need no second look (a long search appends page
+    // after page).
+    void fitColumnsToRows(int firstRow);
     // The least column widths grow with the window's scale, as the texts do.
     void scaleColumnMinimum(int num, int den);
 

@@ -3,6 +3,8 @@
 #include <QStringEncoder>
 #include <QTcpServer>
 #include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <QWidget>
 
@@ -45,6 +47,7 @@ class TestWebBrowser : public QObject {
 private slots:
     void init();
     void cleanup();
+    void engineStartsWithTheFirstPage();
     void gbkPageGivesTextAndLinks();
     void refusedConnectionLeavesNoDocument();
     void errorAnswerIsADocument_data();
@@ -67,6 +70,28 @@ void TestWebBrowser::init() {
 void TestWebBrowser::cleanup() {
     delete host_;
     host_ = nullptr;
+}
+
+void TestWebBrowser::engineStartsWithTheFirstPage() {
+    // Idle browsers cost no engine: nothing runs until a page is loaded, and Stop() on an idle
+    // browser starts nothing either.
+    QVERIFY(browser_->engineView() == nullptr);
+    browser_->Stop();
+    browser_->setVisible(false);
+    QVERIFY(browser_->engineView() == nullptr);
+    QVERIFY(browser_->Document() == nullptr);
+    QVERIFY(!browser_->isLoading());
+    melorin::testing::PageServer server(answer);
+    QSignalSpy complete(browser_, &WebBrowser::DocumentComplete);
+    browser_->Navigate(server.url("/gbk"));
+    QVERIFY(browser_->engineView() != nullptr);
+    QCOMPARE(browser_->engineView()->parentWidget(), browser_->view());
+    QVERIFY(complete.wait(20000));
+    // Every browser's page lives in the one shared profile.
+    WebBrowser second(host_, QStringLiteral("WebBrowser2"), ui_);
+    second.Navigate(server.url("/gbk"));
+    QCOMPARE(second.engineView()->page()->profile(), browser_->engineView()->page()->profile());
+    QVERIFY(browser_->engineView()->page()->profile()->isOffTheRecord());
 }
 
 void TestWebBrowser::gbkPageGivesTextAndLinks() {
@@ -136,8 +161,8 @@ void TestWebBrowser::errorAnswerIsADocument() {
 void TestWebBrowser::stopEndsLoadingWithoutCompletion() {
     melorin::testing::PageServer server(answer);
     QSignalSpy complete(browser_, &WebBrowser::DocumentComplete);
-    QSignalSpy finished(browser_->view(), &QWebEngineView::loadFinished);
     browser_->Navigate(server.url("/slow"));
+    QSignalSpy finished(browser_->engineView(), &QWebEngineView::loadFinished);
     QTRY_VERIFY_WITH_TIMEOUT(server.targets.size() == 1 && browser_->isLoading(), 20000);
     browser_->Stop();
     QVERIFY(finished.wait(10000));
