@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "bytetext.h"
-#include "resultpage.h"
+#include "search/bytetext.h"
+#include "search/resultpage.h"
 
 using namespace melorin::search;
 

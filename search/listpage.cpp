@@ -1,6 +1,6 @@
-#include "listpage.h"
+#include "search/listpage.h"
 
-#include "bytetext.h"
+#include "search/bytetext.h"
 
 namespace melorin::search {
 

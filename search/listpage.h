@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "hosts.h"
-#include "resultpage.h"
+#include "search/hosts.h"
+#include "search/resultpage.h"
 
 namespace melorin::search {
 

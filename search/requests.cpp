@@ -1,4 +1,4 @@
-#include "requests.h"
+#include "search/requests.h"
 
 namespace melorin::search {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "hosts.h"
+#include "search/hosts.h"
 
 namespace melorin::search {
 

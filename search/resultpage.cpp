@@ -1,4 +1,4 @@
-#include "resultpage.h"
+#include "search/resultpage.h"
 
 #include <algorithm>
 #include <climits>
@@ -6,8 +6,8 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "bytetext.h"
-#include "patternset.h"
+#include "search/bytetext.h"
+#include "search/patternset.h"
 
 namespace melorin::search {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "hosts.h"
-#include "requests.h"
+#include "search/hosts.h"
+#include "search/requests.h"
 
 namespace melorin::search {
 

@@ -1,4 +1,4 @@
-#include "routes.h"
+#include "service/routes.h"
 
 #include <httplib.h>
 
@@ -7,11 +7,11 @@
 #include <set>
 #include <thread>
 
-#include "audio.h"
-#include "byterange.h"
-#include "faults.h"
-#include "pages.h"
-#include "text.h"
+#include "service/audio.h"
+#include "service/byterange.h"
+#include "service/faults.h"
+#include "service/pages.h"
+#include "service/text.h"
 
 namespace melorin::service {
 

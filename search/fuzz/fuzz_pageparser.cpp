@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "bytetext.h"
-#include "listpage.h"
-#include "resultpage.h"
+#include "search/bytetext.h"
+#include "search/listpage.h"
+#include "search/resultpage.h"
 
 using namespace melorin::search;
 

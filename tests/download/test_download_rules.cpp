@@ -3,7 +3,7 @@
 #include <QtTest>
 
 #include "download/address.h"
-#include "download/failurehook.h"
+#include "download/failureactions.h"
 #include "download/filename.h"
 #include "download/progressboard.h"
 #include "download/segmentplan.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "bytetext.h"
-#include "resultpage.h"
+#include "search/bytetext.h"
+#include "search/resultpage.h"
 
 namespace melorin::search::testing {
 

@@ -1,8 +1,8 @@
 // Page addresses, their wire form, and what the search requests do to the search state.
 #include <QtTest>
 
-#include "pagefixture.h"
-#include "requests.h"
+#include "tests/search/pagefixture.h"
+#include "search/requests.h"
 
 using namespace melorin::search;
 using melorin::search::testing::toGbk;

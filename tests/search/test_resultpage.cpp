@@ -1,9 +1,9 @@
 // The result page parser and the list page reader on small GBK pages.
 #include <QtTest>
 
-#include "listpage.h"
-#include "pagefixture.h"
-#include "resultpage.h"
+#include "search/listpage.h"
+#include "tests/search/pagefixture.h"
+#include "search/resultpage.h"
 
 using namespace melorin::search;
 using namespace melorin::search::testing;

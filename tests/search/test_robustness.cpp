@@ -4,9 +4,9 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
-#include "listpage.h"
-#include "pagefixture.h"
-#include "resultpage.h"
+#include "search/listpage.h"
+#include "tests/search/pagefixture.h"
+#include "search/resultpage.h"
 
 using namespace melorin::search;
 using namespace melorin::search::testing;
