@@ -8,6 +8,7 @@
 #include "search/resultpage.h"
 
 using namespace melorin::search;
+using namespace melorin::search::gbk;
 
 namespace {
 
