@@ -46,6 +46,9 @@ std::optional<FaultRequest> parseFaultRequest(const std::multimap<std::string, s
         } else if (key == "status") {
             if (!need(numeric && n >= 400 && n <= 599)) return std::nullopt;
             r.status = static_cast<int>(n);
+        } else if (key == "rangedstatus") {
+            if (!need(numeric && n >= 400 && n <= 599)) return std::nullopt;
+            r.rangedStatus = static_cast<int>(n);
         } else if (key == "redirect") {
             if (!need(numeric && n <= kFaultMaxRedirects)) return std::nullopt;
             r.redirect = static_cast<int>(n);

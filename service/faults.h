@@ -23,14 +23,15 @@ inline constexpr int kFaultMaxRedirects = 50;
 struct FaultRequest {
     std::uint64_t size = kFaultDefaultSize;
     std::optional<std::uint64_t> cut;  // close after this many body bytes
-    bool once = false;                 // cut only the first answer per id
+    bool once = false;                 // cut only the first answer to a ranged request per id
     std::string id;
     bool norange = false;
     bool nolength = false;
-    std::optional<int> status;  // an error status (400-599) answered with an HTML page
-    int redirect = 0;           // hops of 302 still to go
-    std::uint64_t trickle = 0;  // bytes per 100 ms; 0 = at full speed
-    std::uint64_t longer = 0;   // bytes sent beyond the announced length
+    std::optional<int> status;        // an error status (400-599) answered with an HTML page
+    std::optional<int> rangedStatus;  // the same, only for requests with a Range header
+    int redirect = 0;                 // hops of 302 still to go
+    std::uint64_t trickle = 0;        // bytes per 100 ms; 0 = at full speed
+    std::uint64_t longer = 0;         // bytes sent beyond the announced length
 };
 
 // Reads the modifiers from decoded query parameters. Empty with `error` set when a value is

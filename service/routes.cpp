@@ -88,7 +88,7 @@ void sendBytes(const Request& req, Response& res, const std::string& body,
     }
 }
 
-// Remembers the ids whose first answer was cut ("once=1"); bounded so no client can grow it
+// Remembers the ids whose first ranged answer was cut ("once=1"); bounded so no client can grow it
 // without end.
 class CutOnce {
 public:
@@ -138,6 +138,15 @@ void serveFault(const Request& req, Response& res, const std::string& host, CutO
         res.set_content("redirect\n", "text/plain");
         return;
     }
+    // "once" spoils only the first answer to a ranged request per id: a size probe (no Range)
+    // does not use it up.
+    const bool ranged = req.has_header("Range");
+    const bool spoiled = fault->once ? ranged && cutOnce.firstTime(fault->id) : true;
+    if (fault->rangedStatus && ranged && spoiled) {
+        sendPage(res, errorPage(*fault->rangedStatus, "fault file " + req.path),
+                 *fault->rangedStatus);
+        return;
+    }
 
     std::uint64_t first = 0;
     std::uint64_t length = fault->size;
@@ -160,7 +169,7 @@ void serveFault(const Request& req, Response& res, const std::string& host, CutO
         }
     }
 
-    const bool cut = fault->cut && (!fault->once || cutOnce.firstTime(fault->id));
+    const bool cut = fault->cut && spoiled;
     const std::uint64_t total = length + (fault->nolength ? 0 : fault->longer);
     const std::uint64_t stopAt = cut ? std::min(*fault->cut, total) : total;
     if (cut || fault->longer > 0) res.set_header("Connection", "close");

@@ -219,18 +219,34 @@ private slots:
         QVERIFY(a.body.contains("<html>"));
     }
 
-    // With once=1 only the first answer per id is cut, so a resume of the same id succeeds.
+    // With once=1 only the first ranged answer per id is spoiled, so a resume of the same id
+    // succeeds; a size probe (no Range) neither is spoiled nor uses it up.
     void cutOnce() {
         const QByteArray base = "/fault/o.bin?size=5000&cut=1000&once=1&id=";
         const QByteArray id = "run" + QByteArray::number(QRandomGenerator::global()->generate());
-        QCOMPARE(service_.get(base + id).body.size(), 1000);
+        QCOMPARE(service_.get(base + id).body.size(), 5000);
+        QCOMPARE(service_.get(base + id, {"Range: bytes=0-"}).body.size(), 1000);
         const RawAnswer resumed = service_.get(base + id, {"Range: bytes=1000-"});
         QCOMPARE(resumed.status, 206);
         QCOMPARE(resumed.body, faultContent(1000, 4000));
-        QCOMPARE(service_.get(base + id + "x").body.size(), 1000);
+        QCOMPARE(service_.get(base + id + "x", {"Range: bytes=0-"}).body.size(), 1000);
         // Without once every answer is cut.
         QCOMPARE(service_.get("/fault/o.bin?size=5000&cut=1000&id=" + id).body.size(), 1000);
         QCOMPARE(service_.get("/fault/o.bin?size=5000&cut=1000&id=" + id).body.size(), 1000);
+    }
+
+    void rangedStatus() {
+        const QByteArray base = "/fault/e.bin?size=3000&rangedstatus=429";
+        QCOMPARE(service_.get(base).status, 200);  // the probe gets the file
+        QCOMPARE(service_.get(base, {"Range: bytes=0-"}).status, 429);
+        QCOMPARE(service_.get(base, {"Range: bytes=0-"}).status, 429);
+        const QByteArray once =
+            base + "&once=1&id=" + QByteArray::number(QRandomGenerator::global()->generate());
+        QCOMPARE(service_.get(once).status, 200);
+        QCOMPARE(service_.get(once, {"Range: bytes=10-"}).status, 429);
+        const RawAnswer second = service_.get(once, {"Range: bytes=10-"});
+        QCOMPARE(second.status, 206);
+        QCOMPARE(second.body, faultContent(10, 2990));
     }
 
     void redirectChain() {
