@@ -101,8 +101,8 @@ void TForm1::dragdownbtnClick() {
         const std::optional<download::DownloadJob> job =
             jobFromSearchRow(ListView1->row(r), SaveFolder);
         if (!job) continue;
-        downloader_->addJob(*job);
-        downloadlistview->appendRow(queueRow(*job));
+        // The queue may number the save path: two rows never write one file.
+        downloadlistview->appendRow(queueRow(downloader_->job(downloader_->addJob(*job))));
     }
     downloadlistview->fitColumns();
     Button4Click();
@@ -153,7 +153,8 @@ void TForm1::applyChosenFolder(const QString& text) {
                     downloadlistview->subItem(r, 3).toStdString());
                 // A row already fetched keeps the path its file was written to.
                 if (downloader_->setSavePath(r, path))
-                    downloadlistview->topLevelItem(r)->setText(kSavePathColumn, fromUtf8(path));
+                    downloadlistview->topLevelItem(r)->setText(
+                        kSavePathColumn, fromUtf8(downloader_->job(r).savePath));
             }
             downloadlistview->fitColumns();
         }

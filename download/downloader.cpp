@@ -25,6 +25,10 @@ std::string createEmpty(const std::string& path) {
 
 }  // namespace
 
+std::string partPathFor(const std::string& savePath) {
+    return savePath + ".part";
+}
+
 Downloader::Downloader(std::unique_ptr<Network> network) : network_(std::move(network)) {}
 
 Downloader::~Downloader() {
@@ -33,6 +37,7 @@ Downloader::~Downloader() {
 
 int Downloader::addJob(DownloadJob job) {
     std::lock_guard lock(mutex_);
+    job.savePath = distinctSavePath(job.savePath, savePathsExcept(-1));
     jobs_.push_back(std::move(job));
     states_.push_back(RowState::Waiting);
     return static_cast<int>(jobs_.size()) - 1;
@@ -40,7 +45,7 @@ int Downloader::addJob(DownloadJob job) {
 
 bool Downloader::removeJobs(std::vector<int> rows) {
     std::lock_guard lock(mutex_);
-    if (passActive_ || runningWorkers_ > 0) return false;
+    if (passActive_ || anyFileOpen()) return false;
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
@@ -53,7 +58,7 @@ bool Downloader::removeJobs(std::vector<int> rows) {
 
 bool Downloader::clearJobs() {
     std::lock_guard lock(mutex_);
-    if (passActive_ || runningWorkers_ > 0) return false;
+    if (passActive_ || anyFileOpen()) return false;
     jobs_.clear();
     states_.clear();
     return true;
@@ -63,13 +68,33 @@ bool Downloader::setSavePath(int row, std::string path) {
     std::lock_guard lock(mutex_);
     if (row < 0 || row >= static_cast<int>(jobs_.size()) || states_[row] != RowState::Waiting)
         return false;
-    jobs_[row].savePath = std::move(path);
+    jobs_[row].savePath = distinctSavePath(path, savePathsExcept(row));
     return true;
 }
 
 std::vector<DownloadJob> Downloader::jobs() const {
     std::lock_guard lock(mutex_);
     return jobs_;
+}
+
+DownloadJob Downloader::job(int row) const {
+    std::lock_guard lock(mutex_);
+    return row >= 0 && row < static_cast<int>(jobs_.size()) ? jobs_[row] : DownloadJob{};
+}
+
+bool Downloader::anyFileOpen() const {
+    // runningWorkers_ drops with each worker's end, before its file's end takes the lock:
+    // the slot stays busy until then.
+    return runningWorkers_ > 0 ||
+           std::any_of(slotBusy_.begin(), slotBusy_.end(), [](bool b) { return b; });
+}
+
+std::vector<std::string> Downloader::savePathsExcept(int row) const {
+    std::vector<std::string> paths;
+    paths.reserve(jobs_.size());
+    for (int r = 0; r < static_cast<int>(jobs_.size()); ++r)
+        if (r != row) paths.push_back(jobs_[r].savePath);
+    return paths;
 }
 
 RowState Downloader::rowState(int row) const {
@@ -91,6 +116,9 @@ bool Downloader::start(const PassSettings& settings) {
     if (old.joinable()) old.join();  // the previous pass has already left its loop
     int rows = static_cast<int>(jobs().size());
     std::lock_guard lock(mutex_);
+    DownloadEvent started;
+    started.kind = DownloadEvent::Kind::PassStarted;
+    push(std::move(started));
     pass_ = std::thread([this, settings, rows] { runPass(settings, rows); });
     return true;
 }
@@ -227,6 +255,10 @@ bool Downloader::runRow(int row, const PassSettings& settings) {
     auto address = parseAddress(job.address);
     if (!address) return skip("下载地址无效");
     ProbeResult probe = network_->probe(address->url(), probeCancel_);
+    // Status panel 0 shows the probe's count like any connection's, without a label.
+    lastReport_ = static_cast<std::uint64_t>(kProbeTag) << 48 |
+                  (static_cast<std::uint64_t>(std::max<std::int64_t>(probe.bodyBytes, 0)) &
+                   ((std::uint64_t{1} << 48) - 1));
     {
         std::lock_guard lock(mutex_);
         if (skipCurrent_) {
@@ -253,17 +285,17 @@ bool Downloader::runRow(int row, const PassSettings& settings) {
     }
     previous.reset();  // its workers have all ended; this joins their threads
 
-    std::string path = job.savePath;
-    std::string failure = createEmpty(path);
+    std::string savePath = job.savePath;
+    std::string failure = createEmpty(partPathFor(savePath));
     if (!failure.empty()) {
-        path = fallbackPathFor(settings.saveFolder, settings.searchText, row, job.type);
-        failure = createEmpty(path);
+        savePath = fallbackPathFor(settings.saveFolder, settings.searchText, row, job.type);
+        failure = createEmpty(partPathFor(savePath));
     }
     FileOrder order;
     order.queueRow = row;
     order.slot = k;
     order.url = address->url();
-    order.path = path;
+    order.path = partPathFor(savePath);
     order.size = probe.length;
     order.plan = planSegments(probe.length, settings.workersPerFile);
     const int workers = static_cast<int>(order.plan.segments.size());
@@ -284,6 +316,7 @@ bool Downloader::runRow(int row, const PassSettings& settings) {
         runningWorkers_ += workers;
         slotBusy_[k] = true;
         slotRow_[k] = row;
+        slotSavePath_[k] = savePath;
         int progressRow = nextProgressRow_++;
         slotProgressRow_[k] = progressRow;
         states_[row] = RowState::Running;
@@ -328,17 +361,27 @@ void Downloader::workerEnded(int slot, int) {
 }
 
 void Downloader::fileEnded(int slot, const FileOutcome& outcome) {
+    if (slot < 0 || slot >= kSlots) return;
     {
         std::lock_guard lock(mutex_);
         const int row = slotRow_[slot];
-        states_[row] = outcome.complete ? RowState::Finished : RowState::Failed;
+        const std::string& savePath = slotSavePath_[slot];
+        const std::string part = partPathFor(savePath);
+        FileOutcome result = outcome;
+        if (result.complete && ::rename(part.c_str(), savePath.c_str()) != 0) {
+            result = {false, "无法把" + part + "改名为" + savePath + "：" + std::strerror(errno)};
+        } else if (!result.complete) {
+            ::unlink(part.c_str());  // an earlier file of the save path stays as it was
+        }
+        const bool rowExists = row >= 0 && row < static_cast<int>(jobs_.size());
+        if (rowExists) states_[row] = result.complete ? RowState::Finished : RowState::Failed;
         DownloadEvent status;
         status.kind = DownloadEvent::Kind::RowStatus;
         status.progressRow = slotProgressRow_[slot];
         status.queueRow = row;
-        status.text = outcome.complete ? kStatusEnded : kStatusFailed;
+        status.text = result.complete ? kStatusEnded : kStatusFailed;
         push(std::move(status));
-        if (!outcome.complete) log(jobs_[row].title + "下载失败!" + outcome.reason);
+        if (!result.complete && rowExists) log(jobs_[row].title + "下载失败!" + result.reason);
         slotBusy_[slot] = false;
         if (runningWorkers_ == 0) {
             DownloadEvent timer;

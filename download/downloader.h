@@ -40,10 +40,14 @@ struct FileOrder {
     int queueRow = 0;
     int slot = 0;
     std::string url;
-    std::string path;
+    std::string path;  // the file the transfer writes: the save path + ".part"
     std::int64_t size = 0;
     SegmentPlan plan;
 };
+
+// A download is written beside its save path and renamed to it only once complete, so a
+// failed or stopped one never damages an earlier file of that name.
+std::string partPathFor(const std::string& savePath);
 
 struct FileOutcome {
     bool complete = false;
@@ -84,7 +88,8 @@ struct DownloadEvent {
         QueueRowSelected,
         TimerStarted,
         TimerStopped,
-        PassEnded
+        PassEnded,
+        PassStarted  // "总耗时" counts from here
     };
     Kind kind = Kind::Log;
     int progressRow = -1;
@@ -119,12 +124,16 @@ public:
     Downloader(const Downloader&) = delete;
     Downloader& operator=(const Downloader&) = delete;
 
+    // A save path that another row already has gets " (2)", " (3)" ... (see distinctSavePath);
+    // job(row) tells the path the row was given.
     int addJob(DownloadJob job);
-    // Refused (false) while a pass or any worker runs: indices must keep their meaning.
+    // Refused (false) while a pass runs or any file has not ended: indices must keep their
+    // meaning until the last worker's end has been counted.
     bool removeJobs(std::vector<int> rows);
     bool clearJobs();
-    bool setSavePath(int row, std::string path);  // only for rows not started
+    bool setSavePath(int row, std::string path);  // only for rows not started; made distinct
     std::vector<DownloadJob> jobs() const;
+    DownloadJob job(int row) const;  // an empty job for a row that does not exist
     RowState rowState(int row) const;
 
     // Starts a pass over the rows not yet started. False, doing nothing, while a
@@ -154,9 +163,11 @@ private:
     void fileEnded(int slot, const FileOutcome& outcome) override;
 
     void runPass(PassSettings settings, int rowCount);
-    bool runRow(int row, const PassSettings& settings);  // false ends the pass
-    void push(DownloadEvent e);                          // caller holds mutex_
-    void log(std::string line);                          // caller holds mutex_
+    bool runRow(int row, const PassSettings& settings);       // false ends the pass
+    bool anyFileOpen() const;                                 // caller holds mutex_
+    std::vector<std::string> savePathsExcept(int row) const;  // caller holds mutex_
+    void push(DownloadEvent e);                               // caller holds mutex_
+    void log(std::string line);                               // caller holds mutex_
 
     std::unique_ptr<Network> network_;
     mutable std::mutex mutex_;
@@ -173,8 +184,9 @@ private:
     int probeRow_ = 0;
     bool probing_ = false;
     int nextProgressRow_ = 0;
-    std::array<bool, kSlots> slotBusy_{};
+    std::array<bool, kSlots> slotBusy_{};  // from its file's start until fileEnded
     std::array<int, kSlots> slotRow_{};
+    std::array<std::string, kSlots> slotSavePath_{};  // where the slot's .part goes when complete
     std::array<std::unique_ptr<FileTransfer>, kSlots> transfers_;
 
     std::array<std::array<std::atomic<std::int64_t>, kMaxWorkersPerFile>, kSlots> threadBytes_{};

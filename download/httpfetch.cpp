@@ -9,6 +9,9 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
+
+#include "download/retryrule.h"
 
 namespace melorin::download {
 namespace {
@@ -157,6 +160,13 @@ ProbeResult probeSize(const std::string& url, const FetchOptions& options,
 
 namespace {
 
+// Bytes of an answer are gathered and written in large pieces: curl hands them over 16 KiB at
+// a time, and one pwrite per piece would cost a system call and a file lock each.
+constexpr std::size_t kWriteBatch = 512 * 1024;
+// ...but never held back longer than this, so the progress shown and the bytes on disk keep up
+// with a slow connection.
+constexpr auto kWriteDelay = std::chrono::milliseconds(50);
+
 // One worker's progress over the attempts for its segment.
 struct SegmentRun {
     const Segment& segment;
@@ -164,14 +174,24 @@ struct SegmentRun {
     FileSink& sink;
     const std::atomic<bool>& cancel;
     const std::function<void(std::int64_t)>& onBytes;
-    std::int64_t pos;     // first missing byte
-    std::int64_t target;  // done when pos reaches it
+    std::int64_t pos;      // first byte not yet received
+    std::int64_t written;  // first byte not yet on disk; pending holds [written, pos)
+    std::int64_t target;   // done when pos reaches it
     std::int64_t delivered = 0;
     bool owner = false;  // fetching the whole body of a range-ignoring server
+    std::vector<char> pending;
+    std::chrono::steady_clock::time_point pendingSince{};
 
     SegmentRun(const Segment& s, int w, FileSink& fs, const std::atomic<bool>& c,
                const std::function<void(std::int64_t)>& b)
-        : segment(s), worker(w), sink(fs), cancel(c), onBytes(b), pos(s.start), target(s.ownEnd) {}
+        : segment(s),
+          worker(w),
+          sink(fs),
+          cancel(c),
+          onBytes(b),
+          pos(s.start),
+          written(s.start),
+          target(s.ownEnd) {}
 
     // per attempt
     AnswerHeaders answer;
@@ -206,7 +226,8 @@ struct SegmentRun {
             if (owner || sink.wholeBodyOwner.compare_exchange_strong(expected, worker)) {
                 if (!owner) {
                     owner = true;
-                    pos = 0;
+                    flush();
+                    pos = written = 0;
                     target = total;
                 }
                 mode = Mode::Write;
@@ -218,9 +239,32 @@ struct SegmentRun {
         } else {
             mode = Mode::Rejected;
             reason = statusReason(answer.status);
-            permanent = answer.status >= 400 && answer.status < 500 && answer.status != 408 &&
-                        answer.status != 429;
+            permanent = !isRetriedStatus(answer.status);
         }
+    }
+
+    // Writes the pending bytes at their offset; false (with the reason) when the disk refuses.
+    bool flush() {
+        const char* p = pending.data();
+        std::size_t left = pending.size();
+        while (left > 0) {
+            ssize_t w = ::pwrite(sink.fd, p, left, written);
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) {
+                reason = std::string("写入文件失败：") + std::strerror(w < 0 ? errno : ENOSPC);
+                permanent = true;
+                pending.clear();
+                pos = written;  // what was not written was not received
+                return false;
+            }
+            p += w;
+            left -= static_cast<std::size_t>(w);
+            written += w;
+            delivered += w;
+        }
+        if (!pending.empty()) onBytes(delivered);
+        pending.clear();
+        return true;
     }
 
     std::size_t body(const char* data, std::size_t len) {
@@ -231,23 +275,16 @@ struct SegmentRun {
         std::int64_t from = std::max(off, pos);
         std::int64_t to = std::min(off + static_cast<std::int64_t>(len), limit);
         if (off <= pos && to > from) {
-            const char* p = data + (from - off);
-            std::int64_t left = to - from;
-            while (left > 0) {
-                ssize_t w = ::pwrite(sink.fd, p, static_cast<std::size_t>(left), from);
-                if (w < 0 && errno == EINTR) continue;
-                if (w <= 0) {
-                    reason = std::string("写入文件失败：") + std::strerror(errno);
-                    permanent = true;
-                    return 0;
-                }
-                p += w;
-                from += w;
-                left -= w;
-                delivered += w;
+            if (pending.empty()) {
+                pending.reserve(kWriteBatch);
+                pendingSince = std::chrono::steady_clock::now();
             }
+            pending.insert(pending.end(), data + (from - off), data + (to - off));
             pos = to;
-            onBytes(delivered);
+            if ((pending.size() >= kWriteBatch ||
+                 std::chrono::steady_clock::now() - pendingSince >= kWriteDelay) &&
+                !flush())
+                return 0;
         }
         // Anything past the answer's range or the file's end is not ours.
         return bodyOffset > limit ? 0 : len;
@@ -284,8 +321,8 @@ SegmentOutcome fetchSegment(const std::string& url, const Segment& segment, int 
     curl_easy_setopt(easy.h, CURLOPT_HEADERDATA, &run);
     curl_easy_setopt(easy.h, CURLOPT_WRITEFUNCTION, segmentBody);
     curl_easy_setopt(easy.h, CURLOPT_WRITEDATA, &run);
-    std::string lastReason;
-    for (int attempt = 0;; ++attempt) {
+    int failures = 0;  // attempts in a row that delivered nothing
+    for (;;) {
         if (cancel) return {SegmentResult::Cancelled, "已停止"};
         run.answer = AnswerHeaders{};
         run.mode = SegmentRun::Mode::Undecided;
@@ -293,17 +330,20 @@ SegmentOutcome fetchSegment(const std::string& url, const Segment& segment, int 
         run.permanent = false;
         run.requestStart = run.pos;
         run.requestEnd = run.owner ? 0 : segment.requestEnd;
+        const std::int64_t before = run.delivered;
         std::string range = rangeHeaderValue(run.requestStart, run.requestEnd);
         std::string curlRange = range.empty() ? std::string() : range.substr(6);
         curl_easy_setopt(easy.h, CURLOPT_RANGE, curlRange.empty() ? nullptr : curlRange.c_str());
         CURLcode code = curl_easy_perform(easy.h);
+        run.flush();  // what arrived is kept, also when the transfer was cut or stopped
 
         if (cancel) return {SegmentResult::Cancelled, "已停止"};
         if (run.mode == SegmentRun::Mode::Covered) return {SegmentResult::Covered, {}};
-        if (run.pos >= run.target) {
+        if (run.pos >= run.target && run.written >= run.target) {
             if (run.owner) sink.wholeBodyDone = true;
             return {SegmentResult::Complete, {}};
         }
+        std::string lastReason;
         if (!run.reason.empty()) {
             lastReason = run.reason;
         } else if (code != CURLE_OK) {
@@ -311,14 +351,23 @@ SegmentOutcome fetchSegment(const std::string& url, const Segment& segment, int 
         } else if (run.mode == SegmentRun::Mode::Undecided && run.answer.status != 0 &&
                    run.answer.status != 200 && run.answer.status != 206) {
             lastReason = statusReason(run.answer.status);  // error answer without a body
-            run.permanent = run.answer.status >= 400 && run.answer.status < 500;
+            run.permanent = !isRetriedStatus(run.answer.status);
         } else {
             lastReason = "服务器提前结束了回答";
         }
-        if (run.permanent || attempt >= options.maxResumes)
-            return {SegmentResult::Failed, lastReason};
-        if (!pause(options.retryPause * (attempt + 1), cancel))
-            return {SegmentResult::Cancelled, "已停止"};
+        AttemptEnd end{run.delivered > before, run.permanent, failures};
+        switch (nextAttempt(end, options.maxResumes)) {
+            case NextAttempt::Now:
+                failures = 0;
+                break;
+            case NextAttempt::AfterPause:
+                ++failures;
+                if (!pause(retryPause(options.retryPause, failures), cancel))
+                    return {SegmentResult::Cancelled, "已停止"};
+                break;
+            case NextAttempt::GiveUp:
+                return {SegmentResult::Failed, lastReason};
+        }
     }
 }
 

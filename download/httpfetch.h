@@ -18,7 +18,7 @@ inline constexpr const char* kUserAgent = "Mozilla/3.0 (compatible; Indy Library
 struct FetchOptions {
     std::chrono::milliseconds connectTimeout{15000};
     long stallSeconds = 30;  // a transfer without any byte for this long is cut
-    int maxResumes = 3;      // per segment, after the first request
+    int maxResumes = 3;      // attempts in a row that deliver nothing before a segment gives up
     long maxRedirects = 5;
     std::chrono::milliseconds retryPause{200};
 };
@@ -26,8 +26,9 @@ struct FetchOptions {
 struct ProbeResult {
     bool ok = false;
     int status = 0;
-    std::int64_t length = -1;  // announced body length; -1 when none was announced
-    std::string reason;        // why it failed, for the log (UTF-8)
+    std::int64_t length = -1;    // announced body length; -1 when none was announced
+    std::string reason;          // why it failed, for the log (UTF-8)
+    std::int64_t bodyBytes = 0;  // body bytes that arrived before the probe was cut off
 };
 
 // GET cut off when the body begins; follows redirects. ok only for a 200 answer.

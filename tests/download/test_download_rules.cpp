@@ -6,6 +6,7 @@
 #include "download/failurehook.h"
 #include "download/filename.h"
 #include "download/progressboard.h"
+#include "download/retryrule.h"
 #include "download/segmentplan.h"
 
 using namespace melorin::download;
@@ -206,6 +207,82 @@ private slots:
         QVERIFY(!isSafeSavePath("/m/../x"));
         QVERIFY(!isSafeSavePath("/m/x\n"));
         QVERIFY(isSafeSavePath("/m/..x"));
+    }
+
+    void distinctPaths_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("taken");  // "|" between paths
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("free") << "/m/歌.mp3"
+                              << "/m/歌.rm|/n/歌.mp3"
+                              << "/m/歌.mp3";
+        QTest::newRow("second") << "/m/歌.mp3"
+                                << "/m/歌.mp3"
+                                << "/m/歌 (2).mp3";
+        QTest::newRow("third, gap filled first") << "/m/歌.mp3"
+                                                 << "/m/歌.mp3|/m/歌 (3).mp3"
+                                                 << "/m/歌 (2).mp3";
+        QTest::newRow("fourth") << "/m/歌.mp3"
+                                << "/m/歌.mp3|/m/歌 (2).mp3|/m/歌 (3).mp3"
+                                << "/m/歌 (4).mp3";
+        QTest::newRow("no extension") << "/m/song"
+                                      << "/m/song"
+                                      << "/m/song (2)";
+        QTest::newRow("empty type") << "/m/a_._b."
+                                    << "/m/a_._b."
+                                    << "/m/a_._b (2).";
+        QTest::newRow("dot only in the folder") << "/m.d/song"
+                                                << "/m.d/song"
+                                                << "/m.d/song (2)";
+        QTest::newRow("two dots") << "/m/a.b.mp3"
+                                  << "/m/a.b.mp3"
+                                  << "/m/a.b (2).mp3";
+        QTest::newRow("other case is another file") << "/m/A.mp3"
+                                                    << "/m/a.mp3"
+                                                    << "/m/A.mp3";
+    }
+    void distinctPaths() {
+        QFETCH(QString, path);
+        QFETCH(QString, taken);
+        QFETCH(QString, expected);
+        std::vector<std::string> t;
+        for (const auto& p : taken.split(u'|')) t.push_back(p.toStdString());
+        QCOMPARE(q(distinctSavePath(path.toStdString(), t)), expected);
+    }
+
+    void retriedStatuses_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("retried");
+        for (int st : {408, 429, 500, 502, 503, 504, 599}) QTest::addRow("%d", st) << st << true;
+        for (int st : {400, 401, 403, 404, 410, 416, 451, 499, 302, 204, 600})
+            QTest::addRow("%d", st) << st << false;
+    }
+    void retriedStatuses() {
+        QFETCH(int, status);
+        QFETCH(bool, retried);
+        QCOMPARE(isRetriedStatus(status), retried);
+    }
+
+    void nextAttempts_data() {
+        QTest::addColumn<bool>("delivered");
+        QTest::addColumn<bool>("permanent");
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<int>("next");  // NextAttempt
+        const int now = int(NextAttempt::Now), later = int(NextAttempt::AfterPause),
+                  stop = int(NextAttempt::GiveUp);
+        QTest::newRow("cut after bytes: at once") << true << false << 0 << now;
+        QTest::newRow("cut after bytes, after failures") << true << false << 3 << now;
+        QTest::newRow("nothing delivered: pause") << false << false << 0 << later;
+        QTest::newRow("third failure still waits") << false << false << 2 << later;
+        QTest::newRow("fourth failure gives up") << false << false << 3 << stop;
+        QTest::newRow("permanent, even after bytes") << true << true << 0 << stop;
+    }
+    void nextAttempts() {
+        QFETCH(bool, delivered);
+        QFETCH(bool, permanent);
+        QFETCH(int, failures);
+        QFETCH(int, next);
+        QCOMPARE(int(nextAttempt({delivered, permanent, failures}, 3)), next);
     }
 
     void speed_data() {
