@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     while (dl.passRunning() || dl.snapshot().runningWorkers > 0) {
         for (const auto& e : dl.takeEvents())
             if (e.kind == DownloadEvent::Kind::Log) std::fprintf(stderr, "%s\n", e.text.c_str());
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // few wake-ups
     }
     for (const auto& e : dl.takeEvents())
         if (e.kind == DownloadEvent::Kind::Log) std::fprintf(stderr, "%s\n", e.text.c_str());
