@@ -32,6 +32,11 @@ struct FaultRequest {
     int redirect = 0;                 // hops of 302 still to go
     std::uint64_t trickle = 0;        // bytes per 100 ms; 0 = at full speed
     std::uint64_t longer = 0;         // bytes sent beyond the announced length
+    std::uint64_t rate = 0;           // bytes per second on every connection; 0 = at full speed
+    std::uint64_t slowRate = 0;       // ...but this rate on connection number slowConn of the id
+    int slowConn = 0;                 // 1 = the first connection to arrive for the id
+    bool page = false;                // 200 with a web page instead of the file (an expired link)
+    int version = 1;                  // in the ETag: another version is another file for If-Range
 };
 
 // Reads the modifiers from decoded query parameters. Empty with `error` set when a value is

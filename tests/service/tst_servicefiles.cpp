@@ -249,6 +249,23 @@ private slots:
         QCOMPARE(second.body, faultContent(10, 2990));
     }
 
+    // If-Range with the file's own ETag gets the range; with another version's, the whole file.
+    void ifRangeAndPage() {
+        const QByteArray base = "/fault/v.bin?size=3000&version=2";
+        const RawAnswer plain = service_.get(base);
+        QCOMPARE(plain.header("ETag"), QByteArray("\"3000-2\""));
+        const RawAnswer same = service_.get(base, {"Range: bytes=100-", "If-Range: \"3000-2\""});
+        QCOMPARE(same.status, 206);
+        QCOMPARE(same.body, faultContent(100, 2900));
+        const RawAnswer other = service_.get(base, {"Range: bytes=100-", "If-Range: \"3000-1\""});
+        QCOMPARE(other.status, 200);
+        QCOMPARE(other.body, faultContent(0, 3000));
+        const RawAnswer page = service_.get("/fault/p.mp3?page=1");
+        QCOMPARE(page.status, 200);
+        QVERIFY(page.header("Content-Type").startsWith("text/html"));
+        QVERIFY(page.body.contains("<html>"));
+    }
+
     void redirectChain() {
         QByteArray target = "/fault/r.bin?size=64&redirect=3&id=z";
         for (int hop = 3; hop > 0; --hop) {
