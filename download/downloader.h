@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "download/httpfetch.h"
+#include "download/partfiles.h"
 #include "download/segmentplan.h"
 
 namespace melorin::download {
@@ -43,15 +44,15 @@ struct FileOrder {
     std::string path;  // the file the transfer writes: the save path + ".part"
     std::int64_t size = 0;
     SegmentPlan plan;
+    std::string validator;            // for If-Range; "" when the server gave none
+    std::string statePath;            // kept up to date while bytes arrive; "" for none
+    std::vector<ByteRange> received;  // a resume: the bytes already in the .part
 };
-
-// A download is written beside its save path and renamed to it only once complete, so a
-// failed or stopped one never damages an earlier file of that name.
-std::string partPathFor(const std::string& savePath);
 
 struct FileOutcome {
     bool complete = false;
     std::string reason;
+    std::string note{};  // something the log should say besides (a state file not written)
 };
 
 // What a running file tells the downloader; called on worker threads. Per file:
@@ -117,6 +118,8 @@ struct PassSettings {
     std::string saveFolder;
 };
 
+class QueueKeeper;
+
 class Downloader final : private FileObserver {
 public:
     explicit Downloader(std::unique_ptr<Network> network);
@@ -136,6 +139,11 @@ public:
     DownloadJob job(int row) const;  // an empty job for a row that does not exist
     RowState rowState(int row) const;
 
+    // Keeps the unfinished rows (not finished, failed or removed) in the file at `path`, so a
+    // later run can bring them back, and brings back the rows it holds now, appended as rows
+    // not yet started; returns how many. Their received bytes are resumed when they start.
+    int keepQueueIn(const std::string& path);
+
     // Starts a pass over the rows not yet started. False, doing nothing, while a
     // pass runs or when there is no such row.
     bool start(const PassSettings& settings);
@@ -145,6 +153,7 @@ public:
     bool exitQuestionNeeded() const;
     void confirmExit();
     // Close: disconnects every connection, ends the pass; returns when all threads ended.
+    // Files that were running keep their .part and state for the next start.
     void stopAll();
 
     // For the failure hook: disconnect the slot's connections; skip the row being
@@ -163,8 +172,10 @@ private:
     void fileEnded(int slot, const FileOutcome& outcome) override;
 
     void runPass(PassSettings settings, int rowCount);
-    bool runRow(int row, const PassSettings& settings);       // false ends the pass
-    bool anyFileOpen() const;                                 // caller holds mutex_
+    bool runRow(int row, const PassSettings& settings);  // false ends the pass
+    bool anyFileOpen() const;                            // caller holds mutex_
+    std::vector<DownloadJob> unfinishedJobs() const;
+    void queueChanged();                                      // caller holds mutex_
     std::vector<std::string> savePathsExcept(int row) const;  // caller holds mutex_
     void push(DownloadEvent e);                               // caller holds mutex_
     void log(std::string line);                               // caller holds mutex_
@@ -174,6 +185,7 @@ private:
     std::condition_variable slotFreed_;
     std::vector<DownloadJob> jobs_;
     std::vector<RowState> states_;
+    std::vector<bool> unreached_;  // skipped because no answer came: kept for a later run
     std::vector<DownloadEvent> events_;
     std::thread pass_;
     bool passActive_ = false;
@@ -198,6 +210,7 @@ private:
     std::atomic<int> connectedCount_{0};
     std::atomic<std::int64_t> totalBytes_{0};
     std::atomic<std::uint64_t> lastReport_{0};  // tag << 48 | byte count
+    std::unique_ptr<QueueKeeper> keeper_;       // last: it reads the rows while it ends
 };
 
 }  // namespace melorin::download

@@ -1,12 +1,14 @@
 // Scheduling rules with fake transfers: no network, the test decides when each
 // file's workers end.
 #include <QtTest>
+#include <fstream>
 #include <map>
 #include <set>
 #include <thread>
 
 #include "download/downloader.h"
 #include "download/progressboard.h"
+#include "download/queuefile.h"
 
 using namespace melorin::download;
 using namespace std::chrono_literals;
@@ -383,6 +385,78 @@ private slots:
         board.tick(dl->snapshot());
         QCOMPARE(QString::fromStdString(board.elapsedPanel()), QStringLiteral("总耗时：1秒"));
         finish(4, true);
+    }
+
+    // Is it really the song? A web page for a song row fails the row; for an "html" row it is
+    // the file.
+    void webPageIsNotTheSong() {
+        addRows(3);
+        DownloadJob page = dl->job(2);
+        page.type = "HTML";
+        page.savePath += ".html";
+        dl->removeJobs({2});
+        dl->addJob(page);
+        const ProbeResult web{true, 200, 1000, {}, 60, "<html><head><title>x", "text/html", ""};
+        fake->probes[url(1)] = web;
+        fake->probes[url(2)] = web;
+        QVERIFY(dl->start(settings()));
+        QTRY_VERIFY_WITH_TIMEOUT(!dl->passRunning(), 5000);
+        QCOMPARE(dl->rowState(1), RowState::Failed);
+        QCOMPARE(startedCount(), 2);
+        QCOMPARE(order(2).queueRow, 2);
+        std::vector<std::string> lines;
+        int failedRows = 0;
+        for (const auto& e : dl->takeEvents()) {
+            if (e.kind == DownloadEvent::Kind::Log) lines.push_back(e.text);
+            if (e.kind == DownloadEvent::Kind::ProgressRowAdded && e.queueRow == 1 &&
+                e.text == kStatusFailed)
+                ++failedRows;
+        }
+        QCOMPARE(failedRows, 1);
+        QCOMPARE(lines, std::vector<std::string>{"t1下载失败!服务器返回的是网页，不是歌曲文件"});
+        QVERIFY(!QFile::exists(QString::fromStdString(dl->job(1).savePath + ".part")));
+        finish(0, true);
+        finish(2, true);
+    }
+
+    // The queue file holds the rows not finished, failed or removed; a new downloader on it
+    // brings them back, and a removed row takes its received bytes along.
+    void queueFileKeepsUnfinishedRows() {
+        const std::string file = dir->path().toStdString() + "/downloads.queue";
+        auto saved = [&] {
+            QFile f(QString::fromStdString(file));
+            std::vector<std::string> titles;
+            if (!f.open(QIODevice::ReadOnly)) return titles;
+            for (const DownloadJob& j : decodeQueue(f.readAll().toStdString()).rows)
+                titles.push_back(j.title);
+            return titles;
+        };
+        QCOMPARE(dl->keepQueueIn(file), 0);
+        addRows(4);
+        QTRY_COMPARE_WITH_TIMEOUT(saved().size(), std::size_t(4), 5000);
+        QVERIFY(dl->start(settings()));
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 3, 5000);
+        finish(0, true);
+        finish(1, false);
+        QTRY_COMPARE_WITH_TIMEOUT(saved(), (std::vector<std::string>{"t2", "t3"}), 5000);
+        dl->stopAll();  // row 2 was running: it stays
+        QCOMPARE(saved(), (std::vector<std::string>{"t2", "t3"}));
+        dl.reset();
+
+        dl = std::make_unique<Downloader>(std::make_unique<FakeNetwork>(fake));
+        QCOMPARE(dl->keepQueueIn(file), 2);
+        QCOMPARE(dl->jobs().size(), std::size_t(2));
+        QCOMPARE(QString::fromStdString(dl->job(0).title), QStringLiteral("t2"));
+        QCOMPARE(dl->rowState(0), RowState::Waiting);
+        const std::string path = dl->job(0).savePath;
+        std::ofstream(partPathFor(path)) << "part";
+        std::ofstream(statePathFor(path)) << "state";
+        QVERIFY(dl->removeJobs({0}));
+        QVERIFY(!QFile::exists(QString::fromStdString(partPathFor(path))));
+        QVERIFY(!QFile::exists(QString::fromStdString(statePathFor(path))));
+        QTRY_COMPARE_WITH_TIMEOUT(saved(), std::vector<std::string>{"t3"}, 5000);
+        QVERIFY(dl->clearJobs());
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(QString::fromStdString(file)), 5000);
     }
 
     void boardBarsAndSpeeds() {
