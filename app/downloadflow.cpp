@@ -96,6 +96,19 @@ void TForm1::connectDownloadFlow() {
     });
 }
 
+void TForm1::restoreUnfinishedDownloads() {
+    // The queue file lives in the program folder; each row's received bytes lie beside its
+    // save path (".part" and ".part.state").
+    const int back =
+        downloader_->keepQueueIn((ProgramDir + QStringLiteral("downloads.queue")).toStdString());
+    if (back > 0) {
+        showQueue();
+        downinimemo->appendPlainText(
+            QStringLiteral("上次未完成的%1个下载已放回下载列表，按“开始下载”继续").arg(back));
+    }
+    drainDownloadEvents();  // a damaged queue file has its log line
+}
+
 void TForm1::dragdownbtnClick() {
     for (int r : ListView1->selectedRowIndexes()) {
         const std::optional<download::DownloadJob> job =

@@ -118,6 +118,7 @@ void TForm1::setUp(const StartOptions& options) {
         if (ImageList1.size() != 5) throw std::runtime_error("file-type icons are missing");
         showView(true, false, false);
         ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        restoreUnfinishedDownloads();
     } catch (const std::exception& e) {
         reportFailure(QString::fromLocal8Bit(e.what()));
     }

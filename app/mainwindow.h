@@ -236,6 +236,8 @@ private:
     bool ListView1SelectItem(int row);
 
     void connectDownloadFlow();
+    // Brings back the rows a previous run left unfinished and keeps the queue file from now on.
+    void restoreUnfinishedDownloads();
     // Takes the downloader's events into the progress board and the controls; stops its own
     // polling once no pass and no file runs.
     void drainDownloadEvents();

@@ -12,3 +12,6 @@ add_dependencies(test_downloadrun melorin-service)
 melorin_add_test(test_search_window SOURCES test_search_window.cpp
   LIBS melorin_app melorin_service_testing TIMEOUT 400)
 add_dependencies(test_search_window melorin-service)
+melorin_add_test(test_downloadresume
+  SOURCES test_downloadresume.cpp ${PROJECT_SOURCE_DIR}/tests/download/nginxserver.cpp
+  LIBS melorin_app TIMEOUT 180)
