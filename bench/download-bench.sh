@@ -2,12 +2,12 @@
 # The download core (melorin-fetch) beside curl, aria2c and axel, all measured in the same run
 # against local servers only (nginx and melorin-service on 127.0.0.1).
 # Usage: bench/download-bench.sh [BUILD_DIR] [SECTION...]
-# Sections: throttled three big cut cutonce (default: all of them).
+# Sections: throttled three big cut cutonce slowtail resume (default: all of them).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$ROOT/build
 if [ $# -gt 0 ] && [ -d "$1" ]; then BUILD=$(cd "$1" && pwd); shift; fi
-SECTIONS=${*:-throttled three big cut cutonce}
+SECTIONS=${*:-throttled three big cut cutonce slowtail resume}
 [ -f "$BUILD/build.ninja" ] || cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMELORIN_GUI=OFF >/dev/null
 cmake --build "$BUILD" --target melorin-fetch melorin-service -j2 >/dev/null
 FETCH=$BUILD/bin/melorin-fetch
@@ -46,7 +46,7 @@ for _ in $(seq 50); do (exec 3<>/dev/tcp/127.0.0.1/$PORT) 2>/dev/null && break; 
 URL=http://127.0.0.1:$PORT
 
 # The fault files of the local service, with a request log to count requests.
-"$SERVICE" --port 0 --faults --log "$W/service.log" > "$W/service.out" & SERVICE_PID=$!
+"$SERVICE" --port 0 --faults --log "$W/service.log" --sent-log "$W/sent.log" > "$W/service.out" & SERVICE_PID=$!
 for _ in $(seq 50); do grep -q listening "$W/service.out" 2>/dev/null && break; sleep 0.1; done
 SURL=http://$(sed -n 's/^listening on //p' "$W/service.out")
 
@@ -122,4 +122,49 @@ cut_case() {
 want cut && cut_case "every answer cut after 1 MiB, 20 MiB file" "size=20971520&cut=1048576" 20971520
 want cutonce && cut_case "one answer cut after 1 MiB (the first ranged one), 20 MiB file" \
   "size=20971520&cut=1048576&once=1" 20971520
+
+if want slowtail; then
+  echo "== one connection of five at 0.2 MiB/s, the others at 2 MiB/s, 20 MiB file (local service)"
+  fault_file "$W/ref" 20971520
+  SLOW="size=20971520&rate=2097152&slowrate=209715&slowconn=2"
+  n=$RANDOM
+  set -- $(run melorin "$FETCH" "$SURL/fault/t?$SLOW&id=m$n" "$W/out/f" 5); check "$W/out/f" "$W/ref"
+  echo "melorin-fetch, slowest range split: wall $2 s"
+  set -- $(run melorin "$FETCH" --no-split "$SURL/fault/t?$SLOW&id=n$n" "$W/out/f" 5); check "$W/out/f" "$W/ref"
+  echo "melorin-fetch, no split (before): wall $2 s"
+  set -- $(run aria2c $ARIA -o f "$SURL/fault/t?$SLOW&id=a$n"); check "$W/out/f" "$W/ref"
+  echo "aria2c -x5 -s5 -k4M:  wall $2 s"
+  set -- $(run aria2c ${ARIA/-k4M/-k1M} -o f "$SURL/fault/t?$SLOW&id=b$n"); check "$W/out/f" "$W/ref"
+  echo "aria2c -x5 -s5 -k1M:  wall $2 s"
+  set -- $(run aria2c ${ARIA/-k4M/} -o f "$SURL/fault/t?$SLOW&id=c$n"); check "$W/out/f" "$W/ref"
+  echo "aria2c -x5 -s5:       wall $2 s"
+fi
+
+# killed LABEL NAME CMD...: runs CMD, SIGKILL after 1 s (about half of a 20 MiB file at 10 MiB/s),
+# runs it again to the end; prints the body bytes the service sent for NAME over the file size.
+killed() {
+  local label=$1 name=$2; shift 2
+  "$@" >/dev/null 2>&1 & local pid=$!
+  sleep 1
+  kill -9 "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
+  "$@" >/dev/null 2>"$W/err" || { echo "$label failed:" >&2; head -5 "$W/err" >&2; }
+  check "$W/out/f" "$W/ref"
+  sleep 0.3  # the service logs an answer when its connection is gone
+  local sent; sent=$(awk -v n="/fault/$name?" 'index($2, n) == 1 {s += $1} END {print s + 0}' "$W/sent.log")
+  echo "$label: $(echo "scale=3; $sent / 20971520" | bc) of the file sent in all ($sent bytes)"
+}
+
+if want resume; then
+  echo "== killed (SIGKILL) at about 50 %, started again: 20 MiB, 5 connections at 2 MiB/s (local service)"
+  fault_file "$W/ref" 20971520
+  rm -rf "$W/out"; mkdir -p "$W/out"
+  n=$RANDOM
+  PACED="size=20971520&rate=2097152"
+  killed melorin-fetch "rm$n" "$FETCH" --queue "$W/queue" "$SURL/fault/rm$n?$PACED&id=rm$n" "$W/out/f" 5
+  rm -f "$W/out/f"*
+  killed "aria2c -x5 -s5 -c" "ra$n" $ARIA -c -o f "$SURL/fault/ra$n?$PACED&id=ra$n"
+  rm -f "$W/out/f"*
+  killed "aria2c -x5 -s5 -c --auto-save-interval=1" "rb$n" $ARIA -c --auto-save-interval=1 -o f \
+    "$SURL/fault/rb$n?$PACED&id=rb$n"
+fi
 exit 0
