@@ -1,33 +1,15 @@
 #include "player/entrylist.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdint>
 
 #include "core/text.h"
+#include "player/markupscan.h"
 
 namespace melorin::player {
 namespace {
 
-char lower(char c) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-std::string lowered(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(), lower);
-    return out;
-}
+using markup::lowered;
+using markup::trimmed;
 
 bool endsWith(std::string_view s, std::string_view tail) {
     return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
@@ -112,35 +94,6 @@ std::size_t numericReference(std::string_view s, std::uint32_t* cp) {
     return i + 1;
 }
 
-// The value of attribute `name` inside one tag's text (after the tag name), or nothing.
-bool attributeValue(std::string_view tag, std::string_view name, std::string* value) {
-    const std::string lowerTag = lowered(tag);
-    for (std::size_t at = lowerTag.find(name); at != std::string::npos;
-         at = lowerTag.find(name, at + 1)) {
-        if (at > 0 && !isSpace(tag[at - 1])) continue;
-        std::size_t i = at + name.size();
-        while (i < tag.size() && isSpace(tag[i])) ++i;
-        if (i >= tag.size() || tag[i] != '=') continue;
-        ++i;
-        while (i < tag.size() && isSpace(tag[i])) ++i;
-        if (i >= tag.size()) return false;
-        std::size_t end = 0;
-        if (tag[i] == '"' || tag[i] == '\'') {
-            end = tag.find(tag[i], i + 1);
-            if (end == std::string_view::npos) end = tag.size();
-            *value = decodeEntities(tag.substr(i + 1, end - i - 1));
-        } else {
-            end = i;
-            while (end < tag.size() && !isSpace(tag[end]) && tag[end] != '>') ++end;
-            std::string_view bare = tag.substr(i, end - i);
-            if (endsWith(bare, "/")) bare.remove_suffix(1);
-            *value = decodeEntities(bare);
-        }
-        return true;
-    }
-    return false;
-}
-
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -179,22 +132,10 @@ std::vector<std::string> lineListEntries(std::string_view text) {
 
 std::vector<std::string> asxEntries(std::string_view text) {
     std::vector<std::string> out;
-    const std::string lowerText = lowered(text);
-    for (std::size_t at = lowerText.find('<'); at != std::string::npos;
-         at = lowerText.find('<', at + 1)) {
-        std::size_t nameEnd = at + 1;
-        while (nameEnd < lowerText.size() &&
-               std::isalpha(static_cast<unsigned char>(lowerText[nameEnd])))
-            ++nameEnd;
-        const std::string_view name = std::string_view(lowerText).substr(at + 1, nameEnd - at - 1);
-        if (name != "ref" && name != "entryref") continue;
-        std::size_t close = text.find('>', nameEnd);
-        if (close == std::string_view::npos) close = text.size();
-        std::string value;
-        if (attributeValue(text.substr(nameEnd, close - nameEnd), "href", &value) &&
-            !trimmed(value).empty()) {
-            out.emplace_back(trimmed(value));
-        }
+    for (auto tag = markup::nextTag(text, 0, {"ref", "entryref"}); tag;
+         tag = markup::nextTag(text, tag->end, {"ref", "entryref"})) {
+        const std::optional<std::string> href = markup::attribute(tag->attributes, "href");
+        if (href && !markup::trimmed(*href).empty()) out.emplace_back(markup::trimmed(*href));
     }
     return out;
 }

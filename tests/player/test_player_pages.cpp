@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "core/songrow.h"
+#include "player/pageobjects.h"
 #include "player/playerpages.h"
 
 using namespace melorin;
@@ -259,6 +260,50 @@ private slots:
         QVERIFY(QFileInfo(dir_ + u"1.html"_s).isDir());
         QVERIFY(!QFileInfo::exists(dir_ + u"later"_s));
         QCOMPARE(QDir(dir_).entryList(QDir::Files | QDir::Hidden), QStringList{u"1.rpm"_s});
+    }
+
+    // The player reads each object's target from the page file's own bytes.
+    void playerObjects_data() {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QStringList>("found");  // "R" or "W", the target, "auto" or "manual"
+        const std::string dir = "/tmp/Melorin 程序/a&b\"c/";
+        QTest::newRow("Real page")
+            << QByteArray::fromStdString(realPage(dir + "1.rpm"))
+            << QStringList{u"R"_s, u"file:///tmp/Melorin 程序/a&b\"c/1.rpm"_s, u"auto"_s};
+        QTest::newRow("Windows Media page, blank after the target")
+            << QByteArray::fromStdString(
+                   windowsMediaPage(dir + "winmedia.asx", WindowsMediaPageFor::OnlinePlay))
+            << QStringList{u"W"_s, u"file:///tmp/Melorin 程序/a&b\"c/winmedia.asx"_s, u"auto"_s};
+        QTest::newRow("outside GBK") << QByteArray::fromStdString(realPage("/x/😀/l.rpm"))
+                                     << QStringList{u"R"_s, u"file:///x/😀/l.rpm"_s, u"auto"_s};
+        QTest::newRow("card-like page, any case, autostart off")
+            << QByteArray(
+                   "<html><object classid=' CLSID:cfcdaa03-8be4-11CF-b84b-0020afbbccfa '>"
+                   "<PARAM name=AUTOSTART value=false><param NAME=\"src\" "
+                   "VALUE=\"http://h/a.rm?x=1&amp;y=2\"></object>")
+            << QStringList{u"R"_s, u"http://h/a.rm?x=1&y=2"_s, u"manual"_s};
+        QTest::newRow("other objects and stray parameters")
+            << QByteArray(
+                   "<param name=src value=stray><object classid=\"clsid:other\">"
+                   "<param name=src value=no></object><object "
+                   "classid=\"CLSID:22D6f312-B0F6-11D0-94AB-0080C74C7E95\"></object>"
+                   "<param name=fileName value=after>")
+            << QStringList{u"W"_s, u""_s, u"auto"_s};
+        QTest::newRow("cut-off page") << QByteArray(
+                                             "<OBJECT CLASSID=\"clsid:CFCDAA03-8BE4-11cf-"
+                                             "B84B-0020AFBBCCFA\"><param name=\"SRC\" value=\"x")
+                                      << QStringList{u"R"_s, u"x"_s, u"auto"_s};
+        QTest::newRow("no objects") << QByteArray("<object") << QStringList{};
+    }
+    void playerObjects() {
+        QFETCH(QByteArray, page);
+        QFETCH(QStringList, found);
+        QStringList got;
+        for (const PlayerObject& o : playerObjectsOf(page.toStdString())) {
+            got << (o.kind == PlayerKind::Real ? u"R"_s : u"W"_s)
+                << QString::fromStdString(o.target) << (o.autoStart ? u"auto"_s : u"manual"_s);
+        }
+        QCOMPARE(got, found);
     }
 
 private:
