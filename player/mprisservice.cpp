@@ -54,15 +54,17 @@ MprisService::~MprisService() {
 void MprisService::registerOn(const QDBusConnection& bus) {
     if (!bus.isConnected()) return;
     QDBusConnection connection = bus;
+    // The object first: a connection that already publishes a player keeps its name.
+    if (!connection.registerObject(QString::fromLatin1(kObjectPath), this,
+                                   QDBusConnection::ExportAdaptors))
+        return;
     QString name = kServiceName;
     if (!connection.registerService(name)) {
         name += QStringLiteral(".instance") + QString::number(QCoreApplication::applicationPid());
-        if (!connection.registerService(name)) return;
-    }
-    if (!connection.registerObject(QString::fromLatin1(kObjectPath), this,
-                                   QDBusConnection::ExportAdaptors)) {
-        connection.unregisterService(name);
-        return;
+        if (!connection.registerService(name)) {
+            connection.unregisterObject(QString::fromLatin1(kObjectPath));
+            return;
+        }
     }
     serviceName_ = name;
     registered_ = true;
