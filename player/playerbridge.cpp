@@ -9,7 +9,7 @@ namespace melorin::player {
 namespace {
 
 // The face moves its bar a few times a second; finer updates only cost the page work.
-constexpr qint64 kPositionStepMs = 250;
+constexpr qint64 kPositionStepMs = 1000;
 
 QString stateName(NativePlayer::State state) {
     switch (state) {

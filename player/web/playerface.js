@@ -133,22 +133,26 @@
         this.volume.oninput = function () { bridge.setVolume(id, Number(face.volume.value)); };
     };
 
+    // Writes only what changed: every write costs the page a new layout.
+    function put(target, key, value) {
+        if (target[key] !== value) target[key] = value;
+    }
+
     Face.prototype.show = function (s) {
-        this.count.textContent = s.count > 1 ? s.index + '/' + s.count : '';
-        this.title.textContent = s.title || '';
-        this.message.textContent = s.message || '';
-        this.message.title = s.message || '';
-        this.root.dataset.state = s.state;
+        put(this.count, 'textContent', s.count > 1 ? s.index + '/' + s.count : '');
+        put(this.title, 'textContent', s.title || '');
+        put(this.message, 'textContent', s.message || '');
+        put(this.message, 'title', s.message || '');
         var playing = s.state === 'playing';
         if (playing !== this.playing) {
             this.playing = playing;
             this.play.replaceChild(icon(playing ? 'pause' : 'play'), this.play.firstChild);
         }
-        this.seek.max = s.duration > 0 ? s.duration : 0;
-        this.seek.disabled = !s.seekable;
-        if (!this.seeking) this.seek.value = s.position;
-        this.time.textContent = clock(s.position) + ' / ' + clock(s.duration);
-        if (document.activeElement !== this.volume) this.volume.value = s.volume;
+        put(this.seek, 'max', String(s.duration > 0 ? s.duration : 0));
+        put(this.seek, 'disabled', !s.seekable);
+        if (!this.seeking) put(this.seek, 'value', String(s.position));
+        put(this.time, 'textContent', clock(s.position) + ' / ' + clock(s.duration));
+        if (document.activeElement !== this.volume) put(this.volume, 'value', String(s.volume));
     };
 
     function replaceObjects() {
