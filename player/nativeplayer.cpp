@@ -7,6 +7,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <memory>
 
 #include "player/entrylist.h"
 
@@ -259,16 +260,23 @@ void NativePlayer::startList(const Entry& entry) {
     request.setTransferTimeout(kListTimeoutMs);
     QNetworkReply* reply = network_->get(request);
     listReply_ = reply;
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
-        if (received > kMaxListBytes) reply->abort();
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, generation] {
+    auto tooLarge = std::make_shared<bool>(false);
+    connect(reply, &QNetworkReply::downloadProgress, reply,
+            [reply, tooLarge](qint64 received, qint64) {
+                if (received <= kMaxListBytes || *tooLarge) return;
+                *tooLarge = true;
+                reply->abort();
+            });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, generation, tooLarge] {
         reply->deleteLater();
         if (listReply_ == reply) listReply_ = nullptr;
         const QByteArray bytes = reply->read(kMaxListBytes + 1);
         QString error;
-        if (reply->error() != QNetworkReply::NoError) error = reply->errorString();
-        if (error.isEmpty() && bytes.size() > kMaxListBytes) error = tr("列表过大");
+        if (*tooLarge || bytes.size() > kMaxListBytes) {
+            error = tr("列表过大");
+        } else if (reply->error() != QNetworkReply::NoError) {
+            error = reply->errorString();
+        }
         takeList(generation, bytes, error);
     });
 }

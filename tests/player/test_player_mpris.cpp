@@ -37,12 +37,15 @@ bool sounds(const NativePlayer& p) {
 
 }  // namespace
 
-// Keeps every PropertiesChanged the player sends.
+// Keeps every PropertiesChanged the player sends and passes its Seeked on.
 class ChangeRecorder : public QObject {
     Q_OBJECT
 public:
     QList<QVariantMap> changes;
+signals:
+    void seeked(qlonglong positionUs);
 public slots:
+    void recordSeek(qlonglong positionUs) { emit seeked(positionUs); }
     void record(const QString& interface, const QVariantMap& changed, const QStringList&) {
         if (interface == kPlayer) changes.append(changed);
     }
@@ -116,6 +119,29 @@ private slots:
                     recorder_.changes.constLast().contains(u"Metadata"_s));
         QVERIFY(call(u"Previous"_s));
         QTRY_COMPARE(player_->entryIndex(), 0);
+    }
+
+    void seekOverTheBus() {
+        QTRY_VERIFY(get(u"CanSeek"_s).toBool());
+        QSignalSpy seeked(&recorder_, &ChangeRecorder::seeked);
+        QVERIFY(client_.connect(service_->serviceName(), kPath, kPlayer, u"Seeked"_s, &recorder_,
+                                SLOT(recordSeek(qlonglong))));
+        const QString track = metadata().value(u"mpris:trackid"_s).value<QDBusObjectPath>().path();
+        QVERIFY(track.startsWith(u"/org/melorin/track/"_s));
+        // A position for another track is ignored.
+        QDBusMessage m = message(kPlayer, u"SetPosition"_s);
+        m << QVariant::fromValue(QDBusObjectPath(u"/org/melorin/track/9"_s))
+          << qlonglong(3'000'000);
+        QCOMPARE(send(m).type(), QDBusMessage::ReplyMessage);
+        QTest::qWait(200);
+        QVERIFY(player_->position() < 2000);
+        QCOMPARE(seeked.size(), 0);
+        m = message(kPlayer, u"SetPosition"_s);
+        m << QVariant::fromValue(QDBusObjectPath(track)) << qlonglong(2'500'000);
+        QCOMPARE(send(m).type(), QDBusMessage::ReplyMessage);
+        QTRY_VERIFY(player_->position() >= 2500);
+        QTRY_COMPARE(seeked.size(), 1);
+        QCOMPARE(seeked.first().first().toLongLong(), 2'500'000);
     }
 
     void volumeOverTheBus() {

@@ -279,15 +279,40 @@ private slots:
         }
     }
 
-    // A list from the network may not name files of this computer.
-    void networkListCannotNameLocalFiles() {
-        const QString local = QStringLiteral(MELORIN_AUDIO_DIR) + u"/sample.mp3"_s;
-        web_.serve("/mixed.ram", "audio/x-pn-realaudio",
-                   "file://" + local.toUtf8() + "\r\n" + service_url("/music/s01/008.mp3"));
+    // Lists fetched over http: relative entries, files of this computer, oversized lists.
+    void networkLists_data() {
+        QTest::addColumn<QByteArray>("list");
+        QTest::addColumn<QString>("message");  // part of the message left; empty: none
+        QTest::addColumn<int>("plays");        // the entry that sounds in the end; -1: none
+        const QByteArray local = "file://" MELORIN_AUDIO_DIR "/sample.mp3\r\n";
+        QTest::newRow("relative entry") << QByteArray("# comment\r\nsong.mp3\r\n") << "" << 0;
+        QTest::newRow("a file of this computer")
+            << local + "http://" + service_.host() + "/music/s01/008.mp3" << u"本机"_s << 1;
+        QTest::newRow("oversized")
+            << QByteArray(NativePlayer::kMaxListBytes + 10, 'x') << u"列表过大"_s << -1;
+        QTest::newRow("no addresses")
+            << QByteArray("\r\n# only a note\r\n") << u"没有可播放的地址"_s << -1;
+    }
+    void networkLists() {
+        QFETCH(QByteArray, list);
+        QFETCH(QString, message);
+        QFETCH(int, plays);
+        QFile sample(QStringLiteral(MELORIN_AUDIO_DIR "/sample.mp3"));
+        QVERIFY(sample.open(QIODevice::ReadOnly));
+        web_.serve("/lists/song.mp3", "audio/mpeg", sample.readAll());
+        web_.serve("/lists/this.ram", "audio/x-pn-realaudio", list);
         NativePlayer p;
-        p.open(QString::fromUtf8(web_.base() + "/mixed.ram"));
-        QTRY_VERIFY_WITH_TIMEOUT(p.entryIndex() == 1 && sounds(&p), kStartMs);
-        QVERIFY2(p.message().contains(u"本机"_s), qPrintable(p.message()));
+        p.open(QString::fromUtf8(web_.base() + "/lists/this.ram"));
+        if (plays >= 0) {
+            QTRY_VERIFY_WITH_TIMEOUT(p.entryIndex() == plays && sounds(&p), kStartMs);
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(p.state() == State::Stopped, kStartMs);
+        }
+        if (message.isEmpty()) {
+            QCOMPARE(p.message(), QString());
+        } else {
+            QVERIFY2(p.message().contains(message), qPrintable(p.message()));
+        }
     }
 
     // Pages that are not Melorin's own page files get no bridge: their objects stay.
