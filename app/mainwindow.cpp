@@ -22,6 +22,7 @@
 #include "app/startup.h"
 #include "app/webbrowser.h"
 #include "download/curltransfer.h"
+#include "player/playbackcoordinator.h"
 #include "ui/reportview.h"
 #include "ui/uiport.h"
 
@@ -31,7 +32,8 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     : SkinnedWindow(parent),
       ui_(ui),
       hosts_(options.service.isEmpty() ? search::Hosts{} : search::hostsOnOne(options.service.toStdString())),
-      downloader_(std::make_unique<download::Downloader>(std::make_unique<download::CurlNetwork>())) {
+      downloader_(std::make_unique<download::Downloader>(std::make_unique<download::CurlNetwork>())),
+      playback_(std::make_unique<player::PlaybackCoordinator>()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Melorin"));
     QWidget* client = clientArea();

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/songrow.h"
 #include "download/downloader.h"
 #include "download/progressboard.h"
 #include "search/requests.h"
@@ -25,6 +26,9 @@ class QTimer;
 class QToolButton;
 
 namespace melorin {
+namespace player {
+class PlaybackCoordinator;
+}
 namespace ui {
 class ReportView;
 class Ticker;
@@ -74,6 +78,12 @@ public:
     // The queue and the passes over it; downloadlistview shows its rows.
     [[nodiscard]] download::Downloader& downloader() const { return *downloader_; }
     [[nodiscard]] const download::ProgressBoard& progressBoard() const { return *board_; }
+    // The play list and the card list, in the result list's row shape; playListView and
+    // cardlistview show them.
+    std::vector<core::SongRow> PlayList;
+    std::vector<core::SongRow> cardList;
+    // One player sounds at a time in the program: the play panel's and the card preview's.
+    [[nodiscard]] player::PlaybackCoordinator& playback() const { return *playback_; }
     // The save-folder chooser, created hidden at start-up; null until one attaches itself.
     TForm2* Form2 = nullptr;
 
@@ -249,6 +259,7 @@ private:
     search::Hosts hosts_;
     std::unique_ptr<download::Downloader> downloader_;
     std::unique_ptr<download::ProgressBoard> board_;
+    std::unique_ptr<player::PlaybackCoordinator> playback_;
     QTimer* eventPump_ = nullptr;
     bool showingSelection_ = false;  // the window itself moves the progress-row selection
 };
