@@ -106,8 +106,10 @@ constexpr std::size_t kWriteBatch = 512 * 1024;
 // ...but never held back longer than this, so the progress shown, the bytes on disk and the
 // state file keep up with a slow connection.
 constexpr auto kWriteDelay = std::chrono::milliseconds(25);
-// A worker's speed is known once it has worked this long on its piece.
+// A worker's speed is known once it has worked this long on its piece, or sooner once this
+// much of it has arrived (a fast connection is not split for want of a measure).
 constexpr auto kRateAfter = std::chrono::milliseconds(200);
+constexpr std::int64_t kRateBytes = 256 * 1024;
 
 // One worker of a file: its current piece and the attempts for it.
 struct WorkerRun {
@@ -151,10 +153,11 @@ struct WorkerRun {
         for (Piece& p : part.pieces) {
             if (p.worker < 0) continue;
             const SharedPart::Worker& w = part.workers[static_cast<std::size_t>(p.worker)];
-            const auto spent = now - w.since;
-            p.rate = spent < kRateAfter ? -1.0
-                                        : static_cast<double>(p.done - w.doneAtStart) /
-                                              std::chrono::duration<double>(spent).count();
+            const auto spent = std::chrono::duration<double>(now - w.since).count();
+            const std::int64_t got = p.done - w.doneAtStart;
+            p.rate = (now - w.since < kRateAfter && got < kRateBytes) || spent <= 0
+                         ? -1.0
+                         : static_cast<double>(got) / spent;
         }
         const auto taken = takePiece(part.pieces, worker, split && !owner);
         if (!taken) return false;
