@@ -12,3 +12,6 @@ add_dependencies(test_downloadrun melorin-service)
 melorin_add_test(test_search_window SOURCES test_search_window.cpp
   LIBS melorin_app melorin_service_testing TIMEOUT 400)
 add_dependencies(test_search_window melorin-service)
+melorin_add_test(test_card_window SOURCES test_card_window.cpp
+  LIBS melorin_app melorin_service_testing TIMEOUT 300)
+add_dependencies(test_card_window melorin-service)
