@@ -81,11 +81,14 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     resize(outerSizeFor(QSize(kDesignClientWidth, kDesignClientHeight)));
     client->installEventFilter(this);
     setUp(options);
+    connectCardFlow();  // after set-up: the preview's player host reads ProgramDir
     Edit1->setFocus();
 }
 
 TForm1::~TForm1() {
     installFailureHook(nullptr);
+    // The browsers' player hosts and their players go before playback() does.
+    delete WebBrowser4;
     if (Form2 != nullptr) Form2->detach();
     downloader_->stopAll();
 }

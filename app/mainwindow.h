@@ -7,6 +7,7 @@
 #include <QVector>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "core/songrow.h"
@@ -26,9 +27,13 @@ class QTimer;
 class QToolButton;
 
 namespace melorin {
+namespace card {
+struct EditOutcome;
+}
 namespace player {
 class PlaybackCoordinator;
-}
+class PlayerPageHost;
+}  // namespace player
 namespace ui {
 class ReportView;
 class Ticker;
@@ -150,6 +155,18 @@ public:
     QLineEdit* nameedit = nullptr;
     QPlainTextEdit* iememo = nullptr;
     QWidget* SeSkinToolBar2 = nullptr;
+    QToolButton* htmlrunbtn = nullptr;
+    QToolButton* h1btn = nullptr;
+    QToolButton* h2btn = nullptr;
+    QToolButton* h3btn = nullptr;
+    QToolButton* h4btn = nullptr;
+    QToolButton* bigbtn = nullptr;
+    QToolButton* strongbtn = nullptr;
+    QToolButton* ibtn = nullptr;
+    QToolButton* ubtn = nullptr;
+    QToolButton* centrebtn = nullptr;
+    QToolButton* picbtn = nullptr;
+    QToolButton* backbtn = nullptr;
     QComboBox* colorcombox = nullptr;
     QComboBox* fontsizecombox = nullptr;
     QPushButton* previewbtn = nullptr;
@@ -218,6 +235,28 @@ public slots:
     // The chooser's "确定" with its edit text: retargets the selected rows or sets SaveFolder.
     void applyChosenFolder(const QString& text);
 
+    // Music greeting card (app/cardflow.cpp): the editor's toolbar, the card list, the page,
+    // its preview and saving it.
+    void htmlrunbtnClick();
+    void h1btnClick();
+    void h2btnClick();
+    void h3btnClick();
+    void h4btnClick();
+    void bigbtnClick();
+    void strongbtnClick();
+    void ibtnClick();
+    void ubtnClick();
+    void centrebtnClick();
+    void picbtnClick();
+    void backbtnClick();
+    void colorcomboxChange();
+    void fontsizecomboxChange();
+    void dragcardbtnClick();
+    void cardsurebtnClick();
+    void previewbtnClick();
+    void iesetbtnClick();
+    void cancelbtnClick();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -254,6 +293,14 @@ private:
     void showBoardChanges(const download::ProgressBoard::Changes& changes);
     void showBars();
     void showQueue();
+
+    void connectCardFlow();
+    void pressTagButton(std::string_view button);
+    void pickFontEntry();
+    void applyCardEdit(const card::EditOutcome& outcome);
+    // Melorin's player in place of a browser's player objects; the host goes with the browser.
+    player::PlayerPageHost* attachPlayerHost(WebBrowser& browser);
+    player::PlayerPageHost* cardPlayerHost_ = nullptr;  // WebBrowser4's
 
     ui::UiPort& ui_;
     search::Hosts hosts_;

@@ -94,7 +94,8 @@ void NativePlayer::open(const QString& target, bool autoStart) {
     if (listReply_) listReply_->abort();
     mediaLoaded_ = false;
     replaceMedia();
-    entries_ = {Entry{target.trimmed(), {}, 1, false}};
+    // A page that names one song (the card) shows that song's title, as list entries do.
+    entries_ = {Entry{target.trimmed(), titles_.value(target.trimmed()), 1, false}};
     index_ = 0;
     message_.clear();
     finished_ = false;

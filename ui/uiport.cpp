@@ -45,9 +45,18 @@ QString DesktopUiPort::saveFileName(QWidget* parent, const QString& caption, con
     return QFileDialog::getSaveFileName(parent, caption, folder, filter);
 }
 
+SaveChoice DesktopUiPort::saveFileChoice(QWidget* parent, const QString& caption,
+                                         const QString& proposal, const QStringList& filters) {
+    SaveChoice choice;
+    choice.filter = filters.value(0);
+    choice.path = QFileDialog::getSaveFileName(parent, caption, proposal,
+                                               filters.join(QStringLiteral(";;")), &choice.filter);
+    return choice;
+}
+
 bool DesktopUiPort::openAddress(const QString& address) {
-    const QUrl url = address.startsWith(u'/') ? QUrl::fromLocalFile(address)
-                                              : QUrl::fromUserInput(address);
+    const QUrl url =
+        address.startsWith(u'/') ? QUrl::fromLocalFile(address) : QUrl::fromUserInput(address);
     return QDesktopServices::openUrl(url);
 }
 

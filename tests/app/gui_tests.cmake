@@ -15,3 +15,6 @@ add_dependencies(test_search_window melorin-service)
 melorin_add_test(test_downloadresume
   SOURCES test_downloadresume.cpp ${PROJECT_SOURCE_DIR}/tests/download/nginxserver.cpp
   LIBS melorin_app TIMEOUT 180)
+melorin_add_test(test_card_window SOURCES test_card_window.cpp
+  LIBS melorin_app melorin_service_testing TIMEOUT 300)
+add_dependencies(test_card_window melorin-service)
