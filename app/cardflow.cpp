@@ -56,13 +56,15 @@ void TForm1::connectCardFlow() {
     connect(previewbtn, &QPushButton::clicked, this, &TForm1::previewbtnClick);
     connect(iesetbtn, &QPushButton::clicked, this, &TForm1::iesetbtnClick);
     connect(cancelbtn, &QPushButton::clicked, this, &TForm1::cancelbtnClick);
-    cardPlayerHost_ = attachPlayerHost(*WebBrowser4);
+    attachPlayerHost(*WebBrowser4, cardPlayerHost_);
 }
 
-player::PlayerPageHost* TForm1::attachPlayerHost(WebBrowser& browser) {
-    // The host is a child of the browser's page; the window deletes the browser before it lets
-    // playback() go, so no player outlives the coordinator.
-    return new player::PlayerPageHost(browser.view()->page(), ProgramDir, *playback_);
+void TForm1::attachPlayerHost(WebBrowser& browser, QPointer<player::PlayerPageHost>& host) {
+    // The host is a child of the browser's page, made when the engine starts; the window deletes
+    // the browser before it lets playback() go, so no player outlives the coordinator.
+    browser.setPageSetUp([this, &host](QWebEnginePage& page) {
+        host = new player::PlayerPageHost(&page, ProgramDir, *playback_);
+    });
 }
 
 // --- Editor ---
@@ -170,9 +172,10 @@ void TForm1::cardsurebtnClick() {
 
 void TForm1::previewbtnClick() {
     cardsurebtnClick();
-    // The player names the song by its title, as the card list shows it.
-    if (cardPlayerHost_ != nullptr) cardPlayerHost_->setTitles(cardList);
     WebBrowser4->Navigate(QUrl::fromLocalFile(utf8(card::cardPagePath(ProgramDir.toStdString()))));
+    // The player names the song by its title, as the card list shows it; the host exists once
+    // the navigation has started the engine, and reads the titles when the page has loaded.
+    if (cardPlayerHost_ != nullptr) cardPlayerHost_->setTitles(cardList);
 }
 
 void TForm1::iesetbtnClick() {

@@ -32,6 +32,7 @@ QFrame* panel(QWidget* parent, const QString& name, const QString& caption, QRec
                             QRect(1, 1, bounds.width() - 2, 19));
         strip->setProperty("panelCaption", true);
         strip->setProperty("alignWidth", true);
+        ui::makeBold(strip);
     }
     return p;
 }

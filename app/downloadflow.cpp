@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "app/logtime.h"
 #include "app/mainwindow.h"
 #include "app/selectdir.h"
 #include "download/failurehook.h"
@@ -64,13 +65,8 @@ int barValue(std::int64_t v) {
     return static_cast<int>(std::clamp<std::int64_t>(v, 0, std::numeric_limits<int>::max()));
 }
 
-// The system's short date and long time, as the completion entry's first line shows them.
 std::string localDateTime() {
-    const QLocale locale = QLocale::system();
-    const QDateTime now = QDateTime::currentDateTime();
-    return (locale.toString(now.date(), QLocale::ShortFormat) + u' ' +
-            locale.toString(now.time(), QLocale::LongFormat))
-        .toStdString();
+    return completionDateTime(QDateTime::currentDateTime(), QLocale::system()).toStdString();
 }
 
 }  // namespace
@@ -226,7 +222,8 @@ void TForm1::showBoardChanges(const download::ProgressBoard::Changes& changes) {
         item->setText(kStatusColumn, fromUtf8(rows[static_cast<std::size_t>(r)].status));
         item->setText(kSecondsColumn, QString::number(rows[static_cast<std::size_t>(r)].seconds));
     }
-    if (!changes.addedRows.empty()) downloadnow->fitColumns();
+    // Status texts change length ("下载已经完成"): the columns follow them.
+    if (!changes.addedRows.empty() || !changes.changedRows.empty()) downloadnow->fitColumns();
     for (int q : changes.selectedQueueRows) {
         if (QTreeWidgetItem* item = downloadlistview->topLevelItem(q)) item->setSelected(true);
     }

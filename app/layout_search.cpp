@@ -30,23 +30,25 @@ void TForm1::buildSearchBar(QWidget* client) {
     SeSkinComboBox2->setCurrentIndex(0);
     SeSkinComboBox1 = dropDown(Panel1, QStringLiteral("SeSkinComboBox1"), QRect(140, 8, 72, 24));
     SeSkinComboBox1->addItems({QStringLiteral("MP3"), QStringLiteral("RM"), QStringLiteral("WMA"),
-                               QStringLiteral("ASF"), QStringLiteral("RAM"), QStringLiteral("FLASH")});
+                               QStringLiteral("ASF"), QStringLiteral("RAM"),
+                               QStringLiteral("FLASH")});
     SeSkinComboBox1->setCurrentIndex(0);
     Edit1 = edit(Panel1, QStringLiteral("Edit1"), QString(), QRect(218, 8, 262, 24));
     Edit1->setToolTip(QStringLiteral("请输入歌手名或歌曲名,然后点击搜索键"));
     Edit1->setPlaceholderText(QStringLiteral("请输入歌手名或歌曲名,然后点击搜索键"));
-    Button1 = button(Panel1, QStringLiteral("Button1"), QStringLiteral("搜索"), QRect(486, 7, 64, 26));
+    Button1 =
+        button(Panel1, QStringLiteral("Button1"), QStringLiteral("搜索"), QRect(486, 7, 64, 26));
     Button1->setDefault(true);
-    // The window's default button: Enter in the search box presses it.
-    connect(Edit1, &QLineEdit::returnPressed, Button1, &QPushButton::click);
+    ui::makeBold(Button1);
+    // The window's default button: Enter wherever the focus is presses it (keyPressEvent).
     SeSkinButton1 = button(Panel1, QStringLiteral("SeSkinButton1"), QStringLiteral("保存目录"),
                            QRect(556, 7, 84, 26));
 
     SeSkinToolBar1 = toolBar(Panel1, QStringLiteral("SeSkinToolBar1"), QRect(3, 40, 689, 29));
     SeSkinLabel1 = label(SeSkinToolBar1, QStringLiteral("SeSkinLabel1"), QStringLiteral("搜索进度"),
                          QRect(4, 4, 56, 21));
-    SeSkinProgressBar6 = progressBar(SeSkinToolBar1, QStringLiteral("SeSkinProgressBar6"),
-                                     QRect(62, 7, 232, 15));
+    SeSkinProgressBar6 =
+        progressBar(SeSkinToolBar1, QStringLiteral("SeSkinProgressBar6"), QRect(62, 7, 232, 15));
     struct Tool {
         QToolButton** slot;
         const char* name;
@@ -64,49 +66,63 @@ void TForm1::buildSearchBar(QWidget* client) {
     };
     int x = 302;
     for (const Tool& t : tools) {
-        *t.slot = toolButton(SeSkinToolBar1, QString::fromLatin1(t.name), QString::fromUtf16(t.caption),
-                             QString::fromUtf16(t.hint), QRect(x, 3, 25, 23));
+        *t.slot =
+            toolButton(SeSkinToolBar1, QString::fromLatin1(t.name), QString::fromUtf16(t.caption),
+                       QString::fromUtf16(t.hint), QRect(x, 3, 25, 23));
         x += 27;
     }
-    resultlabel = label(SeSkinToolBar1, QStringLiteral("resultlabel"), QStringLiteral("搜索结果为:"),
-                        QRect(x + 6, 4, 689 - x - 10, 21));
+    resultlabel = label(SeSkinToolBar1, QStringLiteral("resultlabel"),
+                        QStringLiteral("搜索结果为:"), QRect(x + 6, 4, 689 - x - 10, 21));
 }
 
 void TForm1::buildFunctionPanel(QWidget* client) {
-    Panel2 = panel(client, QStringLiteral("Panel2"), QStringLiteral("功能选项"), QRect(0, 73, 121, 509));
+    Panel2 =
+        panel(client, QStringLiteral("Panel2"), QStringLiteral("功能选项"), QRect(0, 73, 121, 509));
     Panel2->setProperty("alignLeft", true);
     // Tops are given in window coordinates; the panel starts at 73.
-    Button3 = button(Panel2, QStringLiteral("Button3"), QStringLiteral("在线听歌"), QRect(21, 121 - 73, 75, 60));
-    Button4 = button(Panel2, QStringLiteral("Button4"), QStringLiteral("下载"), QRect(21, 185 - 73, 75, 60));
-    Button5 = button(Panel2, QStringLiteral("Button5"), QStringLiteral("音乐贺卡"), QRect(21, 250 - 73, 75, 60));
-    for (QPushButton* b : {Button3, Button4, Button5}) b->setProperty("bigButton", true);
+    Button3 = button(Panel2, QStringLiteral("Button3"), QStringLiteral("在线听歌"),
+                     QRect(21, 121 - 73, 75, 60));
+    Button4 = button(Panel2, QStringLiteral("Button4"), QStringLiteral("下载"),
+                     QRect(21, 185 - 73, 75, 60));
+    Button5 = button(Panel2, QStringLiteral("Button5"), QStringLiteral("音乐贺卡"),
+                     QRect(21, 250 - 73, 75, 60));
+    for (QPushButton* b : {Button3, Button4, Button5}) {
+        ui::makeBold(b);
+        b->setCheckable(true);  // checked: the view that is up
+    }
     Edit2 = edit(Panel2, QStringLiteral("Edit2"), QStringLiteral("5"), QRect(21, 330, 75, 21));
-    threedit = edit(Panel2, QStringLiteral("threedit"), QStringLiteral("15"), QRect(21, 356, 75, 21));
+    threedit =
+        edit(Panel2, QStringLiteral("threedit"), QStringLiteral("15"), QRect(21, 356, 75, 21));
     Edit2->hide();
     threedit->hide();
 }
 
 void TForm1::buildSearchView(QWidget* client) {
-    ListView1 = reportList(client, QStringLiteral("ListView1"), resultColumns(), QRect(121, 73, 577, 320));
+    ListView1 =
+        reportList(client, QStringLiteral("ListView1"), resultColumns(), QRect(121, 73, 577, 320));
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setToolTip(QStringLiteral("请按下ctrl,或者shift进行多选"));
     ListView1->setKindIcons(&ImageList1);
 
-    SeSkinPanel1 = panel(client, QStringLiteral("SeSkinPanel1"), QString(), QRect(121, 384, 575, 201));
+    SeSkinPanel1 =
+        panel(client, QStringLiteral("SeSkinPanel1"), QString(), QRect(121, 384, 575, 201));
     // The panel has no caption text; its header band still reads as the panel's top edge.
     label(SeSkinPanel1, QStringLiteral("SeSkinPanel1Caption"), QString(), QRect(1, 1, 573, 22))
         ->setProperty("panelCaption", true);
     SeSkinToolBar3 = toolBar(SeSkinPanel1, QStringLiteral("SeSkinToolBar3"), QRect(0, 24, 575, 29));
-    auto* chooseLabel = label(SeSkinToolBar3, QStringLiteral("SeSkinLabel3"),
-                              QStringLiteral("选择想保存到\n对应列表"), QRect(4, 0, 72, 29));
-    chooseLabel->setWordWrap(true);
+    // Two lines as given; never wrapped again, which at other scales would break a line.
+    label(SeSkinToolBar3, QStringLiteral("SeSkinLabel3"), QStringLiteral("选择想保存到\n对应列表"),
+          QRect(4, 0, 72, 29));
     dragplaybtn = toolButton(SeSkinToolBar3, QStringLiteral("dragplaybtn"), QStringLiteral("播"),
-                             QStringLiteral("搜索栏所选项保存到播放列表，点击‘唱'进行播放"), QRect(78, 3, 25, 23));
+                             QStringLiteral("搜索栏所选项保存到播放列表，点击‘唱'进行播放"),
+                             QRect(78, 3, 25, 23));
     dragdownbtn = toolButton(SeSkinToolBar3, QStringLiteral("dragdownbtn"), QStringLiteral("下"),
-                             QStringLiteral("搜索栏所选项保存到下载列表，点击‘下载'进行下载"), QRect(105, 3, 25, 23));
-    dragcardbtn = toolButton(SeSkinToolBar3, QStringLiteral("dragcardbtn"), QStringLiteral("卡"),
-                             QStringLiteral("搜索栏所选项保存到音乐贺卡列表，点击‘音乐贺卡'进行编辑"),
-                             QRect(132, 3, 25, 23));
+                             QStringLiteral("搜索栏所选项保存到下载列表，点击‘下载'进行下载"),
+                             QRect(105, 3, 25, 23));
+    dragcardbtn =
+        toolButton(SeSkinToolBar3, QStringLiteral("dragcardbtn"), QStringLiteral("卡"),
+                   QStringLiteral("搜索栏所选项保存到音乐贺卡列表，点击‘音乐贺卡'进行编辑"),
+                   QRect(132, 3, 25, 23));
     label(SeSkinToolBar3, QStringLiteral("SeSkinLabel5"), QStringLiteral("当前播放列表\n删除操作"),
           QRect(166, 0, 76, 29));
     playdelbtn = toolButton(SeSkinToolBar3, QStringLiteral("playdelbtn"), QStringLiteral("删"),
@@ -123,8 +139,8 @@ void TForm1::buildSearchView(QWidget* client) {
     playsavebtn->raise();
     playloadbtn = toolButton(SeSkinToolBar3, QStringLiteral("playloadbtn"), QStringLiteral("装"),
                              QStringLiteral("装载播放列表"), QRect(401, 3, 25, 23));
-    SeSkinButton4 = button(SeSkinToolBar3, QStringLiteral("SeSkinButton4"), QStringLiteral("在线播放"),
-                           QRect(436, 2, 84, 25));
+    SeSkinButton4 = button(SeSkinToolBar3, QStringLiteral("SeSkinButton4"),
+                           QStringLiteral("在线播放"), QRect(436, 2, 84, 25));
     SeSkinButton4->setToolTip(QStringLiteral("播放当前列表"));
 
     playListView = reportList(SeSkinPanel1, QStringLiteral("playListView"), resultColumns(),
@@ -140,12 +156,14 @@ void TForm1::buildSearchView(QWidget* client) {
 }
 
 void TForm1::buildStatusBar(QWidget* client) {
-    SeSkinStatusBar1 = panel(client, QStringLiteral("SeSkinStatusBar1"), QString(), QRect(0, 582, 696, 22));
+    SeSkinStatusBar1 =
+        panel(client, QStringLiteral("SeSkinStatusBar1"), QString(), QRect(0, 582, 696, 22));
     SeSkinStatusBar1->setProperty("alignBottom", true);
     SeSkinStatusBar1->setProperty("statusBar", true);
     int x = 0;
     for (int w : {150, 100, 80, 50}) {
-        auto* p = label(SeSkinStatusBar1, QStringLiteral("SeSkinStatusPanel%1").arg(statusPanels.size() + 1),
+        auto* p = label(SeSkinStatusBar1,
+                        QStringLiteral("SeSkinStatusPanel%1").arg(statusPanels.size() + 1),
                         QString(), QRect(x, 1, w, 20));
         p->setProperty("statusPanel", true);
         statusPanels.push_back(p);

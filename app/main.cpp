@@ -1,5 +1,8 @@
 // Process start: application, title, main window, message loop; the window's close ends it.
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QIcon>
@@ -8,17 +11,18 @@
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "app/failurehook.h"
 #include "app/mainwindow.h"
 #include "app/selectdir.h"
+#include "app/startup.h"
 #include "ui/skin.h"
 #include "ui/uiport.h"
 
 // Resources of a static library are only linked when something names them.
-static void initProgramResources() { Q_INIT_RESOURCE(melorin); }
+static void initProgramResources() {
+    Q_INIT_RESOURCE(melorin);
+}
 
 namespace {
 
@@ -54,15 +58,9 @@ int main(int argc, char** argv) {
     sinceStart.start();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     melorin::MelorinApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Melorin"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Melorin"));
-    QApplication::setApplicationVersion(QStringLiteral(MELORIN_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("melorin"));
     initProgramResources();
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/melorin/icons/melorin.png")));
-    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QStringLiteral("hicolor")) {
-        QIcon::setThemeName(QStringLiteral("Adwaita"));
-    }
+    melorin::configureApplication(app);
+    QApplication::setApplicationVersion(QStringLiteral(MELORIN_VERSION));
 
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral("Melorin: find, download and play music."));
@@ -70,14 +68,15 @@ int main(int argc, char** argv) {
     options.addVersionOption();
     const QCommandLineOption service(
         QStringLiteral("service"),
-        QStringLiteral("Use HOST[:PORT] for every host of the search service (also MELORIN_SERVICE)."),
+        QStringLiteral(
+            "Use HOST[:PORT] for every host of the search service (also MELORIN_SERVICE)."),
         QStringLiteral("HOST[:PORT]"));
     options.addOption(service);
     options.process(app);
 
     melorin::StartOptions start;
-    start.service = options.isSet(service) ? options.value(service)
-                                           : qEnvironmentVariable("MELORIN_SERVICE");
+    start.service =
+        options.isSet(service) ? options.value(service) : qEnvironmentVariable("MELORIN_SERVICE");
     melorin::ui::applySkins(app);
     melorin::ui::DesktopUiPort ui;
     melorin::TForm1 form(ui, start);
@@ -90,11 +89,12 @@ int main(int argc, char** argv) {
     closeOnTerminate(&form);
     QRect available;
     if (QScreen* screen = form.screen()) {
-        form.fitToScreen(screen->size());
         available = screen->availableGeometry();
+        form.fitToScreen(available);
     }
     const auto centre = [&form, available] {
-        if (available.isValid()) form.move(available.center() - QPoint(form.width() / 2, form.height() / 2));
+        if (available.isValid())
+            form.move(available.center() - QPoint(form.width() / 2, form.height() / 2));
     };
     centre();
     form.show();

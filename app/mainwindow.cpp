@@ -4,14 +4,15 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QStyle>
+#include <QTimer>
 #include <QWebEngineView>
 #include <cstdio>
 #include <stdexcept>
@@ -31,8 +32,10 @@ namespace melorin {
 TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     : SkinnedWindow(parent),
       ui_(ui),
-      hosts_(options.service.isEmpty() ? search::Hosts{} : search::hostsOnOne(options.service.toStdString())),
-      downloader_(std::make_unique<download::Downloader>(std::make_unique<download::CurlNetwork>())),
+      hosts_(options.service.isEmpty() ? search::Hosts{}
+                                       : search::hostsOnOne(options.service.toStdString())),
+      downloader_(
+          std::make_unique<download::Downloader>(std::make_unique<download::CurlNetwork>())),
       playback_(std::make_unique<player::PlaybackCoordinator>()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Melorin"));
@@ -112,7 +115,8 @@ void TForm1::setUp(const StartOptions& options) {
         SaveFolder = ProgramDir + QStringLiteral("music/");
         if (!ensureFolder(SaveFolder)) {
             // Downloads report it when they try to create their files.
-            std::fprintf(stderr, "melorin: cannot create %s\n", SaveFolder.toLocal8Bit().constData());
+            std::fprintf(stderr, "melorin: cannot create %s\n",
+                         SaveFolder.toLocal8Bit().constData());
         }
         retargetRows = false;
         downloadState.exitConfirmed = false;
@@ -129,10 +133,10 @@ void TForm1::setUp(const StartOptions& options) {
     }
 }
 
-void TForm1::fitToScreen(QSize screen) {
+void TForm1::fitToScreen(QRect available) {
     FitInput in;
-    in.screenWidth = screen.width();
-    in.screenHeight = screen.height();
+    in.availableWidth = available.width();
+    in.availableHeight = available.height();
     in.windowWidth = width();
     in.windowHeight = height();
     in.panel2Width = Panel2->width();
@@ -143,25 +147,42 @@ void TForm1::fitToScreen(QSize screen) {
     const FitResult fit = melorin::fitToScreen(in);
     if (!fit.scaled) return;
     const Ratio k = fit.controls;
+    // Polished first, as showing the window would: a later polish would put the skin's design
+    // fonts back.
+    for (QWidget* w : findChildren<QWidget*>()) w->ensurePolished();
     QWidget* client = clientArea();
     const QList<QWidget*> all = client->findChildren<QWidget*>();
     for (QWidget* w : all) {
         // Only the window's own controls; inner parts of lists and views follow their owner.
-        if (w->objectName().isEmpty() || w->objectName().startsWith(QStringLiteral("qt_"))) continue;
+        if (w->objectName().isEmpty() || w->objectName().startsWith(QStringLiteral("qt_")))
+            continue;
         const QRect g = w->geometry();
         w->setGeometry(k.apply(g.x()), k.apply(g.y()), k.apply(g.width()), k.apply(g.height()));
     }
     // Style sheets stop font propagation, so every widget gets its own scaled font; all are
-    // read before any is set so none is scaled twice.
-    QList<QWidget*> fontOwners = all;
-    fontOwners.push_front(client);
+    // read before any is set so none is scaled twice. The skins set no font, or a control
+    // would keep the design size of its text.
+    QList<QWidget*> fontOwners = findChildren<QWidget*>();
+    fontOwners.push_front(this);
     QList<QFont> fonts;
     for (QWidget* w : fontOwners) fonts.push_back(w->font());
     for (qsizetype i = 0; i < fontOwners.size(); ++i) {
         QFont f = fonts[i];
-        if (f.pointSizeF() > 0) f.setPointSizeF(f.pointSizeF() * k.num / k.den);
-        else f.setPixelSize(k.apply(f.pixelSize()));
+        if (f.pointSizeF() > 0)
+            f.setPointSizeF(f.pointSizeF() * k.factor());
+        else
+            f.setPixelSize(k.apply(f.pixelSize()));
         fontOwners[i]->setFont(f);
+    }
+    // Text does not grow quite in proportion (hinting): a label keeps the width its text needs.
+    for (QLabel* l : client->findChildren<QLabel*>()) {
+        const int need = l->sizeHint().width();
+        if (!l->text().isEmpty() && need > l->width()) l->resize(need, l->height());
+    }
+    scaleFrame(k.num, k.den);
+    for (ui::ReportView* list : client->findChildren<ui::ReportView*>()) {
+        list->scaleColumnMinimum(k.num, k.den);
+        list->fitColumns();
     }
     const QPoint topLeft = pos();
     resize(fit.windowWidth, fit.windowHeight);
@@ -176,34 +197,52 @@ void TForm1::showView(bool search, bool download, bool card) {
     SeSkinPanel1->setVisible(search);
     Iesetpanel->setVisible(download);
     setpanel->setVisible(card);
-    // The function panel shows which view is up.
-    const std::pair<QPushButton*, bool> buttons[] = {{Button3, search}, {Button4, download}, {Button5, card}};
-    for (const auto& [button, current] : buttons) {
-        button->setProperty("currentView", current);
-        button->style()->unpolish(button);
-        button->style()->polish(button);
-    }
+    // The function panel shows which view is up: a checked button, a state the skin draws
+    // without re-polishing (which would put the design font back on a scaled window).
+    const std::pair<QPushButton*, bool> buttons[] = {
+        {Button3, search}, {Button4, download}, {Button5, card}};
+    for (const auto& [button, current] : buttons) button->setChecked(current);
 }
 
-void TForm1::Button3Click() { showView(true, false, false); }
-void TForm1::Button4Click() { showView(false, true, false); }
-void TForm1::Button5Click() { showView(false, false, true); }
+void TForm1::Button3Click() {
+    showView(true, false, false);
+}
+void TForm1::Button4Click() {
+    showView(false, true, false);
+}
+void TForm1::Button5Click() {
+    showView(false, false, true);
+}
 
 void TForm1::buildWindowMenus() {
     QMenu* sys = systemMenu();
-    connect(sys->addAction(QStringLiteral("还原")), &QAction::triggered, this, &TForm1::CustomItem1Click);
-    connect(sys->addAction(QStringLiteral("最小化")), &QAction::triggered, this, &TForm1::CustomItem2Click);
-    connect(sys->addAction(QStringLiteral("收缩")), &QAction::triggered, this, &TForm1::CustomItem3Click);
-    connect(sys->addAction(QStringLiteral("缩为图标")), &QAction::triggered, this, &TForm1::CustomItem4Click);
+    connect(sys->addAction(QStringLiteral("还原")), &QAction::triggered, this,
+            &TForm1::CustomItem1Click);
+    connect(sys->addAction(QStringLiteral("最小化")), &QAction::triggered, this,
+            &TForm1::CustomItem2Click);
+    connect(sys->addAction(QStringLiteral("收缩")), &QAction::triggered, this,
+            &TForm1::CustomItem3Click);
+    connect(sys->addAction(QStringLiteral("缩为图标")), &QAction::triggered, this,
+            &TForm1::CustomItem4Click);
     connect(trayMenu()->addAction(QStringLiteral("还原")), &QAction::triggered, this,
             &TForm1::CustomItem7Click);
 }
 
-void TForm1::CustomItem1Click() { restoreWindow(); }
-void TForm1::CustomItem2Click() { minimizeWindow(); }
-void TForm1::CustomItem3Click() { rollUp(); }
-void TForm1::CustomItem4Click() { minimizeToTray(); }
-void TForm1::CustomItem7Click() { restoreWindow(); }
+void TForm1::CustomItem1Click() {
+    restoreWindow();
+}
+void TForm1::CustomItem2Click() {
+    minimizeWindow();
+}
+void TForm1::CustomItem3Click() {
+    rollUp();
+}
+void TForm1::CustomItem4Click() {
+    minimizeToTray();
+}
+void TForm1::CustomItem7Click() {
+    restoreWindow();
+}
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == clientArea() && event->type() == QEvent::Resize) alignRegions();
@@ -225,7 +264,8 @@ void TForm1::alignRegions() {
         fill->setGeometry(Panel2->width(), top, c.width() - Panel2->width(), statusTop - top);
     }
     for (QLabel* strip : clientArea()->findChildren<QLabel*>()) {
-        if (strip->property("panelCaption").toBool()) strip->resize(strip->parentWidget()->width() - 2, strip->height());
+        if (strip->property("panelCaption").toBool())
+            strip->resize(strip->parentWidget()->width() - 2, strip->height());
     }
 }
 
@@ -243,6 +283,15 @@ void TForm1::FormClose() {
     Timer1->stop();
     eventPump_->stop();
     emit closed(0);
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        Button1->click();
+        return;
+    }
+    SkinnedWindow::keyPressEvent(event);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

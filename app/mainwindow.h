@@ -4,6 +4,7 @@
 // handlers are thin: they read controls, call the subsystem libraries, write controls.
 
 #include <QIcon>
+#include <QPointer>
 #include <QVector>
 #include <memory>
 #include <optional>
@@ -44,7 +45,8 @@ class TForm2;
 
 struct StartOptions {
     QString programDir;  // empty: the executable's folder (or its fallback)
-    QString service;     // "HOST[:PORT]" that serves every role of the search service; empty: public hosts
+    QString
+        service;  // "HOST[:PORT]" that serves every role of the search service; empty: public hosts
 };
 
 // Counters and flags of the download manager that start-up resets.
@@ -64,8 +66,8 @@ public:
     TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // Fits the window to a screen of the given size (called by start-up with the real screen).
-    void fitToScreen(QSize screen);
+    // Fits the window to a screen's available area (called by start-up with the real screen).
+    void fitToScreen(QRect available);
 
     // --- State (names as the rest of the program uses them) ---
     QString ProgramDir;
@@ -259,6 +261,8 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Enter that no control took (the memos take it) presses the default button Button1.
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -299,8 +303,8 @@ private:
     void pickFontEntry();
     void applyCardEdit(const card::EditOutcome& outcome);
     // Melorin's player in place of a browser's player objects; the host goes with the browser.
-    player::PlayerPageHost* attachPlayerHost(WebBrowser& browser);
-    player::PlayerPageHost* cardPlayerHost_ = nullptr;  // WebBrowser4's
+    void attachPlayerHost(WebBrowser& browser, QPointer<player::PlayerPageHost>& host);
+    QPointer<player::PlayerPageHost> cardPlayerHost_;  // WebBrowser4's, once its engine runs
 
     ui::UiPort& ui_;
     search::Hosts hosts_;

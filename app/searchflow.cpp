@@ -14,6 +14,7 @@
 #include "app/gbk.h"
 #include "app/mainwindow.h"
 #include "app/webbrowser.h"
+#include "core/webaddress.h"
 #include "search/bytetext.h"
 #include "search/listpage.h"
 #include "search/resultpage.h"
@@ -140,7 +141,8 @@ void TForm1::Button7Click() {
     const std::vector<std::string> lines = search::splitLines(toGbk(Memo1->toPlainText()));
     std::vector<std::string> existing;
     existing.reserve(static_cast<std::size_t>(ListView1->rowCount()));
-    for (int i = 0; i < ListView1->rowCount(); ++i) existing.push_back(toGbk(ListView1->subItem(i, 1)));
+    for (int i = 0; i < ListView1->rowCount(); ++i)
+        existing.push_back(toGbk(ListView1->subItem(i, 1)));
 
     search::ResultPageInput page;
     page.links = links;
@@ -152,11 +154,14 @@ void TForm1::Button7Click() {
     page.captionHasIp = windowTitle().contains(QStringLiteral("本机ip为"));
     const search::ResultPageOutput out = search::parseResultPage(hosts_, searchState(), page);
 
+    const int firstNew = ListView1->rowCount();
     for (const search::SearchResult& r : out.rows) {
-        ListView1->appendRow({fromGbk(r.caption), r.icon,
-                              {fromGbk(r.title), fromGbk(r.address), fromGbk(r.size), fromGbk(r.type)}});
+        ListView1->appendRow(
+            {fromGbk(r.caption),
+             r.icon,
+             {fromGbk(r.title), fromGbk(r.address), fromGbk(r.size), fromGbk(r.type)}});
     }
-    if (!out.rows.empty()) ListView1->fitColumns();
+    if (!out.rows.empty()) ListView1->fitColumnsToRows(firstNew);
     takeSearchState(out.state);
     if (out.countLabel) resultlabel->setText(fromGbk(*out.countLabel));
     if (out.captionSuffix) setWindowTitle(windowTitle() + fromGbk(*out.captionSuffix));
@@ -170,11 +175,12 @@ void TForm1::WebBrowser2DocumentComplete() {
         return;
     }
     const std::vector<search::PageLink> links = gbkLinks(*doc);
-    const auto entries = search::readListPage(hosts_, links, static_cast<std::size_t>(ListView1->rowCount()));
+    const int firstNew = ListView1->rowCount();
+    const auto entries = search::readListPage(hosts_, links, static_cast<std::size_t>(firstNew));
     for (const search::ListEntry& e : entries) {
         ListView1->appendRow({fromGbk(e.caption), 0, {fromGbk(e.title), fromGbk(e.address)}});
     }
-    if (!entries.empty()) ListView1->fitColumns();
+    if (!entries.empty()) ListView1->fitColumnsToRows(firstNew);
 }
 
 void TForm1::WebBrowser1ProgressChange(int progress, int maximum) {
@@ -205,7 +211,14 @@ bool TForm1::ListView1SelectItem(int row) {
 void TForm1::ListView1DblClick() {
     const QList<int> selected = ListView1->selectedRowIndexes();
     if (selected.isEmpty()) return;
-    ui_.openAddress(ListView1->subItem(selected.first(), 1));
+    const QString address = ListView1->subItem(selected.first(), 1);
+    // The address comes from a page: anything but a web address is refused, and said so.
+    if (!core::isWebAddress(address.toStdString())) {
+        downinimemo->appendPlainText(
+            QString::fromStdString(core::notOpenedLine(address.toStdString())));
+        return;
+    }
+    ui_.openAddress(address);
 }
 
 }  // namespace melorin

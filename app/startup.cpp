@@ -24,6 +24,16 @@ bool canWriteInto(const QString& folder) {
 
 }  // namespace
 
+void configureApplication(QApplication& app) {
+    QApplication::setApplicationName(QStringLiteral("Melorin"));
+    QApplication::setDesktopFileName(QStringLiteral("melorin"));
+    app.setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/melorin/icons/melorin.png")));
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QStringLiteral("hicolor")) {
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+    }
+}
+
 QString resolveProgramDir(const QString& executableDir, QString* note) {
     const QString dir = withSlash(QDir::cleanPath(QFileInfo(executableDir).absoluteFilePath()));
     if (canWriteInto(dir)) return dir;
@@ -49,7 +59,8 @@ QVector<QIcon> loadKindIcons() {
                                            qApp->style()->standardIcon(QStyle::SP_FileIcon));
     QVector<QIcon> icons;
     for (const char* name : kSampleNames) {
-        const QMimeType type = db.mimeTypeForFile(QString::fromLatin1(name), QMimeDatabase::MatchExtension);
+        const QMimeType type =
+            db.mimeTypeForFile(QString::fromLatin1(name), QMimeDatabase::MatchExtension);
         QIcon icon = QIcon::fromTheme(type.iconName());
         if (icon.isNull()) icon = QIcon::fromTheme(type.genericIconName());
         if (icon.isNull()) icon = QIcon::fromTheme(QStringLiteral("audio-x-generic"));

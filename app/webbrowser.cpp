@@ -1,12 +1,15 @@
 #include "app/webbrowser.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QVBoxLayout>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineView>
 
@@ -23,15 +26,26 @@ const QString kSnapshotScript = QStringLiteral(
 
 }  // namespace
 
+QWebEngineProfile* WebBrowser::sharedProfile() {
+    // Off the record: nothing of the pages goes to disk. Created with the first engine view
+    // and kept until the application ends, after every page.
+    static QWebEngineProfile* profile = [] {
+        auto* p = new QWebEngineProfile(QCoreApplication::instance());
+        p->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+        return p;
+    }();
+    return profile;
+}
+
 WebBrowser::WebBrowser(QWidget* parent, const QString& objectName, ui::UiPort& ui)
-    : QObject(parent), view_(new QWebEngineView(parent)), ui_(ui) {
+    : QObject(parent), host_(new QWidget(parent)), ui_(ui) {
     setObjectName(objectName);
-    view_->setObjectName(objectName);
-    view_->setContextMenuPolicy(Qt::NoContextMenu);
-    connect(view_, &QWebEngineView::loadProgress, this,
-            [this](int p) { emit ProgressChange(p, 100); });
-    connect(view_->page(), &QWebEnginePage::loadingChanged, this,
-            [this](const QWebEngineLoadingInfo& info) { onLoadingChanged(info.status()); });
+    host_->setObjectName(objectName);
+    // White like an empty page until the engine draws one.
+    QPalette white = host_->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    host_->setPalette(white);
+    host_->setAutoFillBackground(true);
 }
 
 WebBrowser::~WebBrowser() {
@@ -41,10 +55,27 @@ WebBrowser::~WebBrowser() {
     delete view_.data();
 }
 
+QWebEngineView* WebBrowser::startEngine() {
+    if (view_) return view_;
+    view_ = new QWebEngineView(host_);
+    view_->setObjectName(QStringLiteral("qt_engineview"));  // follows its place, not scaled itself
+    view_->setPage(new QWebEnginePage(sharedProfile(), view_));
+    view_->setContextMenuPolicy(Qt::NoContextMenu);
+    auto* fill = new QVBoxLayout(host_);
+    fill->setContentsMargins(0, 0, 0, 0);
+    fill->addWidget(view_);
+    connect(view_, &QWebEngineView::loadProgress, this,
+            [this](int p) { emit ProgressChange(p, 100); });
+    connect(view_->page(), &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo& info) { onLoadingChanged(info); });
+    if (pageSetUp_) pageSetUp_(*view_->page());
+    return view_;
+}
+
 void WebBrowser::Navigate(const QUrl& address) {
     stopRequested_ = false;
     loading_ = true;  // busy from the request on, not only once the engine has started
-    view_->setUrl(address);
+    startEngine()->setUrl(address);
 }
 
 void WebBrowser::Navigate(const QString& address) {
@@ -54,11 +85,11 @@ void WebBrowser::Navigate(const QString& address) {
 }
 
 void WebBrowser::setVisible(bool visible) {
-    view_->setVisible(visible);
+    host_->setVisible(visible);
 }
 
 bool WebBrowser::isVisible() const {
-    return !view_->isHidden();
+    return !host_->isHidden();
 }
 
 void WebBrowser::Stop() {
@@ -66,11 +97,11 @@ void WebBrowser::Stop() {
     // idle from here on; a load that still goes ahead says so when it starts.
     if (loading_) stopRequested_ = true;
     loading_ = false;
-    view_->stop();
+    if (view_) view_->stop();
 }
 
-void WebBrowser::onLoadingChanged(QWebEngineLoadingInfo::LoadStatus status) {
-    switch (status) {
+void WebBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
+    switch (info.status()) {
         case QWebEngineLoadingInfo::LoadStartedStatus:
             loading_ = true;
             return;
@@ -82,6 +113,9 @@ void WebBrowser::onLoadingChanged(QWebEngineLoadingInfo::LoadStatus status) {
             }
             return;
         case QWebEngineLoadingInfo::LoadFailedStatus:
+            // An error status still came with a page (a 404 or 500 with its body): it is read
+            // like any other. Only a load that got no answer at all leaves no document.
+            if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) break;
             loading_ = false;
             ++loadSerial_;
             document_.reset();

@@ -7,8 +7,10 @@
 #include <QVector>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineView>
+#include <functional>
 #include <optional>
 
+class QWebEngineProfile;
 class QWidget;
 
 namespace melorin {
@@ -30,15 +32,24 @@ struct PageDocument {
 
 // The embedded browser component: one page view with asynchronous loading. After every load
 // that ends (well or not) it emits DocumentComplete; Document() is absent before the first load
-// and after a failed one. A load ended by Stop(), or replaced by a newer Navigate(), reports
-// nothing. isLoading() holds from Navigate() until the load ends.
+// and after a load that got no answer (refused, unreachable, timed out). A server's error page
+// (404, 500) is a document like any other. A load ended by Stop(), or replaced by a newer
+// Navigate(), reports nothing. isLoading() holds from Navigate() until the load ends.
 class WebBrowser : public QObject {
     Q_OBJECT
 public:
     WebBrowser(QWidget* parent, const QString& objectName, ui::UiPort& ui);
     ~WebBrowser() override;
 
-    [[nodiscard]] QWebEngineView* view() const { return view_; }
+    // The browser's place on the window (bounds, visibility). The engine's view fills it once
+    // the first page loads; until then no engine runs for this browser.
+    [[nodiscard]] QWidget* view() const { return host_; }
+    // Null until the first Navigate().
+    [[nodiscard]] QWebEngineView* engineView() const { return view_; }
+
+    // Runs once, when the engine starts, before its first page loads: what every page of this
+    // browser needs from the start (scripts, channels) is set up here.
+    void setPageSetUp(std::function<void(QWebEnginePage&)> setUp) { pageSetUp_ = std::move(setUp); }
 
     void Navigate(const QUrl& address);
     void Navigate(const QString& address);
@@ -56,9 +67,13 @@ signals:
     void ProgressChange(int progress, int maximum);
 
 private:
-    void onLoadingChanged(QWebEngineLoadingInfo::LoadStatus status);
+    // All browsers share one profile, kept in memory.
+    static QWebEngineProfile* sharedProfile();
+    QWebEngineView* startEngine();
+    void onLoadingChanged(const QWebEngineLoadingInfo& info);
     void takeSnapshot(quint64 serial, const QUrl& url, const QVariant& snapshot);
 
+    QPointer<QWidget> host_;
     QPointer<QWebEngineView> view_;
     ui::UiPort& ui_;
     std::optional<PageDocument> document_;
@@ -66,6 +81,7 @@ private:
     bool stopRequested_ = false;
     quint64 loadSerial_ = 0;  // drops the answer of a snapshot that a newer load overtook
     bool destroying_ = false;
+    std::function<void(QWebEnginePage&)> pageSetUp_;
 };
 
 }  // namespace melorin

@@ -21,7 +21,8 @@ ReportView::ReportView(QWidget* parent, const QString& objectName, const QString
     setIconSize(QSize(16, 16));
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
-    for (int c = 0; c < columns.size(); ++c) header()->setSectionResizeMode(c, QHeaderView::Interactive);
+    for (int c = 0; c < columns.size(); ++c)
+        header()->setSectionResizeMode(c, QHeaderView::Interactive);
     fitColumns();
 }
 
@@ -72,9 +73,25 @@ QList<int> ReportView::selectedRowIndexes() const {
 void ReportView::fitColumns() {
     for (int c = 0; c < columnCount(); ++c) {
         resizeColumnToContents(c);
-        const int least = c == 0 ? 44 : 64;
+        const int least = c == 0 ? leastFirstWidth_ : leastWidth_;
         if (columnWidth(c) < least) setColumnWidth(c, least);
     }
+}
+
+void ReportView::fitColumnsToRows(int firstRow) {
+    const QAbstractItemModel* m = model();
+    for (int c = 0; c < columnCount(); ++c) {
+        int width = std::max(columnWidth(c), header()->sectionSizeHint(c));
+        for (int r = std::max(0, firstRow); r < m->rowCount(); ++r)
+            width = std::max(width, sizeHintForIndex(m->index(r, c)).width());
+        const int least = c == 0 ? leastFirstWidth_ : leastWidth_;
+        setColumnWidth(c, std::max(width, least));
+    }
+}
+
+void ReportView::scaleColumnMinimum(int num, int den) {
+    leastFirstWidth_ = static_cast<int>(static_cast<long long>(leastFirstWidth_) * num / den);
+    leastWidth_ = static_cast<int>(static_cast<long long>(leastWidth_) * num / den);
 }
 
 }  // namespace melorin::ui

@@ -34,10 +34,18 @@ public:
     [[nodiscard]] int headerImageIndex() const { return headerImage_; }
     // Sizes every column to its content, as the window's lists do after a change.
     void fitColumns();
+    // The same after rows were appended from `firstRow` on, looking only at those rows: the
+    // columns only grow, so the earlier rows need no second look (a long search appends page
+    // after page).
+    void fitColumnsToRows(int firstRow);
+    // The least column widths grow with the window's scale, as the texts do.
+    void scaleColumnMinimum(int num, int den);
 
 private:
     const QVector<QIcon>* icons_ = nullptr;
     int headerImage_ = 0;
+    int leastFirstWidth_ = 44;  // the row number and the kind icon
+    int leastWidth_ = 64;
 };
 
 }  // namespace melorin::ui

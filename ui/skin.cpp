@@ -2,15 +2,25 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFont>
 #include <QWidget>
 
 // Resources of a static library are only linked when something names them.
-static void initSkinResources() { Q_INIT_RESOURCE(skins); }
+static void initSkinResources() {
+    Q_INIT_RESOURCE(skins);
+}
 
 namespace melorin::ui {
 
 void assignSkin(QWidget* widget, Skin skin) {
-    widget->setProperty("skin", skin == Skin::Sky ? QStringLiteral("sky") : QStringLiteral("paper"));
+    widget->setProperty("skin",
+                        skin == Skin::Sky ? QStringLiteral("sky") : QStringLiteral("paper"));
+}
+
+void makeBold(QWidget* widget) {
+    QFont f = widget->font();
+    f.setBold(true);
+    widget->setFont(f);
 }
 
 void applySkins(QApplication& app) {

@@ -10,6 +10,9 @@ namespace melorin::ui {
 enum class Skin { Sky, Paper };
 
 void assignSkin(QWidget* widget, Skin skin);
+// The skins' bold texts (captions, the default and the view buttons). Set on the widget's font,
+// not in the style sheets, whose font rules would keep the text at one size.
+void makeBold(QWidget* widget);
 // Loads both skins' style sheets (compressed in the program's resources) into the application.
 void applySkins(QApplication& app);
 

@@ -15,7 +15,8 @@
 
 namespace melorin::ui {
 
-SkinnedWindow::SkinnedWindow(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+SkinnedWindow::SkinnedWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("SkinnedWindow"));
     setAttribute(Qt::WA_StyledBackground);
     setMouseTracking(true);
@@ -33,6 +34,7 @@ SkinnedWindow::SkinnedWindow(QWidget* parent) : QWidget(parent, Qt::Window | Qt:
     icon->setPixmap(QApplication::windowIcon().pixmap(16, 16));
     title_ = new QLabel(caption_);
     title_->setObjectName(QStringLiteral("SkinCaptionTitle"));
+    makeBold(title_);
     title_->installEventFilter(this);
     icon->installEventFilter(this);
     row->addWidget(icon);
@@ -44,23 +46,23 @@ SkinnedWindow::SkinnedWindow(QWidget* parent) : QWidget(parent, Qt::Window | Qt:
     trayMenu_ = new QMenu(this);
     trayMenu_->setObjectName(QStringLiteral("SeSkinPopupMenu2"));
 
-    QToolButton* menuButton = makeFrameButton(QStringLiteral("SkinSysMenuButton"),
-                                              QStringLiteral(":/skins/sky/sysmenu.png"),
-                                              QStringLiteral("系统菜单"));
+    QToolButton* menuButton =
+        makeFrameButton(QStringLiteral("SkinSysMenuButton"),
+                        QStringLiteral(":/skins/sky/sysmenu.png"), QStringLiteral("系统菜单"));
     connect(menuButton, &QToolButton::clicked, this, [this, menuButton] {
         systemMenu_->popup(menuButton->mapToGlobal(QPoint(0, menuButton->height())));
     });
-    QToolButton* trayButton = makeFrameButton(QStringLiteral("SkinTrayButton"),
-                                              QStringLiteral(":/skins/sky/tray.png"),
-                                              QStringLiteral("缩为图标"));
+    QToolButton* trayButton =
+        makeFrameButton(QStringLiteral("SkinTrayButton"), QStringLiteral(":/skins/sky/tray.png"),
+                        QStringLiteral("缩为图标"));
     connect(trayButton, &QToolButton::clicked, this, &SkinnedWindow::minimizeToTray);
-    QToolButton* minButton = makeFrameButton(QStringLiteral("SkinMinimizeButton"),
-                                             QStringLiteral(":/skins/sky/minimize.png"),
-                                             QStringLiteral("最小化"));
+    QToolButton* minButton =
+        makeFrameButton(QStringLiteral("SkinMinimizeButton"),
+                        QStringLiteral(":/skins/sky/minimize.png"), QStringLiteral("最小化"));
     connect(minButton, &QToolButton::clicked, this, &SkinnedWindow::minimizeWindow);
-    QToolButton* closeButton = makeFrameButton(QStringLiteral("SkinCloseButton"),
-                                               QStringLiteral(":/skins/sky/close.png"),
-                                               QStringLiteral("关闭"));
+    QToolButton* closeButton =
+        makeFrameButton(QStringLiteral("SkinCloseButton"), QStringLiteral(":/skins/sky/close.png"),
+                        QStringLiteral("关闭"));
     connect(closeButton, &QToolButton::clicked, this, &QWidget::close);
     for (QToolButton* b : {menuButton, trayButton, minButton, closeButton}) row->addWidget(b);
 
@@ -86,14 +88,26 @@ QSize SkinnedWindow::clientSizeFor(QSize outer) {
     return {outer.width() - 2 * kBorder, outer.height() - kCaptionHeight - 2 * kBorder};
 }
 
+void SkinnedWindow::scaleFrame(int num, int den) {
+    const auto scaled = [num, den](int v) {
+        return static_cast<int>(static_cast<long long>(v) * num / den);
+    };
+    caption_->setFixedHeight(scaled(kCaptionHeight));
+    for (QToolButton* b : caption_->findChildren<QToolButton*>()) {
+        b->setFixedSize(scaled(kFrameButtonWidth), scaled(kFrameButtonHeight));
+        b->setIconSize(QSize(scaled(kFrameIconSize), scaled(kFrameIconSize)));
+    }
+    captionIcon_->setPixmap(QApplication::windowIcon().pixmap(scaled(16), scaled(16)));
+}
+
 QToolButton* SkinnedWindow::makeFrameButton(const QString& objectName, const QString& iconPath,
                                             const QString& tip) {
     auto* b = new QToolButton(caption_);
     b->setObjectName(objectName);
     b->setProperty("frameButton", true);
     b->setIcon(QIcon(iconPath));
-    b->setIconSize(QSize(12, 12));
-    b->setFixedSize(20, 18);
+    b->setIconSize(QSize(kFrameIconSize, kFrameIconSize));
+    b->setFixedSize(kFrameButtonWidth, kFrameButtonHeight);
     b->setToolTip(tip);
     b->setFocusPolicy(Qt::NoFocus);
     b->setAutoRaise(true);
@@ -114,14 +128,16 @@ void SkinnedWindow::restoreWindow() {
     activateWindow();
 }
 
-void SkinnedWindow::minimizeWindow() { showMinimized(); }
+void SkinnedWindow::minimizeWindow() {
+    showMinimized();
+}
 
 void SkinnedWindow::rollUp() {
     if (rolledUp_) return;
     heightBeforeRollUp_ = height();
     rolledUp_ = true;
     client_->hide();
-    resize(width(), kCaptionHeight + 2 * kBorder);
+    resize(width(), caption_->height() + 2 * kBorder);
 }
 
 void SkinnedWindow::minimizeToTray() {
@@ -133,9 +149,11 @@ void SkinnedWindow::minimizeToTray() {
         tray_ = new QSystemTrayIcon(windowIcon(), this);
         tray_->setToolTip(windowTitle());
         tray_->setContextMenu(trayMenu_);
-        connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-            if (r == QSystemTrayIcon::Trigger || r == QSystemTrayIcon::DoubleClick) restoreWindow();
-        });
+        connect(tray_, &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason r) {
+                    if (r == QSystemTrayIcon::Trigger || r == QSystemTrayIcon::DoubleClick)
+                        restoreWindow();
+                });
     }
     inTray_ = true;
     tray_->show();
@@ -201,7 +219,10 @@ bool SkinnedWindow::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     } else if (event->type() == QEvent::MouseButtonDblClick) {
-        if (rolledUp_) restoreWindow(); else rollUp();
+        if (rolledUp_)
+            restoreWindow();
+        else
+            rollUp();
         return true;
     }
     return QWidget::eventFilter(watched, event);

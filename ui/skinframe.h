@@ -32,6 +32,8 @@ public:
     [[nodiscard]] QMenu* trayMenu() const { return trayMenu_; }
     [[nodiscard]] bool isRolledUp() const { return rolledUp_; }
     [[nodiscard]] bool isInTray() const { return inTray_; }
+    // Scales the caption bar and its buttons by num / den along with the window's controls.
+    void scaleFrame(int num, int den);
 
 public slots:
     // Back from minimised, rolled-up or tray state.
@@ -48,6 +50,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    static constexpr int kFrameButtonWidth = 20;
+    static constexpr int kFrameButtonHeight = 18;
+    static constexpr int kFrameIconSize = 12;
+
     [[nodiscard]] Qt::Edges edgesAt(QPoint pos) const;
     QToolButton* makeFrameButton(const QString& objectName, const QString& iconPath,
                                  const QString& tip);

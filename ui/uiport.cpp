@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "core/webaddress.h"
+
 namespace melorin::ui {
 namespace {
 
@@ -26,13 +28,20 @@ private:
 
 }  // namespace
 
+std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, BoxKind kind, const QString& text) {
+    const bool question = kind == BoxKind::YesNoWarning;
+    auto box = std::make_unique<QMessageBox>(
+        question ? QMessageBox::Warning : QMessageBox::NoIcon, QApplication::applicationName(),
+        text, question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+    return box;
+}
+
 void DesktopUiPort::showMessage(QWidget* parent, const QString& text) {
-    QMessageBox::information(parent, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
+    makeMessageBox(parent, BoxKind::Plain, text)->exec();
 }
 
 bool DesktopUiPort::askYesNo(QWidget* parent, const QString& text) {
-    return QMessageBox::question(parent, QApplication::applicationDisplayName(), text,
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return makeMessageBox(parent, BoxKind::YesNoWarning, text)->exec() == QMessageBox::Yes;
 }
 
 QString DesktopUiPort::openFileName(QWidget* parent, const QString& caption, const QString& folder,
@@ -55,9 +64,10 @@ SaveChoice DesktopUiPort::saveFileChoice(QWidget* parent, const QString& caption
 }
 
 bool DesktopUiPort::openAddress(const QString& address) {
-    const QUrl url =
-        address.startsWith(u'/') ? QUrl::fromLocalFile(address) : QUrl::fromUserInput(address);
-    return QDesktopServices::openUrl(url);
+    // Addresses come from the network: only web addresses reach the desktop's handlers, never
+    // a local program, a .desktop file or a custom scheme.
+    if (!core::isWebAddress(address.toStdString())) return false;
+    return QDesktopServices::openUrl(QUrl(address, QUrl::StrictMode));
 }
 
 std::unique_ptr<Ticker> DesktopUiPort::createTicker(QObject* parent, int intervalMs) {

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <memory>
 
+class QMessageBox;
 class QWidget;
 
 namespace melorin::ui {
@@ -33,9 +34,9 @@ struct SaveChoice {
 class UiPort {
 public:
     virtual ~UiPort() = default;
-    // A plain message box with an OK button.
+    // A plain message box (no icon) with an OK button.
     virtual void showMessage(QWidget* parent, const QString& text) = 0;
-    // A yes/no question; true for yes.
+    // A warning box with Yes and No; true for yes.
     virtual bool askYesNo(QWidget* parent, const QString& text) = 0;
     // Empty when the user cancels.
     virtual QString openFileName(QWidget* parent, const QString& caption, const QString& folder,
@@ -45,10 +46,16 @@ public:
     // `proposal`: the folder, or the file, the dialog starts with; the first filter is chosen.
     virtual SaveChoice saveFileChoice(QWidget* parent, const QString& caption,
                                       const QString& proposal, const QStringList& filters) = 0;
-    // The desktop's default handler for an address or a local file; false when none took it.
+    // The desktop's default handler for an http or https address; false for any other address
+    // (see core/webaddress.h) or when no handler took it.
     virtual bool openAddress(const QString& address) = 0;
     virtual std::unique_ptr<Ticker> createTicker(QObject* parent, int intervalMs) = 0;
 };
+
+// The boxes DesktopUiPort shows, built but not shown: a plain one with OK, or a warning with
+// Yes and No. Titled with the application's name.
+enum class BoxKind { Plain, YesNoWarning };
+std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, BoxKind kind, const QString& text);
 
 // The real dialogs, message boxes and timers.
 class DesktopUiPort final : public UiPort {

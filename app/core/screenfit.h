@@ -1,22 +1,27 @@
 #pragma once
 
 // How the main window fits itself to the screen at start-up. The design is made for a
-// 1024-pixel-wide screen; any other width scales every control by width/1024 (integer,
-// truncating), after which the window's outer size is derived from a few scaled controls.
+// 1024 x 768 screen; the scale is the smaller of the available width over 1024 and the available
+// height over 768, so the window always lies inside the available area whatever the screen's
+// shape. Where the design size fits, the scale is never below 1.
 
 namespace melorin {
 
 struct Ratio {
     int num = 1;
     int den = 1;
-    [[nodiscard]] int apply(int v) const { return static_cast<int>(static_cast<long long>(v) * num / den); }
+    [[nodiscard]] int apply(int v) const {
+        return static_cast<int>(static_cast<long long>(v) * num / den);
+    }
+    [[nodiscard]] double factor() const { return static_cast<double>(num) / den; }
     [[nodiscard]] bool isIdentity() const { return num == den; }
 };
 
 struct FitInput {
-    int screenWidth = 1024;
-    int screenHeight = 768;
-    int windowWidth = 0;   // outer size, frame included
+    // The screen's available area: the screen less its panels and docks.
+    int availableWidth = 1024;
+    int availableHeight = 768;
+    int windowWidth = 0;  // design outer size, frame included
     int windowHeight = 0;
     // Design sizes of the controls the final size is derived from.
     int panel2Width = 0;
@@ -28,13 +33,13 @@ struct FitInput {
 
 struct FitResult {
     bool scaled = false;
-    Ratio controls;           // applied to positions, sizes and fonts of every control
-    int heightAfterStep1 = 0; // screen height * window height / 768, before the final size
-    int widthAfterStep2 = 0;
-    int windowWidth = 0;      // final outer size
+    Ratio controls;       // applied to positions, sizes and fonts of every control
+    int windowWidth = 0;  // final outer size
     int windowHeight = 0;
 };
 
+// Unscaled: the design size. Scaled: width = Panel2 + ListView1 + 10, height = ListView1 + play
+// panel + play list, each control's size scaled (and truncated) on its own.
 [[nodiscard]] FitResult fitToScreen(const FitInput& in);
 
 }  // namespace melorin

@@ -12,6 +12,7 @@
 #include <QTreeView>
 
 #include "app/failurehook.h"
+#include "app/logtime.h"
 #include "app/mainwindow.h"
 #include "app/selectdir.h"
 #include "tests/app/guitestmain.h"
@@ -84,6 +85,8 @@ private slots:
     void failureHookOnIdleQueue_data();
     void failureHookOnIdleQueue();
     void fatalFailureClosesBothWindows();
+    void completionTimeWithoutZone_data();
+    void completionTimeWithoutZone();
 };
 
 void TestDownloadQueue::addingRows_data() {
@@ -378,6 +381,34 @@ void TestDownloadQueue::fatalFailureClosesBothWindows() {
     QVERIFY(!form.isVisible());
     QCOMPARE(closed.count(), 1);
     QVERIFY(logLines(form).contains(QStringLiteral("Access violation at address 00000000")));
+}
+
+void TestDownloadQueue::completionTimeWithoutZone_data() {
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QDateTime>("when");
+    QTest::addColumn<QString>("time");
+    const QDate day(2026, 12, 8);
+    QTest::newRow("zh_CN, UTC") << QStringLiteral("zh_CN")
+                                << QDateTime(day, QTime(5, 4, 51), Qt::UTC)
+                                << QStringLiteral("05:04:51");
+    QTest::newRow("en_US, afternoon")
+        << QStringLiteral("en_US") << QDateTime(day, QTime(17, 0, 9), Qt::UTC)
+        << QStringLiteral("17:00:09");
+    QTest::newRow("de_DE, offset zone")
+        << QStringLiteral("de_DE") << QDateTime(day, QTime(23, 59, 59), Qt::OffsetFromUTC, 3600)
+        << QStringLiteral("23:59:59");
+}
+
+void TestDownloadQueue::completionTimeWithoutZone() {
+    QFETCH(QString, locale);
+    QFETCH(QDateTime, when);
+    QFETCH(QString, time);
+    const QLocale l(locale);
+    const QString line = melorin::completionDateTime(when, l);
+    QCOMPARE(line, l.toString(when.date(), QLocale::ShortFormat) + u' ' + time);
+    QVERIFY2(!line.contains(QStringLiteral("UTC")) && !line.contains(QStringLiteral("GMT")) &&
+                 !line.contains(u'+'),
+             qPrintable(line));
 }
 
 MELORIN_GUI_TEST_MAIN(TestDownloadQueue)

@@ -2,26 +2,26 @@
 // the search list to the files on disk and the log, the exit question and the stop on close,
 // and the failure hook acting on running files.
 
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QToolButton>
 
 #include "app/failurehook.h"
 #include "app/mainwindow.h"
-#include "tests/app/guitestmain.h"
-#include "tests/app/recordingui.h"
 #include "app/webbrowser.h"
 #include "servicerun.h"
+#include "tests/app/guitestmain.h"
+#include "tests/app/recordingui.h"
 #include "tests/download/nginxserver.h"
 #include "ui/reportview.h"
 
@@ -168,6 +168,11 @@ void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
         QCOMPARE(log[at + 3], QStringLiteral("下载地址：") + url(server, files[r].path));
         QCOMPARE(log[at + 4], QStringLiteral("文件大小：%1 B").arg(files[r].size));
     }
+    // The progress list's columns fit the texts they grew to ("下载已经完成").
+    const QAbstractItemView* progressList = form.downloadnow;  // its size hints are public there
+    for (int c = 0; c < form.downloadnow->columnCount(); ++c)
+        QVERIFY2(form.downloadnow->columnWidth(c) >= progressList->sizeHintForColumn(c),
+                 qPrintable(form.downloadnow->headerItem()->text(c)));
     // The throttled file ran for at least one tick, and the timer wrote the status panels.
     QVERIFY(form.downloadnow->subItem(0, 1).toInt() >= 1);
     QVERIFY(form.statusPanels[1]->text().startsWith(QStringLiteral("总耗时：")));
@@ -212,14 +217,18 @@ void TestDownloadRun::threeSongsSearchedOnTheServiceToDisk() {
     QTest::mouseClick(form.downbtn, Qt::LeftButton);
     QVERIFY2(runUntil(
                  ui,
-                 [&] { return !form.downloader().passRunning() && allRowsIn(form, 3, RowState::Finished); },
+                 [&] {
+                     return !form.downloader().passRunning() &&
+                            allRowsIn(form, 3, RowState::Finished);
+                 },
                  30'000),
              qPrintable(form.downinimemo->toPlainText()));
     const QStringList log = logLines(form);
     for (int i = 0; i < 3; ++i) {
         const melorin::ui::ListRow row = form.downloadlistview->row(i);
         QCOMPARE(row.subItems[3], kinds[i]);
-        QVERIFY(row.subItems[1].startsWith(QStringLiteral("http://") + QString::fromLatin1(service.host())));
+        QVERIFY(row.subItems[1].startsWith(QStringLiteral("http://") +
+                                           QString::fromLatin1(service.host())));
         QFile saved(row.subItems[4]);
         QVERIFY2(saved.open(QIODevice::ReadOnly), qPrintable(row.subItems[4]));
         QFile served(QStringLiteral(MELORIN_AUDIO_DIR "/sample.") + kinds[i]);
@@ -229,7 +238,9 @@ void TestDownloadRun::threeSongsSearchedOnTheServiceToDisk() {
     }
     QTRY_COMPARE_WITH_TIMEOUT(form.downloadnow->rowCount(), 3, 5000);
     for (int r = 0; r < 3; ++r) {
-        runUntil(ui, [&] { return form.downloadnow->subItem(r, 0) == QStringLiteral("下载已经完成"); }, 5000);
+        runUntil(
+            ui, [&] { return form.downloadnow->subItem(r, 0) == QStringLiteral("下载已经完成"); },
+            5000);
         QCOMPARE(form.downloadnow->subItem(r, 0), QStringLiteral("下载已经完成"));
     }
 }

@@ -1,26 +1,32 @@
 // Start-up, views, window menus and screen fitting of the real main window, offscreen.
 
 #include <QComboBox>
-#include <QLabel>
-#include <QToolButton>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
 #include <QWebEngineView>
 
 #include "app/failurehook.h"
 #include "app/mainwindow.h"
+#include "app/selectdir.h"
 #include "app/startup.h"
 #include "app/webbrowser.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/recordingui.h"
 #include "ui/reportview.h"
+#include "ui/uiport.h"
 
 using melorin::TForm1;
 using melorin::testing::RecordingUi;
@@ -32,6 +38,21 @@ QAction* menuAction(QMenu* menu, const QString& text) {
     }
     return nullptr;
 }
+// Where the style draws a button's caption: inside the skin's border and padding.
+QRect textArea(QWidget* w) {
+    if (auto* b = qobject_cast<QPushButton*>(w)) {
+        QStyleOptionButton o;
+        o.initFrom(b);
+        o.text = b->text();
+        return b->style()->subElementRect(QStyle::SE_PushButtonContents, &o, b);
+    }
+    auto* t = qobject_cast<QToolButton*>(w);
+    QStyleOptionToolButton o;
+    o.initFrom(t);
+    o.text = t->text();
+    o.subControls = QStyle::SC_ToolButton;
+    return t->style()->subControlRect(QStyle::CC_ToolButton, &o, QStyle::SC_ToolButton, t);
+}
 }  // namespace
 
 class TestMainWindow : public QObject {
@@ -42,12 +63,21 @@ private slots:
     void startUpGoesOnWhenMusicCannotBeCreated();
     void unwritableProgramFolderFallsBack();
     void startViewAndFocus();
+    void enterSearchesWhereverTheFocusIs_data();
+    void enterSearchesWhereverTheFocusIs();
     void viewButtonsSwitchPanels();
     void windowMenus();
     void fitScalesControlsOnWideScreen();
     void fitKeepsDesignSizeAt1024();
+    void fitShowsEveryCaptionWhole_data();
+    void fitShowsEveryCaptionWhole();
     void failureHookWritesIntoDownloadLog();
     void closeRunsCloseStepsWithoutAskingWhenIdle();
+    void closingTheChooserWithTheWindowInTheTrayDoesNotQuit();
+    void taskBarTitleIsTheCaption();
+    void doubleClickOpensOnlyWebAddresses_data();
+    void doubleClickOpensOnlyWebAddresses();
+    void boxesAsTheConventionsGive();
 };
 
 void TestMainWindow::startUpPreparesStateAndFolders() {
@@ -130,18 +160,48 @@ void TestMainWindow::startViewAndFocus() {
     QCOMPARE(form.focusWidget(), form.Edit1);
     QCOMPARE(form.ListView1->selectionMode(), QAbstractItemView::ExtendedSelection);
     QVERIFY(form.Button1->isDefault());
-    const QList<QWidget*> hiddenControls{form.Memo1,     form.Edit2,      form.threedit,
-                                         form.Button7,   form.Button9,    form.playnowbtn,
+    const QList<QWidget*> hiddenControls{form.Memo1,       form.Edit2,       form.threedit,
+                                         form.Button7,     form.Button9,     form.playnowbtn,
                                          form.cardsurebtn, form.SeSkinLabel4};
     for (QWidget* hidden : hiddenControls) {
         QVERIFY2(!hidden->isVisible(), qPrintable(hidden->objectName()));
     }
     QCOMPARE(form.Edit2->text(), QStringLiteral("5"));
     QCOMPARE(form.threedit->text(), QStringLiteral("15"));
-    // Enter in the search box presses the default button.
+}
+
+void TestMainWindow::enterSearchesWhereverTheFocusIs_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("searches");
+    QTest::newRow("search box") << QStringLiteral("Edit1") << int(Qt::Key_Return) << 1;
+    QTest::newRow("search box, keypad Enter") << QStringLiteral("Edit1") << int(Qt::Key_Enter) << 1;
+    QTest::newRow("result list") << QStringLiteral("ListView1") << int(Qt::Key_Return) << 1;
+    QTest::newRow("type box") << QStringLiteral("SeSkinComboBox1") << int(Qt::Key_Return) << 1;
+    QTest::newRow("a button") << QStringLiteral("SeSkinButton1") << int(Qt::Key_Return) << 1;
+    QTest::newRow("card title") << QStringLiteral("nameedit") << int(Qt::Key_Return) << 1;
+    QTest::newRow("card text takes its own Enter")
+        << QStringLiteral("iememo") << int(Qt::Key_Return) << 0;
+}
+
+void TestMainWindow::enterSearchesWhereverTheFocusIs() {
+    QFETCH(QString, control);
+    QFETCH(int, key);
+    QFETCH(int, searches);
+    QTemporaryDir dir;
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    if (control == QStringLiteral("nameedit") || control == QStringLiteral("iememo"))
+        form.Button5Click();
+    auto* w = form.findChild<QWidget*>(control);
+    QVERIFY(w != nullptr);
+    form.activateWindow();
+    w->setFocus();
     QSignalSpy pressed(form.Button1, &QPushButton::clicked);
-    QTest::keyClick(form.Edit1, Qt::Key_Return);
-    QCOMPARE(pressed.count(), 1);
+    QTest::keyClick(w, static_cast<Qt::Key>(key));
+    QCOMPARE(pressed.count(), searches);
 }
 
 void TestMainWindow::viewButtonsSwitchPanels() {
@@ -166,7 +226,7 @@ void TestMainWindow::viewButtonsSwitchPanels() {
         QCOMPARE(form.Iesetpanel->isVisible(), v.download);
         QCOMPARE(form.setpanel->isVisible(), v.card);
         for (QPushButton* b : {form.Button3, form.Button4, form.Button5})
-            QCOMPARE(b->property("currentView").toBool(), b == v.button);
+            QCOMPARE(b->isChecked(), b == v.button);
     }
     // The engine box offers one entry; changing views left the search box and its kind alone.
     QCOMPARE(form.SeSkinComboBox2->count(), 1);
@@ -216,7 +276,7 @@ void TestMainWindow::fitScalesControlsOnWideScreen() {
     RecordingUi ui;
     TForm1 form(ui, {dir.path(), {}});
     const int fontBefore = form.ListView1->font().pointSize();
-    form.fitToScreen(QSize(1280, 1024));
+    form.fitToScreen(QRect(0, 0, 1280, 1024));
     QCOMPARE(form.Panel2->width(), 151);
     QCOMPARE(form.ListView1->geometry(), QRect(151, 91, 721, 400));
     QCOMPARE(form.SeSkinPanel1->height(), 251);
@@ -235,7 +295,7 @@ void TestMainWindow::fitKeepsDesignSizeAt1024() {
     RecordingUi ui;
     TForm1 form(ui, {dir.path(), {}});
     const QSize before = form.size();
-    form.fitToScreen(QSize(1024, 600));
+    form.fitToScreen(QRect(0, 0, 1024, 768));
     QCOMPARE(form.size(), before);
     QCOMPARE(form.clientArea()->size(), QSize(696, 604));
     QCOMPARE(form.ListView1->geometry(), QRect(121, 73, 577, 320));
@@ -243,6 +303,65 @@ void TestMainWindow::fitKeepsDesignSizeAt1024() {
     QCOMPARE(form.SeSkinStatusBar1->geometry(), QRect(0, 582, 696, 22));
     QCOMPARE(form.Panel2->geometry(), QRect(0, 73, 121, 509));
     QCOMPARE(form.Iesetpanel->geometry(), QRect(121, 73, 575, 509));
+}
+
+void TestMainWindow::fitShowsEveryCaptionWhole_data() {
+    QTest::addColumn<QRect>("available");
+    QTest::newRow("1024x768") << QRect(0, 0, 1024, 768);
+    QTest::newRow("1280x1024") << QRect(0, 0, 1280, 1024);
+    QTest::newRow("1366x768 with a panel") << QRect(0, 28, 1366, 740);
+    QTest::newRow("1920x1080") << QRect(0, 0, 1920, 1080);
+    QTest::newRow("1920x1080 with a side dock") << QRect(64, 0, 1856, 1080);
+    QTest::newRow("2560x1440") << QRect(0, 0, 2560, 1440);
+}
+
+void TestMainWindow::fitShowsEveryCaptionWhole() {
+    QFETCH(QRect, available);
+    QTemporaryDir dir;
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    const double designPoints = form.Button3->font().pointSizeF();
+    form.fitToScreen(available);
+    QVERIFY(form.width() <= available.width());
+    QVERIFY(form.height() <= available.height());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const double scale = std::min(available.width() / 1024.0, available.height() / 768.0);
+    const double expected = designPoints * std::max(scale, 1.0);
+    for (QPushButton* view : {form.Button4, form.Button5, form.Button3}) {
+        view->click();
+        for (QWidget* w : form.clientArea()->findChildren<QWidget*>()) {
+            if (!w->isVisible()) continue;
+            QString text;
+            if (auto* b = qobject_cast<QAbstractButton*>(w)) text = b->text();
+            if (auto* l = qobject_cast<QLabel*>(w)) text = l->text();
+            if (text.isEmpty()) continue;
+            const QString name = w->objectName() + u' ' + text;
+            // Every text grows with its control, the skin's bold ones too.
+            QVERIFY2(qAbs(w->font().pointSizeF() - expected) < 0.5, qPrintable(name));
+            // Whole: a label needs its text's size, a button its caption's width.
+            const QSize need = qobject_cast<QLabel*>(w)
+                                   ? w->sizeHint()
+                                   : QSize(w->fontMetrics().horizontalAdvance(text), 0);
+            // The last pixel of a two-line label's line spacing may meet the tool bar's edge.
+            const QSize room =
+                qobject_cast<QLabel*>(w) ? w->size() + QSize(0, 1) : textArea(w).size();
+            QVERIFY2(need.width() <= room.width() && need.height() <= room.height(),
+                     qPrintable(QStringLiteral("%1: needs %2x%3, has %4x%5")
+                                    .arg(name)
+                                    .arg(need.width())
+                                    .arg(need.height())
+                                    .arg(room.width())
+                                    .arg(room.height())));
+        }
+        for (auto* list : form.clientArea()->findChildren<melorin::ui::ReportView*>()) {
+            if (!list->isVisible()) continue;
+            for (int c = 0; c < list->columnCount(); ++c) {
+                QVERIFY2(list->header()->sectionSize(c) >= list->header()->sectionSizeHint(c),
+                         qPrintable(list->objectName() + u' ' + list->headerItem()->text(c)));
+            }
+        }
+    }
 }
 
 void TestMainWindow::failureHookWritesIntoDownloadLog() {
@@ -267,6 +386,92 @@ void TestMainWindow::closeRunsCloseStepsWithoutAskingWhenIdle() {
     QCOMPARE(closed.count(), 1);
     QCOMPARE(closed.first().first().toInt(), 0);
     QVERIFY(!form.Timer1->isActive());
+}
+
+void TestMainWindow::closingTheChooserWithTheWindowInTheTrayDoesNotQuit() {
+    melorin::configureApplication(*qApp);
+    QTemporaryDir dir;
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    melorin::TForm2 chooser(form);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.SeSkinButton1Click();
+    QVERIFY(chooser.isVisible());
+    form.hide();  // what the tray does; offscreen has no tray
+    QSignalSpy closed(&form, &TForm1::closed);
+    // Qt would quit the event loop (exit code 0) once the last visible window has closed.
+    QTimer::singleShot(0, &chooser, [&chooser] { chooser.close(); });
+    QTimer::singleShot(300, qApp, [] { QCoreApplication::exit(42); });
+    QCOMPARE(QCoreApplication::exec(), 42);
+    QVERIFY(!chooser.isVisible());
+    QCOMPARE(closed.count(), 0);
+}
+
+void TestMainWindow::taskBarTitleIsTheCaption() {
+    melorin::configureApplication(*qApp);
+    // The platform appends the application's display name to every window title unless none
+    // is set; without one, the display name is only a copy of the application name.
+    const QString name = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("probe"));
+    const QString shown = QGuiApplication::applicationDisplayName();
+    QCoreApplication::setApplicationName(name);
+    QCOMPARE(shown, QStringLiteral("probe"));
+    QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("Melorin"));
+}
+
+void TestMainWindow::doubleClickOpensOnlyWebAddresses_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("http") << QStringLiteral("http://127.0.0.1:9/s01/1.mp3") << true;
+    QTest::newRow("https") << QStringLiteral("https://example.com/a.mp3") << true;
+    QTest::newRow("local program") << QStringLiteral("/usr/bin/xterm") << false;
+    QTest::newRow("file") << QStringLiteral("file:///home/a/.bashrc") << false;
+    QTest::newRow("smb") << QStringLiteral("smb://host/share/a.mp3") << false;
+    QTest::newRow("desktop file") << QStringLiteral("/tmp/run.desktop") << false;
+}
+
+void TestMainWindow::doubleClickOpensOnlyWebAddresses() {
+    QFETCH(QString, address);
+    QFETCH(bool, opened);
+    QTemporaryDir dir;
+    RecordingUi ui;
+    TForm1 form(ui, {dir.path(), {}});
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.ListView1->appendRow(
+        {QStringLiteral("1"),
+         0,
+         {QStringLiteral("歌"), address, QStringLiteral("1 M"), QStringLiteral("mp3")}});
+    form.ListView1->topLevelItem(0)->setSelected(true);
+    QTest::mouseDClick(form.ListView1->viewport(), Qt::LeftButton, {},
+                       form.ListView1->visualItemRect(form.ListView1->topLevelItem(0)).center());
+    QCOMPARE(ui.openedAddresses, opened ? QStringList{address} : QStringList{});
+    const QString log = form.downinimemo->toPlainText();
+    if (opened) {
+        QVERIFY(log.isEmpty());
+    } else {
+        // One line, naming the address and why it stayed closed.
+        QCOMPARE(log.count(u'\n'), 0);
+        QVERIFY(log.contains(address));
+        QVERIFY(log.contains(QStringLiteral("http")));
+    }
+    // The real port refuses the same addresses on its own.
+    if (!opened) QVERIFY(!melorin::ui::DesktopUiPort().openAddress(address));
+}
+
+void TestMainWindow::boxesAsTheConventionsGive() {
+    using melorin::ui::BoxKind;
+    const auto plain =
+        melorin::ui::makeMessageBox(nullptr, BoxKind::Plain, QStringLiteral("请检查网络连接!"));
+    QCOMPARE(plain->icon(), QMessageBox::NoIcon);
+    QCOMPARE(plain->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(plain->text(), QStringLiteral("请检查网络连接!"));
+    const auto question = melorin::ui::makeMessageBox(
+        nullptr, BoxKind::YesNoWarning, QStringLiteral("还存在下载进程，确定退出吗？"));
+    QCOMPARE(question->icon(), QMessageBox::Warning);
+    QCOMPARE(question->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(question->windowTitle(), QCoreApplication::applicationName());
 }
 
 MELORIN_GUI_TEST_MAIN(TestMainWindow)

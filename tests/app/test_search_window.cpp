@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStringEncoder>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -16,6 +17,7 @@
 #include "servicerun.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/recordingui.h"
+#include "tests/support/pageserver.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
@@ -34,7 +36,8 @@ QStringList requestLines(const QString& logPath, qsizetype mark = 0) {
 }
 
 QStringList followUps(const QStringList& lines) {
-    static const QRegularExpression next(QStringLiteral("^GET /m\\?lm=\\d&ct=134217728&tn=baidump3&word="));
+    static const QRegularExpression next(
+        QStringLiteral("^GET /m\\?lm=\\d&ct=134217728&tn=baidump3&word="));
     QStringList found;
     for (const QString& l : lines) {
         if (next.match(l).hasMatch()) found << l;
@@ -79,6 +82,7 @@ private slots:
     void chartEntryStartsSearch();
     void selectingAnEntryThenClosingIsSafe();
     void unreachableServiceSaysSo();
+    void errorPageEndsTheSearchQuietly();
 
 private:
     void search(const QString& text, int kind);
@@ -123,7 +127,8 @@ void TestSearchWindow::firstAddressIsExact() {
     waitUntilQuiet(*form_, log_);
     const QStringList lines = requests();
     QVERIFY(!lines.isEmpty());
-    QCOMPARE(lines.first(), QStringLiteral("GET /m?tn=baidump3&ct=134217728&rn=&word=ab&lm=2 HTTP/1.1"));
+    QCOMPARE(lines.first(),
+             QStringLiteral("GET /m?tn=baidump3&ct=134217728&rn=&word=ab&lm=2 HTTP/1.1"));
     QCOMPARE(lines.filter(QStringLiteral("word=")).size(), 1);  // nothing found, nothing paged
     QCOMPARE(form_->ListView1->rowCount(), 0);
     QVERIFY(ui_->messages.isEmpty());
@@ -132,8 +137,9 @@ void TestSearchWindow::firstAddressIsExact() {
     markLog();
     search(QStringLiteral("听 风"), 0);
     waitUntilQuiet(*form_, log_);
-    QCOMPARE(requests().value(0),
-             QStringLiteral("GET /m?tn=baidump3&ct=134217728&rn=&word=%CC%FD%20%B7%E7&lm=0 HTTP/1.1"));
+    QCOMPARE(
+        requests().value(0),
+        QStringLiteral("GET /m?tn=baidump3&ct=134217728&rn=&word=%CC%FD%20%B7%E7&lm=0 HTTP/1.1"));
 }
 
 void TestSearchWindow::longSearchPagesToTheLimit() {
@@ -142,9 +148,10 @@ void TestSearchWindow::longSearchPagesToTheLimit() {
     const QStringList next = followUps(requests());
     QCOMPARE(next.size(), 19);
     for (int i = 0; i < next.size(); ++i) {
-        QVERIFY2(next[i].contains(QStringLiteral("&pn=%1&ip=127.0.0.1&cl=3&z=0 ").arg(60 + 30 * i)) ||
-                     (i == 0 && next[i].contains(QStringLiteral("&pn=60&ip="))),
-                 qPrintable(next[i]));
+        QVERIFY2(
+            next[i].contains(QStringLiteral("&pn=%1&ip=127.0.0.1&cl=3&z=0 ").arg(60 + 30 * i)) ||
+                (i == 0 && next[i].contains(QStringLiteral("&pn=60&ip="))),
+            qPrintable(next[i]));
     }
     QCOMPARE(form_->ListView1->rowCount(), 20 * 30);
     QCOMPARE(form_->ListView1->row(599).caption, QStringLiteral("600"));
@@ -199,15 +206,17 @@ void TestSearchWindow::chartEntryStartsSearch() {
     form_->ListView1->topLevelItem(0)->setSelected(true);
     QCOMPARE(form_->Edit1->text(), entry.subItems[0]);
     waitUntilQuiet(*form_, log_);
-    QVERIFY(requests().value(0).startsWith(QStringLiteral("GET /m?tn=baidump3&ct=134217728&rn=&word=")));
+    QVERIFY(requests().value(0).startsWith(
+        QStringLiteral("GET /m?tn=baidump3&ct=134217728&rn=&word=")));
     QVERIFY(form_->ListView1->rowCount() > 0);
     QCOMPARE(form_->ListView1->row(0).subItems.size(), 4);  // file rows of the singer
 
     // Double-click opens the selected row's address through the desktop.
     form_->ListView1->clearSelection();
     form_->ListView1->topLevelItem(0)->setSelected(true);
-    QTest::mouseDClick(form_->ListView1->viewport(), Qt::LeftButton, {},
-                       form_->ListView1->visualItemRect(form_->ListView1->topLevelItem(0)).center());
+    QTest::mouseDClick(
+        form_->ListView1->viewport(), Qt::LeftButton, {},
+        form_->ListView1->visualItemRect(form_->ListView1->topLevelItem(0)).center());
     QVERIFY(!ui_->openedAddresses.isEmpty());
     QCOMPARE(ui_->openedAddresses.last(), form_->ListView1->row(0).subItems[1]);
 }
@@ -235,6 +244,45 @@ void TestSearchWindow::unreachableServiceSaysSo() {
     form.Edit1->setText(QStringLiteral("ab"));
     QTest::mouseClick(form.Button1, Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(ui.messages, QStringList{QStringLiteral("请检查网络连接!")}, 30000);
+}
+
+void TestSearchWindow::errorPageEndsTheSearchQuietly() {
+    // A first page with one result; its follow-up answers 500 with a page of its own.
+    QString host;
+    melorin::testing::PageServer server([&host](const QByteArray& target) {
+        QStringEncoder gbk("GBK");
+        if (target.startsWith("/m?tn=baidump3")) {
+            const QString page =
+                QStringLiteral(
+                    "<html><body><div>百度为您找到相关结果1篇</div><div><a href=\"http://") +
+                host + QStringLiteral("/r?url=http://") + host +
+                QStringLiteral("/a.mp3\">月下听风</a> 8.5 Mmp3</div></body></html>");
+            return melorin::testing::PageServer::Answer{200, gbk.encode(page)};
+        }
+        return melorin::testing::PageServer::Answer{
+            500, gbk.encode(QStringLiteral("<html><body>服务器出错</body></html>"))};
+    });
+    QVERIFY(server.listening());
+    host = server.host();
+    RecordingUi ui;
+    TForm1 form(ui, {dir_.path(), host});
+    form.Edit1->setText(QStringLiteral("月下"));
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    // The engine also asks for the site's icon; only the pages count.
+    const auto pages = [&server] {
+        QList<QByteArray> p;
+        for (const QByteArray& t : server.targets)
+            if (t.startsWith("/m?")) p << t;
+        return p;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(pages().size() >= 2 && !form.WebBrowser1->isLoading(), 30000);
+    QTest::qWait(300);
+    QCOMPARE(pages().size(), 2);  // the error page ended the chain
+    QVERIFY(pages()[1].startsWith("/m?lm=0&ct=134217728&tn=baidump3&word="));
+    QCOMPARE(form.ListView1->rowCount(), 1);
+    QCOMPARE(form.ListView1->row(0).subItems.value(1),
+             QStringLiteral("http://") + host + QStringLiteral("/a.mp3"));
+    QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join(u'|')));
 }
 
 MELORIN_GUI_TEST_MAIN(TestSearchWindow)

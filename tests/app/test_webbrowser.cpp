@@ -2,60 +2,43 @@
 
 #include <QStringEncoder>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <QWidget>
 
 #include "app/webbrowser.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/recordingui.h"
+#include "tests/support/pageserver.h"
 
 using melorin::WebBrowser;
 
 namespace {
 
-// Answers "/gbk" with a GBK page and "/slow" with a body that never finishes.
-class PageServer : public QObject {
-public:
-    PageServer() {
-        QVERIFY(server_.listen(QHostAddress::LocalHost));
-        connect(&server_, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* s = server_.nextPendingConnection()) {
-                connect(s, &QTcpSocket::readyRead, s, [this, s] { answer(s); });
-                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
-            }
-        });
-    }
-    [[nodiscard]] QString url(const char* path) const {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(QLatin1String(path));
-    }
-    int slowRequests = 0;
+QByteArray gbk(const QString& text) {
+    QStringEncoder encoder("GBK");
+    return encoder.encode(text);
+}
 
-private:
-    void answer(QTcpSocket* s) {
-        const QByteArray request = s->readAll();
-        if (request.startsWith("GET /slow")) {
-            ++slowRequests;
-            s->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 1000000\r\n\r\n<html><body>");
-            return;  // the rest never comes
-        }
-        if (!request.startsWith("GET /gbk")) {
-            s->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-            s->disconnectFromHost();
-            return;
-        }
-        QStringEncoder gbk("GBK");
-        const QByteArray body = gbk.encode(QStringLiteral(
-            "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gbk\"></head>"
-            "<body><p>找到相关歌曲 12 篇</p><div>第二段 <a href=\"/song?id=1\">月光小路</a></div>"
-            "<p><a href=\"http://127.0.0.1:1/next&amp;pn=30\">下一页</a></p></body></html>"));
-        s->write("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=gbk\r\nConnection: close\r\n");
-        s->write("Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
-        s->disconnectFromHost();
-    }
-    QTcpServer server_;
-};
+const QString kGbkPage = QStringLiteral(
+    "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gbk\"></head>"
+    "<body><p>找到相关歌曲 12 篇</p><div>第二段 <a href=\"/song?id=1\">月光小路</a></div>"
+    "<p><a href=\"http://127.0.0.1:1/next&amp;pn=30\">下一页</a></p></body></html>");
+
+// "/gbk" a GBK page, "/slow" a body that never ends, "/missing" and "/broken" error answers
+// with a page of their own, anything else a 404 without a body.
+melorin::testing::PageServer::Answer answer(const QByteArray& target) {
+    if (target.startsWith("/gbk")) return {200, gbk(kGbkPage)};
+    if (target.startsWith("/slow")) return {200, "<html><body>", "text/html", true};
+    if (target.startsWith("/missing"))
+        return {404, gbk(QStringLiteral("<html><body><p>没有这一页</p>"
+                                        "<a href=\"/start\">回首页</a></body></html>"))};
+    if (target.startsWith("/broken"))
+        return {500, gbk(QStringLiteral("<html><body><p>服务器出错</p></body></html>"))};
+    return {404, {}};
+}
 
 }  // namespace
 
@@ -64,8 +47,11 @@ class TestWebBrowser : public QObject {
 private slots:
     void init();
     void cleanup();
+    void engineStartsWithTheFirstPage();
     void gbkPageGivesTextAndLinks();
     void refusedConnectionLeavesNoDocument();
+    void errorAnswerIsADocument_data();
+    void errorAnswerIsADocument();
     void stopEndsLoadingWithoutCompletion();
     void stopRightAfterNavigateLeavesIdle();
 
@@ -86,8 +72,30 @@ void TestWebBrowser::cleanup() {
     host_ = nullptr;
 }
 
+void TestWebBrowser::engineStartsWithTheFirstPage() {
+    // Idle browsers cost no engine: nothing runs until a page is loaded, and Stop() on an idle
+    // browser starts nothing either.
+    QVERIFY(browser_->engineView() == nullptr);
+    browser_->Stop();
+    browser_->setVisible(false);
+    QVERIFY(browser_->engineView() == nullptr);
+    QVERIFY(browser_->Document() == nullptr);
+    QVERIFY(!browser_->isLoading());
+    melorin::testing::PageServer server(answer);
+    QSignalSpy complete(browser_, &WebBrowser::DocumentComplete);
+    browser_->Navigate(server.url("/gbk"));
+    QVERIFY(browser_->engineView() != nullptr);
+    QCOMPARE(browser_->engineView()->parentWidget(), browser_->view());
+    QVERIFY(complete.wait(20000));
+    // Every browser's page lives in the one shared profile.
+    WebBrowser second(host_, QStringLiteral("WebBrowser2"), ui_);
+    second.Navigate(server.url("/gbk"));
+    QCOMPARE(second.engineView()->page()->profile(), browser_->engineView()->page()->profile());
+    QVERIFY(browser_->engineView()->page()->profile()->isOffTheRecord());
+}
+
 void TestWebBrowser::gbkPageGivesTextAndLinks() {
-    PageServer server;
+    melorin::testing::PageServer server(answer);
     QVERIFY(browser_->Document() == nullptr);  // nothing loaded yet
     QSignalSpy complete(browser_, &WebBrowser::DocumentComplete);
     QSignalSpy progress(browser_, &WebBrowser::ProgressChange);
@@ -110,7 +118,7 @@ void TestWebBrowser::gbkPageGivesTextAndLinks() {
 }
 
 void TestWebBrowser::refusedConnectionLeavesNoDocument() {
-    PageServer server;
+    melorin::testing::PageServer server(answer);
     QSignalSpy complete(browser_, &WebBrowser::DocumentComplete);
     browser_->Navigate(server.url("/gbk"));
     QVERIFY(complete.wait(20000));
@@ -125,12 +133,37 @@ void TestWebBrowser::refusedConnectionLeavesNoDocument() {
     QVERIFY(browser_->Document() == nullptr);
 }
 
-void TestWebBrowser::stopEndsLoadingWithoutCompletion() {
-    PageServer server;
+void TestWebBrowser::errorAnswerIsADocument_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("text");  // a line of the body text
+    QTest::addColumn<int>("links");
+    QTest::newRow("404 with its page")
+        << QStringLiteral("/missing") << QStringLiteral("没有这一页") << 1;
+    QTest::newRow("500 with its page")
+        << QStringLiteral("/broken") << QStringLiteral("服务器出错") << 0;
+}
+
+void TestWebBrowser::errorAnswerIsADocument() {
+    QFETCH(QString, path);
+    QFETCH(QString, text);
+    QFETCH(int, links);
+    melorin::testing::PageServer server(answer);
     QSignalSpy complete(browser_, &WebBrowser::DocumentComplete);
-    QSignalSpy finished(browser_->view(), &QWebEngineView::loadFinished);
+    browser_->Navigate(server.url(path.toLatin1().constData()));
+    QVERIFY(complete.wait(20000));
+    const melorin::PageDocument* doc = browser_->Document();
+    QVERIFY2(doc != nullptr, "an error answer with a page is not a network failure");
+    QVERIFY2(doc->bodyText.contains(text), qPrintable(doc->bodyText));
+    QCOMPARE(doc->links.size(), links);
+    QVERIFY(!browser_->isLoading());
+}
+
+void TestWebBrowser::stopEndsLoadingWithoutCompletion() {
+    melorin::testing::PageServer server(answer);
+    QSignalSpy complete(browser_, &WebBrowser::DocumentComplete);
     browser_->Navigate(server.url("/slow"));
-    QTRY_VERIFY_WITH_TIMEOUT(server.slowRequests == 1 && browser_->isLoading(), 20000);
+    QSignalSpy finished(browser_->engineView(), &QWebEngineView::loadFinished);
+    QTRY_VERIFY_WITH_TIMEOUT(server.targets.size() == 1 && browser_->isLoading(), 20000);
     browser_->Stop();
     QVERIFY(finished.wait(10000));
     QVERIFY(!browser_->isLoading());
@@ -139,7 +172,7 @@ void TestWebBrowser::stopEndsLoadingWithoutCompletion() {
 }
 
 void TestWebBrowser::stopRightAfterNavigateLeavesIdle() {
-    PageServer server;
+    melorin::testing::PageServer server(answer);
     QSignalSpy complete(browser_, &WebBrowser::DocumentComplete);
     browser_->Navigate(server.url("/slow"));
     QVERIFY(browser_->isLoading());
