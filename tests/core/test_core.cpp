@@ -9,6 +9,7 @@
 
 #include "core/atomicfile.h"
 #include "core/text.h"
+#include "core/webaddress.h"
 
 using namespace melorin::core;
 
@@ -58,6 +59,31 @@ private slots:
         QCOMPARE(escapeMarkup("歌 plain"), std::string("歌 plain"));
         const std::vector<std::string> lines{"a", "", "b"};
         QCOMPARE(crlfLines(lines), std::string("a\r\n\r\nb\r\n"));
+    }
+    void webAddress_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("web");
+        QTest::newRow("http") << QStringLiteral("http://127.0.0.1:8360/music/s01/1.mp3") << true;
+        QTest::newRow("https, upper case") << QStringLiteral("HTTPS://Example.com") << true;
+        QTest::newRow("chinese path") << QStringLiteral("http://a.cn/歌.mp3") << true;
+        QTest::newRow("local path") << QStringLiteral("/usr/bin/xterm") << false;
+        QTest::newRow("file") << QStringLiteral("file:///etc/passwd") << false;
+        QTest::newRow("smb") << QStringLiteral("smb://host/share") << false;
+        QTest::newRow("custom scheme") << QStringLiteral("steam://run/1") << false;
+        QTest::newRow("desktop file") << QStringLiteral("evil.desktop") << false;
+        QTest::newRow("javascript") << QStringLiteral("javascript:alert(1)") << false;
+        QTest::newRow("no host") << QStringLiteral("http:///etc/passwd") << false;
+        QTest::newRow("only a port") << QStringLiteral("http://:80/") << false;
+        QTest::newRow("a blank") << QStringLiteral("http://a.cn/x y") << false;
+        QTest::newRow("a line break") << QStringLiteral("http://a.cn/\n--x") << false;
+        QTest::newRow("a list entry's link remainder")
+            << QStringLiteral("m?rn=&tn=baidump3&ct=134217728&word=A") << false;
+        QTest::newRow("empty") << QString() << false;
+    }
+    void webAddress() {
+        QFETCH(QString, address);
+        QFETCH(bool, web);
+        QCOMPARE(isWebAddress(address.toStdString()), web);
     }
     void atomicReplace() {
         QTemporaryDir dir;

@@ -1,0 +1,39 @@
+#include "core/webaddress.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace melorin::core {
+namespace {
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char lower, char c) {
+               return std::tolower(static_cast<unsigned char>(c)) == lower;
+           });
+}
+
+}  // namespace
+
+bool isWebAddress(std::string_view address) {
+    std::string_view rest;
+    if (startsWithNoCase(address, "http://")) {
+        rest = address.substr(7);
+    } else if (startsWithNoCase(address, "https://")) {
+        rest = address.substr(8);
+    } else {
+        return false;
+    }
+    // Blanks and control characters have no place in an address; a handler might split there.
+    if (std::any_of(address.begin(), address.end(),
+                    [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F; }))
+        return false;
+    const std::string_view host = rest.substr(0, rest.find_first_of("/?#"));
+    return !host.empty() && host.front() != '@' && host.front() != ':';
+}
+
+std::string notOpenedLine(std::string_view address) {
+    return "未打开地址：" + std::string(address) + "（只打开 http 和 https 地址）";
+}
+
+}  // namespace melorin::core
