@@ -10,8 +10,8 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QStyle>
+#include <QTimer>
 #include <QWebEngineView>
 #include <cstdio>
 #include <stdexcept>
@@ -22,6 +22,7 @@
 #include "app/startup.h"
 #include "app/webbrowser.h"
 #include "download/curltransfer.h"
+#include "player/mprisservice.h"
 #include "player/playbackcoordinator.h"
 #include "ui/reportview.h"
 #include "ui/uiport.h"
@@ -31,8 +32,10 @@ namespace melorin {
 TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     : SkinnedWindow(parent),
       ui_(ui),
-      hosts_(options.service.isEmpty() ? search::Hosts{} : search::hostsOnOne(options.service.toStdString())),
-      downloader_(std::make_unique<download::Downloader>(std::make_unique<download::CurlNetwork>())),
+      hosts_(options.service.isEmpty() ? search::Hosts{}
+                                       : search::hostsOnOne(options.service.toStdString())),
+      downloader_(
+          std::make_unique<download::Downloader>(std::make_unique<download::CurlNetwork>())),
       playback_(std::make_unique<player::PlaybackCoordinator>()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Melorin"));
@@ -82,13 +85,17 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     client->installEventFilter(this);
     setUp(options);
     connectCardFlow();  // after set-up: the preview's player host reads ProgramDir
+    connectPlayFlow();  // likewise the play panel's
     Edit1->setFocus();
 }
 
 TForm1::~TForm1() {
     installFailureHook(nullptr);
-    // The browsers' player hosts and their players go before playback() does.
+    // The browsers' player hosts and their players go before playback() does, and so do the
+    // desktop's media controls, which follow its current player.
+    delete WebBrowser3;
     delete WebBrowser4;
+    mpris_.reset();
     if (Form2 != nullptr) Form2->detach();
     downloader_->stopAll();
 }
@@ -112,7 +119,8 @@ void TForm1::setUp(const StartOptions& options) {
         SaveFolder = ProgramDir + QStringLiteral("music/");
         if (!ensureFolder(SaveFolder)) {
             // Downloads report it when they try to create their files.
-            std::fprintf(stderr, "melorin: cannot create %s\n", SaveFolder.toLocal8Bit().constData());
+            std::fprintf(stderr, "melorin: cannot create %s\n",
+                         SaveFolder.toLocal8Bit().constData());
         }
         retargetRows = false;
         downloadState.exitConfirmed = false;
@@ -143,11 +151,13 @@ void TForm1::fitToScreen(QSize screen) {
     const FitResult fit = melorin::fitToScreen(in);
     if (!fit.scaled) return;
     const Ratio k = fit.controls;
+    screenScale_ = k;
     QWidget* client = clientArea();
     const QList<QWidget*> all = client->findChildren<QWidget*>();
     for (QWidget* w : all) {
         // Only the window's own controls; inner parts of lists and views follow their owner.
-        if (w->objectName().isEmpty() || w->objectName().startsWith(QStringLiteral("qt_"))) continue;
+        if (w->objectName().isEmpty() || w->objectName().startsWith(QStringLiteral("qt_")))
+            continue;
         const QRect g = w->geometry();
         w->setGeometry(k.apply(g.x()), k.apply(g.y()), k.apply(g.width()), k.apply(g.height()));
     }
@@ -159,8 +169,10 @@ void TForm1::fitToScreen(QSize screen) {
     for (QWidget* w : fontOwners) fonts.push_back(w->font());
     for (qsizetype i = 0; i < fontOwners.size(); ++i) {
         QFont f = fonts[i];
-        if (f.pointSizeF() > 0) f.setPointSizeF(f.pointSizeF() * k.num / k.den);
-        else f.setPixelSize(k.apply(f.pixelSize()));
+        if (f.pointSizeF() > 0)
+            f.setPointSizeF(f.pointSizeF() * k.num / k.den);
+        else
+            f.setPixelSize(k.apply(f.pixelSize()));
         fontOwners[i]->setFont(f);
     }
     const QPoint topLeft = pos();
@@ -177,7 +189,8 @@ void TForm1::showView(bool search, bool download, bool card) {
     Iesetpanel->setVisible(download);
     setpanel->setVisible(card);
     // The function panel shows which view is up.
-    const std::pair<QPushButton*, bool> buttons[] = {{Button3, search}, {Button4, download}, {Button5, card}};
+    const std::pair<QPushButton*, bool> buttons[] = {
+        {Button3, search}, {Button4, download}, {Button5, card}};
     for (const auto& [button, current] : buttons) {
         button->setProperty("currentView", current);
         button->style()->unpolish(button);
@@ -185,25 +198,45 @@ void TForm1::showView(bool search, bool download, bool card) {
     }
 }
 
-void TForm1::Button3Click() { showView(true, false, false); }
-void TForm1::Button4Click() { showView(false, true, false); }
-void TForm1::Button5Click() { showView(false, false, true); }
+void TForm1::Button3Click() {
+    showView(true, false, false);
+}
+void TForm1::Button4Click() {
+    showView(false, true, false);
+}
+void TForm1::Button5Click() {
+    showView(false, false, true);
+}
 
 void TForm1::buildWindowMenus() {
     QMenu* sys = systemMenu();
-    connect(sys->addAction(QStringLiteral("还原")), &QAction::triggered, this, &TForm1::CustomItem1Click);
-    connect(sys->addAction(QStringLiteral("最小化")), &QAction::triggered, this, &TForm1::CustomItem2Click);
-    connect(sys->addAction(QStringLiteral("收缩")), &QAction::triggered, this, &TForm1::CustomItem3Click);
-    connect(sys->addAction(QStringLiteral("缩为图标")), &QAction::triggered, this, &TForm1::CustomItem4Click);
+    connect(sys->addAction(QStringLiteral("还原")), &QAction::triggered, this,
+            &TForm1::CustomItem1Click);
+    connect(sys->addAction(QStringLiteral("最小化")), &QAction::triggered, this,
+            &TForm1::CustomItem2Click);
+    connect(sys->addAction(QStringLiteral("收缩")), &QAction::triggered, this,
+            &TForm1::CustomItem3Click);
+    connect(sys->addAction(QStringLiteral("缩为图标")), &QAction::triggered, this,
+            &TForm1::CustomItem4Click);
     connect(trayMenu()->addAction(QStringLiteral("还原")), &QAction::triggered, this,
             &TForm1::CustomItem7Click);
 }
 
-void TForm1::CustomItem1Click() { restoreWindow(); }
-void TForm1::CustomItem2Click() { minimizeWindow(); }
-void TForm1::CustomItem3Click() { rollUp(); }
-void TForm1::CustomItem4Click() { minimizeToTray(); }
-void TForm1::CustomItem7Click() { restoreWindow(); }
+void TForm1::CustomItem1Click() {
+    restoreWindow();
+}
+void TForm1::CustomItem2Click() {
+    minimizeWindow();
+}
+void TForm1::CustomItem3Click() {
+    rollUp();
+}
+void TForm1::CustomItem4Click() {
+    minimizeToTray();
+}
+void TForm1::CustomItem7Click() {
+    restoreWindow();
+}
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == clientArea() && event->type() == QEvent::Resize) alignRegions();
@@ -225,7 +258,8 @@ void TForm1::alignRegions() {
         fill->setGeometry(Panel2->width(), top, c.width() - Panel2->width(), statusTop - top);
     }
     for (QLabel* strip : clientArea()->findChildren<QLabel*>()) {
-        if (strip->property("panelCaption").toBool()) strip->resize(strip->parentWidget()->width() - 2, strip->height());
+        if (strip->property("panelCaption").toBool())
+            strip->resize(strip->parentWidget()->width() - 2, strip->height());
     }
 }
 
