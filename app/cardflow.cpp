@@ -62,7 +62,7 @@ void TForm1::connectCardFlow() {
 void TForm1::attachPlayerHost(WebBrowser& browser, QPointer<player::PlayerPageHost>& host) {
     // The host is a child of the browser's page, made when the engine starts; the window deletes
     // the browser before it lets playback() go, so no player outlives the coordinator.
-    browser.setPageSetUp([this, &host](QWebEnginePage& page) {
+    browser.addPageSetUp([this, &host](QWebEnginePage& page) {
         host = new player::PlayerPageHost(&page, ProgramDir, *playback_);
     });
 }

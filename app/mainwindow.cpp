@@ -23,6 +23,7 @@
 #include "app/startup.h"
 #include "app/webbrowser.h"
 #include "download/curltransfer.h"
+#include "player/mprisservice.h"
 #include "player/playbackcoordinator.h"
 #include "ui/reportview.h"
 #include "ui/uiport.h"
@@ -85,13 +86,17 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     client->installEventFilter(this);
     setUp(options);
     connectCardFlow();  // after set-up: the preview's player host reads ProgramDir
+    connectPlayFlow();  // likewise the play panel's
     Edit1->setFocus();
 }
 
 TForm1::~TForm1() {
     installFailureHook(nullptr);
-    // The browsers' player hosts and their players go before playback() does.
+    // The browsers' player hosts and their players go before playback() does, and so do the
+    // desktop's media controls, which follow its current player.
+    delete WebBrowser3;
     delete WebBrowser4;
+    mpris_.reset();
     if (Form2 != nullptr) Form2->detach();
     downloader_->stopAll();
 }
@@ -150,6 +155,7 @@ void TForm1::fitToScreen(QRect available) {
     // Polished first, as showing the window would: a later polish would put the skin's design
     // fonts back.
     for (QWidget* w : findChildren<QWidget*>()) w->ensurePolished();
+    screenScale_ = k;
     QWidget* client = clientArea();
     const QList<QWidget*> all = client->findChildren<QWidget*>();
     for (QWidget* w : all) {

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/core/screenfit.h"
 #include "core/songrow.h"
 #include "download/downloader.h"
 #include "download/progressboard.h"
@@ -32,8 +33,11 @@ namespace card {
 struct EditOutcome;
 }
 namespace player {
+struct AddOutcome;
+class MprisService;
 class PlaybackCoordinator;
 class PlayerPageHost;
+struct PageToShow;
 }  // namespace player
 namespace ui {
 class ReportView;
@@ -259,6 +263,17 @@ public slots:
     void iesetbtnClick();
     void cancelbtnClick();
 
+    // Online playing (app/playflow.cpp): the play list's buttons, "在线播放", the player page
+    // in WebBrowser3 with its loading label, and the desktop's media controls.
+    void dragplaybtnClick();
+    void playdelbtnClick();
+    void playclearClick();
+    void playsavebtnClick();
+    void playloadbtnClick();
+    void SeSkinButton4Click();
+    void WebBrowser3ProgressChange(int progress, int maximum);
+    void WebBrowser3DocumentComplete();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     // Enter that no control took (the memos take it) presses the default button Button1.
@@ -305,6 +320,17 @@ private:
     // Melorin's player in place of a browser's player objects; the host goes with the browser.
     void attachPlayerHost(WebBrowser& browser, QPointer<player::PlayerPageHost>& host);
     QPointer<player::PlayerPageHost> cardPlayerHost_;  // WebBrowser4's, once its engine runs
+
+    void connectPlayFlow();
+    // Shows the add action's message, or applies it to the play list and the card list; false
+    // when it was refused.
+    bool applyPlayListAdd(const player::AddOutcome& add);
+    // Writes the page's files into ProgramDir and shows the page in WebBrowser3; `rows` name
+    // the page's entries.
+    void showPlayerPage(const player::PageToShow& page, const std::vector<core::SongRow>& rows);
+    QPointer<player::PlayerPageHost> playerHost_;  // WebBrowser3's, once its engine runs
+    std::unique_ptr<player::MprisService> mpris_;   // reset before playback() goes
+    Ratio screenScale_;                             // what fitToScreen scaled the controls by
 
     ui::UiPort& ui_;
     search::Hosts hosts_;

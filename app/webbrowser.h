@@ -9,6 +9,7 @@
 #include <QWebEngineView>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QWebEngineProfile;
 class QWidget;
@@ -47,9 +48,11 @@ public:
     // Null until the first Navigate().
     [[nodiscard]] QWebEngineView* engineView() const { return view_; }
 
-    // Runs once, when the engine starts, before its first page loads: what every page of this
-    // browser needs from the start (scripts, channels) is set up here.
-    void setPageSetUp(std::function<void(QWebEnginePage&)> setUp) { pageSetUp_ = std::move(setUp); }
+    // Each runs once, when the engine starts, before its first page loads: what every page of
+    // this browser needs from the start (scripts, channels, settings) is set up here.
+    void addPageSetUp(std::function<void(QWebEnginePage&)> setUp) {
+        pageSetUps_.push_back(std::move(setUp));
+    }
 
     void Navigate(const QUrl& address);
     void Navigate(const QString& address);
@@ -81,7 +84,7 @@ private:
     bool stopRequested_ = false;
     quint64 loadSerial_ = 0;  // drops the answer of a snapshot that a newer load overtook
     bool destroying_ = false;
-    std::function<void(QWebEnginePage&)> pageSetUp_;
+    std::vector<std::function<void(QWebEnginePage&)>> pageSetUps_;
 };
 
 }  // namespace melorin

@@ -32,6 +32,8 @@ public:
     QStringList offeredFilters;  // what the last save choice offered
     QString openFolder;          // the folder and filter the last open dialog was given
     QString openFilter;
+    QString saveProposal;  // the folder or name and filter the last save dialog was given
+    QString saveFilter;
     FakeTicker* lastTicker = nullptr;
 
     void showMessage(QWidget*, const QString& text) override { messages << text; }
@@ -45,7 +47,10 @@ public:
         openFilter = filter;
         return nextOpenFile;
     }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+    QString saveFileName(QWidget*, const QString&, const QString& proposal,
+                         const QString& filter) override {
+        saveProposal = proposal;
+        saveFilter = filter;
         return nextSaveFile;
     }
     ui::SaveChoice saveFileChoice(QWidget*, const QString&, const QString&,
