@@ -18,3 +18,6 @@ melorin_add_test(test_downloadresume
 melorin_add_test(test_card_window SOURCES test_card_window.cpp
   LIBS melorin_app melorin_service_testing TIMEOUT 300)
 add_dependencies(test_card_window melorin-service)
+melorin_add_test(test_play_window SOURCES test_play_window.cpp
+  LIBS melorin_app melorin_service_testing TIMEOUT 300)
+add_dependencies(test_play_window melorin-service)
