@@ -92,13 +92,26 @@ void TForm1::connectDownloadFlow() {
     });
 }
 
+void TForm1::restoreUnfinishedDownloads() {
+    // The queue file lives in the program folder; each row's received bytes lie beside its
+    // save path (".part" and ".part.state").
+    const int back =
+        downloader_->keepQueueIn((ProgramDir + QStringLiteral("downloads.queue")).toStdString());
+    if (back > 0) {
+        showQueue();
+        downinimemo->appendPlainText(
+            QStringLiteral("上次未完成的%1个下载已放回下载列表，按“开始下载”继续").arg(back));
+    }
+    drainDownloadEvents();  // a damaged queue file has its log line
+}
+
 void TForm1::dragdownbtnClick() {
     for (int r : ListView1->selectedRowIndexes()) {
         const std::optional<download::DownloadJob> job =
             jobFromSearchRow(ListView1->row(r), SaveFolder);
         if (!job) continue;
-        downloader_->addJob(*job);
-        downloadlistview->appendRow(queueRow(*job));
+        // The queue may number the save path: two rows never write one file.
+        downloadlistview->appendRow(queueRow(downloader_->job(downloader_->addJob(*job))));
     }
     downloadlistview->fitColumns();
     Button4Click();
@@ -149,7 +162,8 @@ void TForm1::applyChosenFolder(const QString& text) {
                     downloadlistview->subItem(r, 3).toStdString());
                 // A row already fetched keeps the path its file was written to.
                 if (downloader_->setSavePath(r, path))
-                    downloadlistview->topLevelItem(r)->setText(kSavePathColumn, fromUtf8(path));
+                    downloadlistview->topLevelItem(r)->setText(
+                        kSavePathColumn, fromUtf8(downloader_->job(r).savePath));
             }
             downloadlistview->fitColumns();
         }

@@ -1,7 +1,6 @@
 // The download panel and the card panel; both fill the client area beside the function panel.
 
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,11 +9,15 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QWebEngineView>
-#include <algorithm>
+#include <string_view>
+#include <utility>
 
 #include "app/controls.h"
 #include "app/mainwindow.h"
 #include "app/webbrowser.h"
+#include "card/colours.h"
+#include "card/tags.h"
+#include "ui/cardboxes.h"
 #include "ui/reportview.h"
 #include "ui/skin.h"
 
@@ -25,29 +28,10 @@ using namespace controls;
 namespace {
 constexpr QRect kFillBounds(121, 73, 575, 509);
 
-const char* const kColourNames[] = {
-    "clBlack", "clMaroon", "clGreen", "clOlive", "clNavy", "clPurple", "clTeal", "clGray",
-    "clSilver", "clRed", "clLime", "clYellow", "clBlue", "clFuchsia", "clAqua", "clWhite",
-    "clMoneyGreen", "clSkyBlue", "clCream", "clMedGray", "clActiveBorder", "clActiveCaption",
-    "clAppWorkSpace", "clBackground", "clBtnFace", "clBtnHighlight", "clBtnShadow", "clBtnText",
-    "clCaptionText", "clDefault", "clGradientActiveCaption", "clGradientInactiveCaption",
-    "clGrayText", "clHighlight", "clHighlightText", "clInactiveBorder", "clInactiveCaption",
-    "clInactiveCaptionText", "clInfoBk", "clInfoText", "clMenu", "clMenuText", "clNone",
-    "clScrollBar", "cl3DDkShadow", "cl3DLight", "clWindow", "clWindowFrame", "clWindowText"};
-
-// The display's font families with their vertical-writing variants ("@" + family), by name.
-QStringList fontFaces() {
-    QStringList faces;
-    for (QString f : QFontDatabase::families()) {
-        // Families that several foundries make come as "Name [Foundry]"; the face is the name.
-        const qsizetype bracket = f.indexOf(QStringLiteral(" ["));
-        if (bracket > 0) f.truncate(bracket);
-        faces << f << (u'@' + f);
-    }
-    std::sort(faces.begin(), faces.end());
-    faces.erase(std::unique(faces.begin(), faces.end()), faces.end());
-    return faces;
+QString utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
 }  // namespace
 
 void TForm1::buildDownloadPanel(QWidget* client) {
@@ -89,54 +73,72 @@ void TForm1::buildDownloadPanel(QWidget* client) {
 void TForm1::buildCardPanel(QWidget* client) {
     setpanel = panel(client, QStringLiteral("setpanel"), QStringLiteral("音乐贺卡"), kFillBounds);
     setpanel->setProperty("alignClient", true);
-    setpanel->setToolTip(QStringLiteral("在搜索列表中双击某项变可添加到贺卡列表中，贺卡列表只能有一项 "));
+    setpanel->setToolTip(
+        QStringLiteral("在搜索列表中双击某项变可添加到贺卡列表中，贺卡列表只能有一项 "));
 
     cardlistview = reportList(setpanel, QStringLiteral("cardlistview"), resultColumns(),
                               QRect(6, 24, 300, 112));
     cardlistview->setKindIcons(&ImageList1);
-    cancelbtn = button(setpanel, QStringLiteral("cancelbtn"), QStringLiteral("清空列表"), QRect(6, 140, 86, 24));
+    cardlistview->setProperty("gridLines", true);
+    cancelbtn = button(setpanel, QStringLiteral("cancelbtn"), QStringLiteral("清空列表"),
+                       QRect(6, 140, 86, 24));
     label(setpanel, QStringLiteral("SeSkinLabel7"), QStringLiteral("预览"), QRect(314, 22, 60, 18));
     WebBrowser4 = new WebBrowser(setpanel, QStringLiteral("WebBrowser4"), ui_);
     WebBrowser4->view()->setGeometry(314, 42, 255, 122);
 
     SeSkinPanel2 = panel(setpanel, QStringLiteral("SeSkinPanel2"), QStringLiteral("贺卡内容"),
                          QRect(6, 170, 563, 333));
-    nameedit = edit(SeSkinPanel2, QStringLiteral("nameedit"), QStringLiteral("标题"), QRect(8, 26, 547, 24));
-    iememo = memo(SeSkinPanel2, QStringLiteral("iememo"), QStringLiteral("内容"), QRect(8, 56, 547, 196));
+    nameedit = edit(SeSkinPanel2, QStringLiteral("nameedit"), QStringLiteral("标题"),
+                    QRect(8, 26, 547, 24));
+    iememo = memo(SeSkinPanel2, QStringLiteral("iememo"), QStringLiteral("内容"),
+                  QRect(8, 56, 547, 196));
     iememo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     iememo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
-    SeSkinToolBar2 = toolBar(SeSkinPanel2, QStringLiteral("SeSkinToolBar2"), QRect(8, 258, 547, 29));
-    struct Tool {
-        const char* name;
-        const char16_t* caption;
-        const char16_t* hint;
-    };
-    const Tool tools[] = {
-        {"htmlrunbtn", u"跑", u"跑马灯效果"}, {"h1btn", u"1", u"一号字"}, {"h2btn", u"2", u"二号字"},
-        {"h3btn", u"3", u"三号字"},          {"h4btn", u"4", u"四号字"}, {"bigbtn", u"大", u"增大"},
-        {"strongbtn", u"重", u"加粗"},        {"ibtn", u"斜", u"斜体"},   {"ubtn", u"底", u"底纹"},
-        {"centrebtn", u"中", u"居中"},        {"picbtn", u"图", u"背景图片"}, {"backbtn", u"返", u"回溯"},
+    SeSkinToolBar2 =
+        toolBar(SeSkinPanel2, QStringLiteral("SeSkinToolBar2"), QRect(8, 258, 547, 29));
+    // The ten tag buttons take their captions and hints from the card library's table.
+    const std::pair<QToolButton**, const char*> tagButtons[] = {
+        {&htmlrunbtn, "htmlrunbtn"}, {&h1btn, "h1btn"}, {&h2btn, "h2btn"},
+        {&h3btn, "h3btn"},           {&h4btn, "h4btn"}, {&bigbtn, "bigbtn"},
+        {&strongbtn, "strongbtn"},   {&ibtn, "ibtn"},   {&ubtn, "ubtn"},
+        {&centrebtn, "centrebtn"},
     };
     int x = 3;
-    for (const Tool& t : tools) {
-        toolButton(SeSkinToolBar2, QString::fromLatin1(t.name), QString::fromUtf16(t.caption),
-                   QString::fromUtf16(t.hint), QRect(x, 3, 25, 23));
+    for (const auto& [member, name] : tagButtons) {
+        const card::Tag* tag = card::tagOfButton(name);
+        *member = toolButton(SeSkinToolBar2, QString::fromLatin1(name), utf8(tag->caption),
+                             utf8(tag->hint), QRect(x, 3, 25, 23));
         x += 27;
     }
+    picbtn = toolButton(SeSkinToolBar2, QStringLiteral("picbtn"), QStringLiteral("图"),
+                        QStringLiteral("背景图片"), QRect(x, 3, 25, 23));
+    x += 27;
+    backbtn = toolButton(SeSkinToolBar2, QStringLiteral("backbtn"), QStringLiteral("返"),
+                         QStringLiteral("回溯"), QRect(x, 3, 25, 23));
+    x += 27;
     colorcombox = dropDown(SeSkinToolBar2, QStringLiteral("colorcombox"), QRect(x + 4, 3, 100, 23));
     colorcombox->setToolTip(QStringLiteral("字体颜色"));
-    for (const char* c : kColourNames) colorcombox->addItem(QString::fromLatin1(c));
+    for (const card::ColourEntry& entry : card::colourEntries())
+        colorcombox->addItem(utf8(entry.name));
     colorcombox->setCurrentIndex(0);
-    fontsizecombox = dropDown(SeSkinToolBar2, QStringLiteral("fontsizecombox"), QRect(x + 108, 3, 112, 23));
+    fontsizecombox =
+        dropDown(SeSkinToolBar2, QStringLiteral("fontsizecombox"), QRect(x + 108, 3, 112, 23));
     fontsizecombox->setToolTip(QStringLiteral("字体类型"));
-    fontsizecombox->addItems(fontFaces());
+    fontsizecombox->addItems(ui::fontFaces());
     fontsizecombox->setCurrentIndex(0);
+    // A pick leaves the keyboard focus in the box the user was writing in, as the tool buttons
+    // do; the boxes are still reached with the Tab key.
+    colorcombox->setFocusPolicy(Qt::TabFocus);
+    fontsizecombox->setFocusPolicy(Qt::TabFocus);
 
-    previewbtn = button(SeSkinPanel2, QStringLiteral("previewbtn"), QStringLiteral("预览"), QRect(8, 295, 90, 28));
-    cardsurebtn = button(SeSkinPanel2, QStringLiteral("cardsurebtn"), QStringLiteral("生成贺卡"), QRect(104, 295, 90, 28));
+    previewbtn = button(SeSkinPanel2, QStringLiteral("previewbtn"), QStringLiteral("预览"),
+                        QRect(8, 295, 90, 28));
+    cardsurebtn = button(SeSkinPanel2, QStringLiteral("cardsurebtn"), QStringLiteral("生成贺卡"),
+                         QRect(104, 295, 90, 28));
     cardsurebtn->hide();
-    iesetbtn = button(SeSkinPanel2, QStringLiteral("iesetbtn"), QStringLiteral("保存位置"), QRect(104, 295, 90, 28));
+    iesetbtn = button(SeSkinPanel2, QStringLiteral("iesetbtn"), QStringLiteral("保存位置"),
+                      QRect(104, 295, 90, 28));
 }
 
 }  // namespace melorin

@@ -23,6 +23,8 @@
 #include "app/startup.h"
 #include "app/webbrowser.h"
 #include "download/curltransfer.h"
+#include "player/mprisservice.h"
+#include "player/playbackcoordinator.h"
 #include "ui/reportview.h"
 #include "ui/uiport.h"
 
@@ -34,7 +36,8 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
       hosts_(options.service.isEmpty() ? search::Hosts{}
                                        : search::hostsOnOne(options.service.toStdString())),
       downloader_(
-          std::make_unique<download::Downloader>(std::make_unique<download::CurlNetwork>())) {
+          std::make_unique<download::Downloader>(std::make_unique<download::CurlNetwork>())),
+      playback_(std::make_unique<player::PlaybackCoordinator>()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Melorin"));
     QWidget* client = clientArea();
@@ -82,11 +85,18 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     resize(outerSizeFor(QSize(kDesignClientWidth, kDesignClientHeight)));
     client->installEventFilter(this);
     setUp(options);
+    connectCardFlow();  // after set-up: the preview's player host reads ProgramDir
+    connectPlayFlow();  // likewise the play panel's
     Edit1->setFocus();
 }
 
 TForm1::~TForm1() {
     installFailureHook(nullptr);
+    // The browsers' player hosts and their players go before playback() does, and so do the
+    // desktop's media controls, which follow its current player.
+    delete WebBrowser3;
+    delete WebBrowser4;
+    mpris_.reset();
     if (Form2 != nullptr) Form2->detach();
     downloader_->stopAll();
 }
@@ -122,6 +132,7 @@ void TForm1::setUp(const StartOptions& options) {
         if (ImageList1.size() != 5) throw std::runtime_error("file-type icons are missing");
         showView(true, false, false);
         ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        restoreUnfinishedDownloads();
     } catch (const std::exception& e) {
         reportFailure(QString::fromLocal8Bit(e.what()));
     }
@@ -144,6 +155,7 @@ void TForm1::fitToScreen(QRect available) {
     // Polished first, as showing the window would: a later polish would put the skin's design
     // fonts back.
     for (QWidget* w : findChildren<QWidget*>()) w->ensurePolished();
+    screenScale_ = k;
     QWidget* client = clientArea();
     const QList<QWidget*> all = client->findChildren<QWidget*>();
     for (QWidget* w : all) {

@@ -4,11 +4,15 @@
 // handlers are thin: they read controls, call the subsystem libraries, write controls.
 
 #include <QIcon>
+#include <QPointer>
 #include <QVector>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
+#include "core/screenfit.h"
+#include "core/songrow.h"
 #include "download/downloader.h"
 #include "download/progressboard.h"
 #include "search/requests.h"
@@ -25,6 +29,16 @@ class QTimer;
 class QToolButton;
 
 namespace melorin {
+namespace card {
+struct EditOutcome;
+}
+namespace player {
+struct AddOutcome;
+class MprisService;
+class PlaybackCoordinator;
+class PlayerPageHost;
+struct PageToShow;
+}  // namespace player
 namespace ui {
 class ReportView;
 class Ticker;
@@ -75,6 +89,12 @@ public:
     // The queue and the passes over it; downloadlistview shows its rows.
     [[nodiscard]] download::Downloader& downloader() const { return *downloader_; }
     [[nodiscard]] const download::ProgressBoard& progressBoard() const { return *board_; }
+    // The play list and the card list, in the result list's row shape; playListView and
+    // cardlistview show them.
+    std::vector<core::SongRow> PlayList;
+    std::vector<core::SongRow> cardList;
+    // One player sounds at a time in the program: the play panel's and the card preview's.
+    [[nodiscard]] player::PlaybackCoordinator& playback() const { return *playback_; }
     // The save-folder chooser, created hidden at start-up; null until one attaches itself.
     TForm2* Form2 = nullptr;
 
@@ -141,6 +161,18 @@ public:
     QLineEdit* nameedit = nullptr;
     QPlainTextEdit* iememo = nullptr;
     QWidget* SeSkinToolBar2 = nullptr;
+    QToolButton* htmlrunbtn = nullptr;
+    QToolButton* h1btn = nullptr;
+    QToolButton* h2btn = nullptr;
+    QToolButton* h3btn = nullptr;
+    QToolButton* h4btn = nullptr;
+    QToolButton* bigbtn = nullptr;
+    QToolButton* strongbtn = nullptr;
+    QToolButton* ibtn = nullptr;
+    QToolButton* ubtn = nullptr;
+    QToolButton* centrebtn = nullptr;
+    QToolButton* picbtn = nullptr;
+    QToolButton* backbtn = nullptr;
     QComboBox* colorcombox = nullptr;
     QComboBox* fontsizecombox = nullptr;
     QPushButton* previewbtn = nullptr;
@@ -209,6 +241,39 @@ public slots:
     // The chooser's "确定" with its edit text: retargets the selected rows or sets SaveFolder.
     void applyChosenFolder(const QString& text);
 
+    // Music greeting card (app/cardflow.cpp): the editor's toolbar, the card list, the page,
+    // its preview and saving it.
+    void htmlrunbtnClick();
+    void h1btnClick();
+    void h2btnClick();
+    void h3btnClick();
+    void h4btnClick();
+    void bigbtnClick();
+    void strongbtnClick();
+    void ibtnClick();
+    void ubtnClick();
+    void centrebtnClick();
+    void picbtnClick();
+    void backbtnClick();
+    void colorcomboxChange();
+    void fontsizecomboxChange();
+    void dragcardbtnClick();
+    void cardsurebtnClick();
+    void previewbtnClick();
+    void iesetbtnClick();
+    void cancelbtnClick();
+
+    // Online playing (app/playflow.cpp): the play list's buttons, "在线播放", the player page
+    // in WebBrowser3 with its loading label, and the desktop's media controls.
+    void dragplaybtnClick();
+    void playdelbtnClick();
+    void playclearClick();
+    void playsavebtnClick();
+    void playloadbtnClick();
+    void SeSkinButton4Click();
+    void WebBrowser3ProgressChange(int progress, int maximum);
+    void WebBrowser3DocumentComplete();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     // Enter that no control took (the memos take it) presses the default button Button1.
@@ -239,6 +304,8 @@ private:
     bool ListView1SelectItem(int row);
 
     void connectDownloadFlow();
+    // Brings back the rows a previous run left unfinished and keeps the queue file from now on.
+    void restoreUnfinishedDownloads();
     // Takes the downloader's events into the progress board and the controls; stops its own
     // polling once no pass and no file runs.
     void drainDownloadEvents();
@@ -246,10 +313,30 @@ private:
     void showBars();
     void showQueue();
 
+    void connectCardFlow();
+    void pressTagButton(std::string_view button);
+    void pickFontEntry();
+    void applyCardEdit(const card::EditOutcome& outcome);
+    // Melorin's player in place of a browser's player objects; the host goes with the browser.
+    void attachPlayerHost(WebBrowser& browser, QPointer<player::PlayerPageHost>& host);
+    QPointer<player::PlayerPageHost> cardPlayerHost_;  // WebBrowser4's, once its engine runs
+
+    void connectPlayFlow();
+    // Shows the add action's message, or applies it to the play list and the card list; false
+    // when it was refused.
+    bool applyPlayListAdd(const player::AddOutcome& add);
+    // Writes the page's files into ProgramDir and shows the page in WebBrowser3; `rows` name
+    // the page's entries.
+    void showPlayerPage(const player::PageToShow& page, const std::vector<core::SongRow>& rows);
+    QPointer<player::PlayerPageHost> playerHost_;  // WebBrowser3's, once its engine runs
+    std::unique_ptr<player::MprisService> mpris_;   // reset before playback() goes
+    core::Ratio screenScale_;                             // what fitToScreen scaled the controls by
+
     ui::UiPort& ui_;
     search::Hosts hosts_;
     std::unique_ptr<download::Downloader> downloader_;
     std::unique_ptr<download::ProgressBoard> board_;
+    std::unique_ptr<player::PlaybackCoordinator> playback_;
     QTimer* eventPump_ = nullptr;
     bool showingSelection_ = false;  // the window itself moves the progress-row selection
 };

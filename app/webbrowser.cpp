@@ -68,6 +68,7 @@ QWebEngineView* WebBrowser::startEngine() {
             [this](int p) { emit ProgressChange(p, 100); });
     connect(view_->page(), &QWebEnginePage::loadingChanged, this,
             [this](const QWebEngineLoadingInfo& info) { onLoadingChanged(info); });
+    for (const auto& setUp : pageSetUps_) setUp(*view_->page());
     return view_;
 }
 

@@ -7,7 +7,9 @@
 #include <QVector>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineView>
+#include <functional>
 #include <optional>
+#include <vector>
 
 class QWebEngineProfile;
 class QWidget;
@@ -46,6 +48,12 @@ public:
     // Null until the first Navigate().
     [[nodiscard]] QWebEngineView* engineView() const { return view_; }
 
+    // Each runs once, when the engine starts, before its first page loads: what every page of
+    // this browser needs from the start (scripts, channels, settings) is set up here.
+    void addPageSetUp(std::function<void(QWebEnginePage&)> setUp) {
+        pageSetUps_.push_back(std::move(setUp));
+    }
+
     void Navigate(const QUrl& address);
     void Navigate(const QString& address);
     void setVisible(bool visible);
@@ -76,6 +84,7 @@ private:
     bool stopRequested_ = false;
     quint64 loadSerial_ = 0;  // drops the answer of a snapshot that a newer load overtook
     bool destroying_ = false;
+    std::vector<std::function<void(QWebEnginePage&)>> pageSetUps_;
 };
 
 }  // namespace melorin

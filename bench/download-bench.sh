@@ -1,16 +1,28 @@
 #!/usr/bin/env bash
-# Download throughput, CPU and memory of melorin-fetch beside aria2c, against a
-# local nginx (127.0.0.1 only). Usage: bench/download-bench.sh [BUILD_DIR]
+# The download core (melorin-fetch) beside curl, aria2c and axel, all measured in the same run
+# against local servers only (nginx and melorin-service on 127.0.0.1).
+# Usage: bench/download-bench.sh [BUILD_DIR] [SECTION...]
+# Sections: throttled three big cut cutonce slowtail resume (default: all of them).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${1:-$ROOT/build}
+BUILD=$ROOT/build
+if [ $# -gt 0 ] && [ -d "$1" ]; then BUILD=$(cd "$1" && pwd); shift; fi
+SECTIONS=${*:-throttled three big cut cutonce slowtail resume}
 [ -f "$BUILD/build.ninja" ] || cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMELORIN_GUI=OFF >/dev/null
-cmake --build "$BUILD" --target melorin-fetch -j2 >/dev/null
+cmake --build "$BUILD" --target melorin-fetch melorin-service -j2 >/dev/null
 FETCH=$BUILD/bin/melorin-fetch
+SERVICE=$BUILD/bin/melorin-service
 W=$(mktemp -d /tmp/melorin-bench.XXXXXX)
 NGINX_PID=
-cleanup() { [ -n "$NGINX_PID" ] && kill "$NGINX_PID" 2>/dev/null; wait 2>/dev/null; rm -rf "$W"; }
+SERVICE_PID=
+cleanup() {
+  [ -n "$NGINX_PID" ] && kill "$NGINX_PID" 2>/dev/null
+  [ -n "$SERVICE_PID" ] && kill "$SERVICE_PID" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$W"
+}
 trap cleanup EXIT
+want() { [[ " $SECTIONS " == *" $1 "* ]]; }
 
 PORT=
 for p in $(shuf -i 20000-60000 -n 50); do
@@ -33,11 +45,16 @@ head -c 1024 /dev/urandom > "$W/www/tiny"
 for _ in $(seq 50); do (exec 3<>/dev/tcp/127.0.0.1/$PORT) 2>/dev/null && break; sleep 0.1; done
 URL=http://127.0.0.1:$PORT
 
-# run LABEL CMD...: prints wall s, cpu s, peak RSS KiB
+# The fault files of the local service, with a request log to count requests.
+"$SERVICE" --port 0 --faults --log "$W/service.log" --sent-log "$W/sent.log" > "$W/service.out" & SERVICE_PID=$!
+for _ in $(seq 50); do grep -q listening "$W/service.out" 2>/dev/null && break; sleep 0.1; done
+SURL=http://$(sed -n 's/^listening on //p' "$W/service.out")
+
+# run LABEL CMD...: prints "LABEL wall cpu peakRSS" (s, CPU-s, KiB)
 run() {
   local label=$1; shift
   rm -rf "$W/out"; mkdir -p "$W/out"
-  /usr/bin/time -f "%e %U %S %M" -o "$W/time" "$@" >/dev/null 2>"$W/err" || { echo "$label failed:"; cat "$W/err"; }
+  /usr/bin/time -f "%e %U %S %M" -o "$W/time" "$@" >/dev/null 2>"$W/err" || { echo "$label failed:" >&2; head -5 "$W/err" >&2; }
   read -r wall user sys rss < "$W/time"
   echo "$label $wall $(echo "$user + $sys" | bc) $rss"
 }
@@ -45,27 +62,109 @@ check() { cmp -s "$1" "$2" || echo "MISMATCH $1"; }
 mib_s() { echo "scale=2; $1 / $2" | bc; }
 # aria2c splits into pieces of at least -k bytes; 4M gives the same five requests per 20 MiB file.
 ARIA="aria2c -q -x5 -s5 -k4M --file-allocation=none --allow-overwrite=true --auto-file-renaming=false -d $W/out"
+AXEL="axel -q -n 5"
+# The fault file's bytes, to compare against.
+fault_file() { curl -s -o "$1" "$SURL/fault/ref?size=$2"; }
 
-echo "== one 20 MiB file, 5 connections at 2 MiB/s each (limit 10 MiB/s)"
-set -- $(run melorin "$FETCH" "$URL/slow/a" "$W/out/a" 5); check "$W/out/a" "$W/www/slow/a"
-echo "melorin-fetch: $(mib_s 20 $2) MiB/s (wall $2 s)"
-set -- $(run aria2c $ARIA -o a "$URL/slow/a"); check "$W/out/a" "$W/www/slow/a"
-echo "aria2c:        $(mib_s 20 $2) MiB/s (wall $2 s)"
+if want throttled; then
+  echo "== one 20 MiB file, 5 connections at 2 MiB/s each (limit 10 MiB/s)"
+  set -- $(run melorin "$FETCH" "$URL/slow/a" "$W/out/a" 5); check "$W/out/a" "$W/www/slow/a"
+  echo "melorin-fetch: $(mib_s 20 $2) MiB/s (wall $2 s, $(echo "scale=3; 20 / $2 / 10" | bc) of the limit)"
+  set -- $(run aria2c $ARIA -o a "$URL/slow/a"); check "$W/out/a" "$W/www/slow/a"
+  echo "aria2c:        $(mib_s 20 $2) MiB/s (wall $2 s)"
+  set -- $(run axel $AXEL -o "$W/out/a" "$URL/slow/a"); check "$W/out/a" "$W/www/slow/a"
+  echo "axel:          $(mib_s 20 $2) MiB/s (wall $2 s)"
+fi
 
-echo "== three 20 MiB files at once (limit 30 MiB/s)"
-set -- $(run melorin "$FETCH" "$URL/slow/a" "$W/out/a" 5 "$URL/slow/b" "$W/out/b" "$URL/slow/c" "$W/out/c")
-for f in a b c; do check "$W/out/$f" "$W/www/slow/$f"; done
-echo "melorin-fetch: $(mib_s 60 $2) MiB/s (wall $2 s)"
-printf '%s\n' "$URL/slow/a" "$URL/slow/b" "$URL/slow/c" > "$W/list"
-set -- $(run aria2c $ARIA -j3 -i "$W/list")
-for f in a b c; do check "$W/out/$f" "$W/www/slow/$f"; done
-echo "aria2c:        $(mib_s 60 $2) MiB/s (wall $2 s)"
+if want three; then
+  echo "== three 20 MiB files at once, 5 connections each (limit 30 MiB/s)"
+  set -- $(run melorin "$FETCH" "$URL/slow/a" "$W/out/a" 5 "$URL/slow/b" "$W/out/b" "$URL/slow/c" "$W/out/c")
+  for f in a b c; do check "$W/out/$f" "$W/www/slow/$f"; done
+  echo "melorin-fetch: $(mib_s 60 $2) MiB/s (wall $2 s, $(echo "scale=3; 60 / $2 / 30" | bc) of the limit)"
+  printf '%s\n' "$URL/slow/a" "$URL/slow/b" "$URL/slow/c" > "$W/list"
+  set -- $(run aria2c $ARIA -j3 -i "$W/list")
+  for f in a b c; do check "$W/out/$f" "$W/www/slow/$f"; done
+  echo "aria2c:        $(mib_s 60 $2) MiB/s (wall $2 s)"
+  set -- $(run axel bash -c "$AXEL -o $W/out/a $URL/slow/a & $AXEL -o $W/out/b $URL/slow/b & $AXEL -o $W/out/c $URL/slow/c & wait")
+  for f in a b c; do check "$W/out/$f" "$W/www/slow/$f"; done
+  echo "axel:          $(mib_s 60 $2) MiB/s (wall $2 s)"
+fi
 
-echo "== 200 MiB unthrottled"
-set -- $(run idle "$FETCH" "$URL/tiny" "$W/out/tiny" 5); IDLE=$4
-for i in 1 2; do
-  set -- $(run melorin "$FETCH" "$URL/big" "$W/out/big" 5); check "$W/out/big" "$W/www/big"
-  echo "melorin-fetch: wall $2 s, CPU $(echo "scale=2; $3 * 1024 / 200" | bc) s/GiB, peak RSS $4 KiB ($(( $4 - IDLE )) KiB above idle $IDLE KiB)"
-  set -- $(run aria2c $ARIA -o big "$URL/big"); check "$W/out/big" "$W/www/big"
-  echo "aria2c:        wall $2 s, CPU $(echo "scale=2; $3 * 1024 / 200" | bc) s/GiB, peak RSS $4 KiB"
-done
+if want big; then
+  echo "== 200 MiB unthrottled (CPU = user + system time of the process)"
+  set -- $(run idle "$FETCH" "$URL/tiny" "$W/out/tiny" 5); IDLE=$4
+  cpu_gib() { echo "scale=2; $1 * 1024 / 200" | bc; }
+  for i in 1 2; do
+    set -- $(run melorin "$FETCH" "$URL/big" "$W/out/big" 5); check "$W/out/big" "$W/www/big"
+    echo "melorin-fetch: wall $2 s, CPU $(cpu_gib $3) s/GiB, peak RSS $4 KiB ($(( $4 - IDLE )) KiB above idle $IDLE KiB)"
+    set -- $(run curl curl -s -o "$W/out/big" "$URL/big"); check "$W/out/big" "$W/www/big"
+    echo "curl:          wall $2 s, CPU $(cpu_gib $3) s/GiB, peak RSS $4 KiB"
+    set -- $(run aria2c $ARIA -o big "$URL/big"); check "$W/out/big" "$W/www/big"
+    echo "aria2c:        wall $2 s, CPU $(cpu_gib $3) s/GiB, peak RSS $4 KiB"
+    set -- $(run axel $AXEL -o "$W/out/big" "$URL/big"); check "$W/out/big" "$W/www/big"
+    echo "axel:          wall $2 s, CPU $(cpu_gib $3) s/GiB, peak RSS $4 KiB"
+  done
+fi
+
+# cut_case TITLE QUERY SIZE: every tool fetches /fault/<tool>?QUERY; wall time and requests.
+cut_case() {
+  local title=$1 query=$2 size=$3 n=$RANDOM
+  echo "== $title"
+  fault_file "$W/ref" "$size"
+  requests() { grep -c "GET /fault/$1" "$W/service.log" || true; }
+  set -- $(run melorin "$FETCH" "$SURL/fault/m$n?$query&id=m$n" "$W/out/f" 5); check "$W/out/f" "$W/ref"
+  echo "melorin-fetch: wall $2 s, $(requests m$n) requests (probe included)"
+  set -- $(run aria2c $ARIA --retry-wait=0 --max-tries=0 -o f "$SURL/fault/a$n?$query&id=a$n"); check "$W/out/f" "$W/ref"
+  echo "aria2c:        wall $2 s, $(requests a$n) requests"
+  set -- $(run axel $AXEL -o "$W/out/f" "$SURL/fault/x$n?$query&id=x$n"); check "$W/out/f" "$W/ref"
+  echo "axel:          wall $2 s, $(requests x$n) requests"
+}
+want cut && cut_case "every answer cut after 1 MiB, 20 MiB file" "size=20971520&cut=1048576" 20971520
+want cutonce && cut_case "one answer cut after 1 MiB (the first ranged one), 20 MiB file" \
+  "size=20971520&cut=1048576&once=1" 20971520
+
+if want slowtail; then
+  echo "== one connection of five at 0.2 MiB/s, the others at 2 MiB/s, 20 MiB file (local service)"
+  fault_file "$W/ref" 20971520
+  SLOW="size=20971520&rate=2097152&slowrate=209715&slowconn=2"
+  n=$RANDOM
+  set -- $(run melorin "$FETCH" "$SURL/fault/t?$SLOW&id=m$n" "$W/out/f" 5); check "$W/out/f" "$W/ref"
+  echo "melorin-fetch, slowest range split: wall $2 s"
+  set -- $(run melorin "$FETCH" --no-split "$SURL/fault/t?$SLOW&id=n$n" "$W/out/f" 5); check "$W/out/f" "$W/ref"
+  echo "melorin-fetch, no split (before): wall $2 s"
+  set -- $(run aria2c $ARIA -o f "$SURL/fault/t?$SLOW&id=a$n"); check "$W/out/f" "$W/ref"
+  echo "aria2c -x5 -s5 -k4M:  wall $2 s"
+  set -- $(run aria2c ${ARIA/-k4M/-k1M} -o f "$SURL/fault/t?$SLOW&id=b$n"); check "$W/out/f" "$W/ref"
+  echo "aria2c -x5 -s5 -k1M:  wall $2 s"
+  set -- $(run aria2c ${ARIA/-k4M/} -o f "$SURL/fault/t?$SLOW&id=c$n"); check "$W/out/f" "$W/ref"
+  echo "aria2c -x5 -s5:       wall $2 s"
+fi
+
+# killed LABEL NAME CMD...: runs CMD, SIGKILL after 1 s (about half of a 20 MiB file at 10 MiB/s),
+# runs it again to the end; prints the body bytes the service sent for NAME over the file size.
+killed() {
+  local label=$1 name=$2; shift 2
+  "$@" >/dev/null 2>&1 & local pid=$!
+  sleep 1
+  kill -9 "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
+  "$@" >/dev/null 2>"$W/err" || { echo "$label failed:" >&2; head -5 "$W/err" >&2; }
+  check "$W/out/f" "$W/ref"
+  sleep 0.3  # the service logs an answer when its connection is gone
+  local sent; sent=$(awk -v n="/fault/$name?" 'index($2, n) == 1 {s += $1} END {print s + 0}' "$W/sent.log")
+  echo "$label: $(echo "scale=3; $sent / 20971520" | bc) of the file sent in all ($sent bytes)"
+}
+
+if want resume; then
+  echo "== killed (SIGKILL) at about 50 %, started again: 20 MiB, 5 connections at 2 MiB/s (local service)"
+  fault_file "$W/ref" 20971520
+  rm -rf "$W/out"; mkdir -p "$W/out"
+  n=$RANDOM
+  PACED="size=20971520&rate=2097152"
+  killed melorin-fetch "rm$n" "$FETCH" --queue "$W/queue" "$SURL/fault/rm$n?$PACED&id=rm$n" "$W/out/f" 5
+  rm -f "$W/out/f"*
+  killed "aria2c -x5 -s5 -c" "ra$n" $ARIA -c -o f "$SURL/fault/ra$n?$PACED&id=ra$n"
+  rm -f "$W/out/f"*
+  killed "aria2c -x5 -s5 -c --auto-save-interval=1" "rb$n" $ARIA -c --auto-save-interval=1 -o f \
+    "$SURL/fault/rb$n?$PACED&id=rb$n"
+fi
+exit 0

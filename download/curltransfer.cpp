@@ -1,14 +1,16 @@
 #include "download/curltransfer.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "core/atomicfile.h"
 
 namespace melorin::download {
 namespace {
@@ -16,71 +18,129 @@ namespace {
 class CurlFileTransfer final : public FileTransfer {
 public:
     CurlFileTransfer(const FileOrder& order, FileObserver& observer, const FetchOptions& options)
-        : order_(order), observer_(observer), options_(options) {
-        sink_.total = order.size;
-        sink_.fd = ::open(order.path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+        : order_(order),
+          observer_(observer),
+          options_(options),
+          fd_(::open(order.path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW)),
+          part_(fd_, order.size, order.validator,
+                order.received.empty()
+                    ? piecesFor(order.plan)
+                    : piecesFor(missingRanges(mergeRanges(order.received), order.size)),
+                static_cast<int>(order.plan.segments.size())),
+          lastSaved_(mergeRanges(order.received)) {
         const std::size_t n = order.plan.segments.size();
         outcomes_.resize(n);
         left_ = static_cast<int>(n);
-        if (sink_.fd < 0) openError_ = std::string("无法打开文件：") + std::strerror(errno);
+        if (fd_ < 0) openError_ = std::string("无法打开文件：") + std::strerror(errno);
+        if (fd_ >= 0 && !order.statePath.empty()) saver_ = std::thread([this] { saveLoop(); });
         for (std::size_t i = 0; i < n; ++i) threads_.emplace_back([this, i] { run(i); });
     }
 
     ~CurlFileTransfer() override {
         for (auto& t : threads_) t.join();
-        if (sink_.fd >= 0) ::close(sink_.fd);
+        stopSaver();
+        if (fd_ >= 0) ::close(fd_);
     }
 
-    void cancel() override { cancel_ = true; }
+    void cancel() override { part_.cancel = true; }
 
 private:
     void run(std::size_t i) {
-        const Segment& segment = order_.plan.segments[i];
         const int worker = static_cast<int>(i);
-        SegmentOutcome outcome;
+        WorkerOutcome outcome;
         if (!openError_.empty()) {
-            outcome = {SegmentResult::Failed, openError_};
+            outcome = {WorkerResult::Failed, openError_};
         } else {
-            outcome = fetchSegment(order_.url, segment, worker, sink_, options_, cancel_,
-                                   [this, worker](std::int64_t bytes) {
-                                       observer_.workerBytes(order_.slot, worker, bytes);
-                                   });
+            outcome = runWorker(
+                order_.url, worker, part_, options_,
+                [this, worker](std::int64_t b) { observer_.workerBytes(order_.slot, worker, b); });
         }
         outcomes_[i] = outcome;
         observer_.workerEnded(order_.slot, worker);
-        if (--left_ == 0) observer_.fileEnded(order_.slot, verdict());
+        if (--left_ == 0) {
+            // The last word on what is on disk, before the file's end is reported.
+            stopSaver();
+            const bool complete = fd_ >= 0 && part_.complete();
+            if (!complete && fd_ >= 0 && !order_.statePath.empty()) saveState();
+            FileOutcome verdict = complete ? FileOutcome{true, {}} : failure();
+            verdict.note = stateError_;
+            observer_.fileEnded(order_.slot, verdict);
+        }
     }
 
     // Runs on the last worker to end, after every outcome was stored.
-    FileOutcome verdict() {
-        if (sink_.wholeBodyDone) return finish();
-        std::string reason;
-        for (const auto& o : outcomes_) {
-            if (o.result == SegmentResult::Complete) continue;
-            if (reason.empty())
-                reason = o.result == SegmentResult::Covered ? "服务器不支持分段下载，整体下载失败"
-                                                            : o.reason;
+    FileOutcome failure() {
+        {
+            std::lock_guard lock(part_.mutex);
+            if (!part_.failure.empty()) return {false, part_.failure};
         }
-        if (reason.empty()) return finish();
+        std::string reason;
+        for (const auto& o : outcomes_)
+            if (o.result == WorkerResult::Failed && reason.empty()) reason = o.reason;
+        if (reason.empty() && part_.cancel) reason = "已停止";
+        if (reason.empty()) reason = "服务器不支持分段下载，整体下载失败";
         return {false, reason};
     }
 
-    FileOutcome finish() {
-        struct stat st {};
-        if (::fstat(sink_.fd, &st) != 0 || st.st_size != order_.size)
-            return {false, "文件长度不符"};
-        return {true, {}};
+    void saveLoop() {
+        std::unique_lock lock(saverMutex_);
+        while (!saverStop_) {
+            saverWake_.wait_for(lock, options_.stateInterval, [this] { return saverStop_; });
+            if (saverStop_) break;
+            lock.unlock();
+            saveState();
+            lock.lock();
+        }
+    }
+
+    void stopSaver() {
+        {
+            std::lock_guard lock(saverMutex_);
+            saverStop_ = true;
+        }
+        saverWake_.notify_all();
+        if (saver_.joinable()) saver_.join();
+    }
+
+    // The bytes on disk first, then the state that names them: a state file never claims bytes
+    // a power cut could have taken.
+    void saveState() {
+        std::vector<ByteRange> received = part_.received();
+        if (received == lastSaved_) return;
+        if (::fdatasync(fd_) != 0) {
+            noteStateError(std::string("无法写入文件：") + std::strerror(errno));
+            return;
+        }
+        const std::string text =
+            encodeResumeState({order_.url, order_.size, order_.validator, received});
+        if (auto error = core::writeFileAtomically(order_.statePath, text, true)) {
+            noteStateError(*error);
+            return;
+        }
+        lastSaved_ = std::move(received);
+    }
+
+    void noteStateError(const std::string& what) {
+        std::lock_guard lock(saverMutex_);
+        if (stateError_.empty()) stateError_ = "断点记录无法保存：" + what;
     }
 
     FileOrder order_;
     FileObserver& observer_;
     FetchOptions options_;
-    FileSink sink_;
+    const int fd_;
+    SharedPart part_;
     std::string openError_;
-    std::atomic<bool> cancel_{false};
     std::atomic<int> left_{0};
-    std::vector<SegmentOutcome> outcomes_;
+    std::vector<WorkerOutcome> outcomes_;
     std::vector<std::thread> threads_;
+
+    std::mutex saverMutex_;
+    std::condition_variable saverWake_;
+    bool saverStop_ = false;
+    std::thread saver_;
+    std::vector<ByteRange> lastSaved_;  // used by the saver, then by the last worker
+    std::string stateError_;
 };
 
 }  // namespace

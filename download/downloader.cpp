@@ -6,21 +6,28 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <utility>
 
 #include "download/address.h"
+#include "download/contentcheck.h"
 #include "download/filename.h"
+#include "download/queuefile.h"
+#include "download/queuekeeper.h"
 
 namespace melorin::download {
 namespace {
 
-// Creates the file empty (truncating an old one); "" on success, else the reason.
-std::string createEmpty(const std::string& path) {
-    if (!isSafeSavePath(path)) return "文件名不安全";
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0) return std::strerror(errno);
-    ::close(fd);
-    return {};
+bool unfinished(RowState s) {
+    return s == RowState::Waiting || s == RowState::Probing || s == RowState::Running;
+}
+
+// A row of this type is a web page on purpose; only then is an HTML answer the file.
+bool wantsWebPage(const std::string& type) {
+    std::string t = fileType(type);
+    for (char& c : t) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return t == "html" || t == "htm";
 }
 
 }  // namespace
@@ -29,33 +36,88 @@ Downloader::Downloader(std::unique_ptr<Network> network) : network_(std::move(ne
 
 Downloader::~Downloader() {
     stopAll();
+    keeper_.reset();  // its last write reads the rows
+}
+
+int Downloader::keepQueueIn(const std::string& path) {
+    std::string text;
+    {
+        std::ifstream in(path, std::ios::binary);
+        if (in) text.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const DecodedQueue saved = decodeQueue(text);
+    std::lock_guard lock(mutex_);
+    if (keeper_) return 0;
+    if (!text.empty() && !saved.known) {
+        log("下载队列文件" + path + "无法读取，未放回任何下载");
+    } else if (saved.damagedLines > 0) {
+        log("下载队列文件" + path + "有" + std::to_string(saved.damagedLines) +
+            "行已损坏，这些下载未能放回");
+    }
+    for (DownloadJob job : saved.rows) {
+        job.savePath = distinctSavePath(job.savePath, savePathsExcept(-1));
+        jobs_.push_back(std::move(job));
+        states_.push_back(RowState::Waiting);
+        unreached_.push_back(false);
+    }
+    keeper_ = std::make_unique<QueueKeeper>(
+        path, [this] { return unfinishedJobs(); },
+        [this](const std::string& error) {
+            std::lock_guard lock(mutex_);
+            log("下载队列无法保存：" + error);
+        });
+    if (!saved.rows.empty()) keeper_->changed();
+    return static_cast<int>(saved.rows.size());
+}
+
+std::vector<DownloadJob> Downloader::unfinishedJobs() const {
+    std::lock_guard lock(mutex_);
+    std::vector<DownloadJob> rows;
+    for (std::size_t r = 0; r < jobs_.size(); ++r)
+        if (unfinished(states_[r]) || unreached_[r]) rows.push_back(jobs_[r]);
+    return rows;
+}
+
+void Downloader::queueChanged() {
+    if (keeper_) keeper_->changed();
 }
 
 int Downloader::addJob(DownloadJob job) {
     std::lock_guard lock(mutex_);
+    job.savePath = distinctSavePath(job.savePath, savePathsExcept(-1));
     jobs_.push_back(std::move(job));
     states_.push_back(RowState::Waiting);
+    unreached_.push_back(false);
+    queueChanged();
     return static_cast<int>(jobs_.size()) - 1;
 }
 
 bool Downloader::removeJobs(std::vector<int> rows) {
     std::lock_guard lock(mutex_);
-    if (passActive_ || runningWorkers_ > 0) return false;
+    if (passActive_ || anyFileOpen()) return false;
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
         if (*it < 0 || *it >= static_cast<int>(jobs_.size())) continue;
+        // A removed row's received bytes can never be used again.
+        if (states_[*it] != RowState::Finished) discardPart(jobs_[*it].savePath);
         jobs_.erase(jobs_.begin() + *it);
         states_.erase(states_.begin() + *it);
+        unreached_.erase(unreached_.begin() + *it);
     }
+    queueChanged();
     return true;
 }
 
 bool Downloader::clearJobs() {
     std::lock_guard lock(mutex_);
-    if (passActive_ || runningWorkers_ > 0) return false;
+    if (passActive_ || anyFileOpen()) return false;
+    for (std::size_t r = 0; r < jobs_.size(); ++r)
+        if (states_[r] != RowState::Finished) discardPart(jobs_[r].savePath);
     jobs_.clear();
     states_.clear();
+    unreached_.clear();
+    queueChanged();
     return true;
 }
 
@@ -63,13 +125,40 @@ bool Downloader::setSavePath(int row, std::string path) {
     std::lock_guard lock(mutex_);
     if (row < 0 || row >= static_cast<int>(jobs_.size()) || states_[row] != RowState::Waiting)
         return false;
-    jobs_[row].savePath = std::move(path);
+    const std::string moved = distinctSavePath(path, savePathsExcept(row));
+    // Bytes an earlier run received go along; the state names no path.
+    const std::string& old = jobs_[row].savePath;
+    if (moved != old && (::rename(partPathFor(old).c_str(), partPathFor(moved).c_str()) != 0 ||
+                         ::rename(statePathFor(old).c_str(), statePathFor(moved).c_str()) != 0))
+        discardPart(old);
+    jobs_[row].savePath = moved;
+    queueChanged();
     return true;
 }
 
 std::vector<DownloadJob> Downloader::jobs() const {
     std::lock_guard lock(mutex_);
     return jobs_;
+}
+
+DownloadJob Downloader::job(int row) const {
+    std::lock_guard lock(mutex_);
+    return row >= 0 && row < static_cast<int>(jobs_.size()) ? jobs_[row] : DownloadJob{};
+}
+
+bool Downloader::anyFileOpen() const {
+    // runningWorkers_ drops with each worker's end, before its file's end takes the lock:
+    // the slot stays busy until then.
+    return runningWorkers_ > 0 ||
+           std::any_of(slotBusy_.begin(), slotBusy_.end(), [](bool b) { return b; });
+}
+
+std::vector<std::string> Downloader::savePathsExcept(int row) const {
+    std::vector<std::string> paths;
+    paths.reserve(jobs_.size());
+    for (int r = 0; r < static_cast<int>(jobs_.size()); ++r)
+        if (r != row) paths.push_back(jobs_[r].savePath);
+    return paths;
 }
 
 RowState Downloader::rowState(int row) const {
@@ -91,6 +180,9 @@ bool Downloader::start(const PassSettings& settings) {
     if (old.joinable()) old.join();  // the previous pass has already left its loop
     int rows = static_cast<int>(jobs().size());
     std::lock_guard lock(mutex_);
+    DownloadEvent started;
+    started.kind = DownloadEvent::Kind::PassStarted;
+    push(std::move(started));
     pass_ = std::thread([this, settings, rows] { runPass(settings, rows); });
     return true;
 }
@@ -129,6 +221,7 @@ void Downloader::stopAll() {
         done = std::move(transfers_);
     }
     for (auto& t : done) t.reset();
+    if (keeper_) keeper_->flush();  // the rows that ran are waiting again: they come back
 }
 
 void Downloader::releaseSlot(int slot) {
@@ -217,24 +310,54 @@ bool Downloader::runRow(int row, const PassSettings& settings) {
         probeCancel_ = false;
         states_[row] = RowState::Probing;
     }
-    auto skip = [&](const std::string& reason) {
+    // `unreached`: no answer came (no network, say); the row and its received bytes are kept
+    // for a later run. Any other skip is a failure of the row.
+    auto skip = [&](const std::string& reason, bool unreached) {
         std::lock_guard lock(mutex_);
         states_[row] = stopping_ ? RowState::Waiting : RowState::Skipped;
-        if (!reason.empty() && !stopping_) log(job.title + "不能下载：" + reason);
+        if (!stopping_) {
+            if (!reason.empty()) log(job.title + "不能下载：" + reason);
+            unreached_[row] = unreached;
+            if (!unreached) discardPart(job.savePath);
+            queueChanged();
+        }
         return !stopping_;
     };
 
     auto address = parseAddress(job.address);
-    if (!address) return skip("下载地址无效");
+    if (!address) return skip("下载地址无效", false);
     ProbeResult probe = network_->probe(address->url(), probeCancel_);
+    // Status panel 0 shows the probe's count like any connection's, without a label.
+    lastReport_ = static_cast<std::uint64_t>(kProbeTag) << 48 |
+                  (static_cast<std::uint64_t>(std::max<std::int64_t>(probe.bodyBytes, 0)) &
+                   ((std::uint64_t{1} << 48) - 1));
     {
         std::lock_guard lock(mutex_);
         if (skipCurrent_) {
             states_[row] = RowState::Skipped;  // the failure hook has logged it
+            discardPart(job.savePath);
+            queueChanged();
             return true;
         }
     }
-    if (!probe.ok) return skip(probe.reason);
+    if (!probe.ok) return skip(probe.reason, probe.status == 0);
+    // Is it really the song? An expired link often answers 200 with a web page.
+    if (!wantsWebPage(job.type) && !isSongBody(sniffBody(probe.head, probe.contentType))) {
+        std::lock_guard lock(mutex_);
+        probing_ = false;
+        states_[row] = RowState::Failed;
+        discardPart(job.savePath);
+        queueChanged();
+        DownloadEvent failed;
+        failed.kind = DownloadEvent::Kind::ProgressRowAdded;
+        failed.progressRow = nextProgressRow_++;
+        failed.queueRow = row;
+        failed.text = kStatusFailed;
+        failed.job = job;
+        push(std::move(failed));
+        log(job.title + "下载失败!服务器返回的是网页，不是歌曲文件");
+        return true;
+    }
 
     const int k = row % kSlots;
     std::unique_ptr<FileTransfer> previous;
@@ -247,33 +370,45 @@ bool Downloader::runRow(int row, const PassSettings& settings) {
         }
         if (skipCurrent_) {
             states_[row] = RowState::Skipped;
+            discardPart(job.savePath);
+            queueChanged();
             return true;
         }
         previous = std::move(transfers_[k]);
     }
     previous.reset();  // its workers have all ended; this joins their threads
 
-    std::string path = job.savePath;
-    std::string failure = createEmpty(path);
-    if (!failure.empty()) {
-        path = fallbackPathFor(settings.saveFolder, settings.searchText, row, job.type);
-        failure = createEmpty(path);
+    std::string savePath = job.savePath;
+    PreparedPart prepared = preparePart(savePath, address->url(), probe.length, probe.validator);
+    if (!prepared.error.empty()) {
+        savePath = fallbackPathFor(settings.saveFolder, settings.searchText, row, job.type);
+        prepared = preparePart(savePath, address->url(), probe.length, probe.validator);
     }
+    const std::string& failure = prepared.error;
     FileOrder order;
     order.queueRow = row;
     order.slot = k;
     order.url = address->url();
-    order.path = path;
+    order.path = partPathFor(savePath);
     order.size = probe.length;
     order.plan = planSegments(probe.length, settings.workersPerFile);
+    order.validator = probe.validator;
+    order.statePath = statePathFor(savePath);
+    order.received = prepared.received;
     const int workers = static_cast<int>(order.plan.segments.size());
     {
         std::lock_guard lock(mutex_);
         probing_ = false;
         if (!failure.empty()) {
             states_[row] = RowState::Failed;
+            queueChanged();
             log(job.title + "下载失败!无法创建文件：" + failure);
             return false;
+        }
+        if (!prepared.note.empty()) log(job.title + "：" + prepared.note + "，从头下载");
+        if (!prepared.received.empty()) {
+            log(job.title + "：接着上次下载，已有" + std::to_string(rangeBytes(prepared.received)) +
+                "字节");
         }
         for (auto& b : threadBytes_[k]) b = 0;
         slotSize_[k] = probe.length;
@@ -284,6 +419,7 @@ bool Downloader::runRow(int row, const PassSettings& settings) {
         runningWorkers_ += workers;
         slotBusy_[k] = true;
         slotRow_[k] = row;
+        slotSavePath_[k] = savePath;
         int progressRow = nextProgressRow_++;
         slotProgressRow_[k] = progressRow;
         states_[row] = RowState::Running;
@@ -328,17 +464,36 @@ void Downloader::workerEnded(int slot, int) {
 }
 
 void Downloader::fileEnded(int slot, const FileOutcome& outcome) {
+    if (slot < 0 || slot >= kSlots) return;
     {
         std::lock_guard lock(mutex_);
         const int row = slotRow_[slot];
-        states_[row] = outcome.complete ? RowState::Finished : RowState::Failed;
+        const std::string& savePath = slotSavePath_[slot];
+        FileOutcome result = outcome;
+        // Stopped by the close: the .part and its state stay, the row comes back next time.
+        const bool interrupted = !result.complete && stopping_;
+        if (result.complete) {
+            std::string failure = completePart(savePath);
+            if (!failure.empty()) result = {false, failure, result.note};
+        } else if (!interrupted) {
+            discardPart(savePath);  // an earlier file of the save path stays as it was
+        }
+        const bool rowExists = row >= 0 && row < static_cast<int>(jobs_.size());
+        if (rowExists) {
+            states_[row] = result.complete ? RowState::Finished
+                           : interrupted   ? RowState::Waiting
+                                           : RowState::Failed;
+            queueChanged();
+        }
         DownloadEvent status;
         status.kind = DownloadEvent::Kind::RowStatus;
         status.progressRow = slotProgressRow_[slot];
         status.queueRow = row;
-        status.text = outcome.complete ? kStatusEnded : kStatusFailed;
+        status.text = result.complete ? kStatusEnded : kStatusFailed;
         push(std::move(status));
-        if (!outcome.complete) log(jobs_[row].title + "下载失败!" + outcome.reason);
+        if (rowExists && !result.note.empty()) log(jobs_[row].title + "：" + result.note);
+        if (rowExists && !result.complete && !interrupted)
+            log(jobs_[row].title + "下载失败!" + result.reason);
         slotBusy_[slot] = false;
         if (runningWorkers_ == 0) {
             DownloadEvent timer;

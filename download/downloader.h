@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "download/httpfetch.h"
+#include "download/partfiles.h"
 #include "download/segmentplan.h"
 
 namespace melorin::download {
@@ -40,14 +41,18 @@ struct FileOrder {
     int queueRow = 0;
     int slot = 0;
     std::string url;
-    std::string path;
+    std::string path;  // the file the transfer writes: the save path + ".part"
     std::int64_t size = 0;
     SegmentPlan plan;
+    std::string validator;            // for If-Range; "" when the server gave none
+    std::string statePath;            // kept up to date while bytes arrive; "" for none
+    std::vector<ByteRange> received;  // a resume: the bytes already in the .part
 };
 
 struct FileOutcome {
     bool complete = false;
     std::string reason;
+    std::string note{};  // something the log should say besides (a state file not written)
 };
 
 // What a running file tells the downloader; called on worker threads. Per file:
@@ -84,7 +89,8 @@ struct DownloadEvent {
         QueueRowSelected,
         TimerStarted,
         TimerStopped,
-        PassEnded
+        PassEnded,
+        PassStarted  // "总耗时" counts from here
     };
     Kind kind = Kind::Log;
     int progressRow = -1;
@@ -112,6 +118,8 @@ struct PassSettings {
     std::string saveFolder;
 };
 
+class QueueKeeper;
+
 class Downloader final : private FileObserver {
 public:
     explicit Downloader(std::unique_ptr<Network> network);
@@ -119,13 +127,22 @@ public:
     Downloader(const Downloader&) = delete;
     Downloader& operator=(const Downloader&) = delete;
 
+    // A save path that another row already has gets " (2)", " (3)" ... (see distinctSavePath);
+    // job(row) tells the path the row was given.
     int addJob(DownloadJob job);
-    // Refused (false) while a pass or any worker runs: indices must keep their meaning.
+    // Refused (false) while a pass runs or any file has not ended: indices must keep their
+    // meaning until the last worker's end has been counted.
     bool removeJobs(std::vector<int> rows);
     bool clearJobs();
-    bool setSavePath(int row, std::string path);  // only for rows not started
+    bool setSavePath(int row, std::string path);  // only for rows not started; made distinct
     std::vector<DownloadJob> jobs() const;
+    DownloadJob job(int row) const;  // an empty job for a row that does not exist
     RowState rowState(int row) const;
+
+    // Keeps the unfinished rows (not finished, failed or removed) in the file at `path`, so a
+    // later run can bring them back, and brings back the rows it holds now, appended as rows
+    // not yet started; returns how many. Their received bytes are resumed when they start.
+    int keepQueueIn(const std::string& path);
 
     // Starts a pass over the rows not yet started. False, doing nothing, while a
     // pass runs or when there is no such row.
@@ -136,6 +153,7 @@ public:
     bool exitQuestionNeeded() const;
     void confirmExit();
     // Close: disconnects every connection, ends the pass; returns when all threads ended.
+    // Files that were running keep their .part and state for the next start.
     void stopAll();
 
     // For the failure hook: disconnect the slot's connections; skip the row being
@@ -155,14 +173,19 @@ private:
 
     void runPass(PassSettings settings, int rowCount);
     bool runRow(int row, const PassSettings& settings);  // false ends the pass
-    void push(DownloadEvent e);                          // caller holds mutex_
-    void log(std::string line);                          // caller holds mutex_
+    bool anyFileOpen() const;                            // caller holds mutex_
+    std::vector<DownloadJob> unfinishedJobs() const;
+    void queueChanged();                                      // caller holds mutex_
+    std::vector<std::string> savePathsExcept(int row) const;  // caller holds mutex_
+    void push(DownloadEvent e);                               // caller holds mutex_
+    void log(std::string line);                               // caller holds mutex_
 
     std::unique_ptr<Network> network_;
     mutable std::mutex mutex_;
     std::condition_variable slotFreed_;
     std::vector<DownloadJob> jobs_;
     std::vector<RowState> states_;
+    std::vector<bool> unreached_;  // skipped because no answer came: kept for a later run
     std::vector<DownloadEvent> events_;
     std::thread pass_;
     bool passActive_ = false;
@@ -173,8 +196,9 @@ private:
     int probeRow_ = 0;
     bool probing_ = false;
     int nextProgressRow_ = 0;
-    std::array<bool, kSlots> slotBusy_{};
+    std::array<bool, kSlots> slotBusy_{};  // from its file's start until fileEnded
     std::array<int, kSlots> slotRow_{};
+    std::array<std::string, kSlots> slotSavePath_{};  // where the slot's .part goes when complete
     std::array<std::unique_ptr<FileTransfer>, kSlots> transfers_;
 
     std::array<std::array<std::atomic<std::int64_t>, kMaxWorkersPerFile>, kSlots> threadBytes_{};
@@ -186,6 +210,7 @@ private:
     std::atomic<int> connectedCount_{0};
     std::atomic<std::int64_t> totalBytes_{0};
     std::atomic<std::uint64_t> lastReport_{0};  // tag << 48 | byte count
+    std::unique_ptr<QueueKeeper> keeper_;       // last: it reads the rows while it ends
 };
 
 }  // namespace melorin::download

@@ -1,5 +1,8 @@
 #include "download/filename.h"
 
+#include <algorithm>
+#include <unordered_set>
+
 namespace melorin::download {
 namespace {
 
@@ -65,6 +68,27 @@ bool isSafeSavePath(std::string_view path) {
         pos = next + 1;
     }
     return path.back() != '/';
+}
+
+std::string numberedPath(std::string_view path, int n) {
+    const std::size_t nameStart =
+        path.rfind('/') == std::string_view::npos ? 0 : path.rfind('/') + 1;
+    std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || dot <= nameStart) dot = path.size();
+    std::string out(path.substr(0, dot));
+    out += " (" + std::to_string(n) + ")";
+    out += path.substr(dot);
+    return out;
+}
+
+std::string distinctSavePath(const std::string& path, const std::vector<std::string>& taken) {
+    if (std::find(taken.begin(), taken.end(), path) == taken.end()) return path;
+    // Many rows of one title are common (one song from many sources): look them up in a set.
+    const std::unordered_set<std::string_view> set(taken.begin(), taken.end());
+    for (int n = 2;; ++n) {
+        std::string candidate = numberedPath(path, n);
+        if (!set.contains(candidate)) return candidate;
+    }
 }
 
 }  // namespace melorin::download

@@ -2,6 +2,7 @@
 // Turning song titles into file names that stay inside the chosen folder.
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace melorin::download {
 
@@ -23,5 +24,13 @@ std::string fallbackPathFor(std::string_view folder, std::string_view searchText
 
 // False for paths with a ".." component or control characters.
 bool isSafeSavePath(std::string_view path);
+
+// The path with " (n)" before the file name's extension: "/m/歌.mp3", 2 -> "/m/歌 (2).mp3";
+// a name without an extension (or only a leading dot) gets it at the end.
+std::string numberedPath(std::string_view path, int n);
+
+// `path` itself when no path in `taken` equals it, else the first numberedPath(path, n),
+// n = 2, 3, ..., that none equals: two queue rows never write one file.
+std::string distinctSavePath(const std::string& path, const std::vector<std::string>& taken);
 
 }  // namespace melorin::download

@@ -1,112 +1,25 @@
 #include "download/httpfetch.h"
 
-#include <curl/curl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
-#include <mutex>
-#include <optional>
 #include <thread>
+
+#include "download/contentcheck.h"
+#include "download/curleasy.h"
+#include "download/retryrule.h"
 
 namespace melorin::download {
 namespace {
 
-void initCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-bool startsWithNoCase(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char a = s[i], b = prefix[i];
-        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a + 32);
-        if (a != b) return false;
-    }
-    return true;
-}
-
-std::string_view headerValue(std::string_view line, std::size_t nameLength) {
-    line.remove_prefix(nameLength);
-    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n' || line.back() == ' '))
-        line.remove_suffix(1);
-    return line;
-}
-
-// The headers of the answer being received; reset at every status line, so
-// after redirects it holds the final answer's headers.
-struct AnswerHeaders {
-    int status = 0;
-    std::int64_t contentLength = -1;
-    std::optional<ContentRange> range;
-    bool complete = false;
-
-    void take(std::string_view line) {
-        if (line.starts_with("HTTP/")) {
-            *this = AnswerHeaders{};
-            auto sp = line.find(' ');
-            if (sp != std::string_view::npos && line.size() >= sp + 4)
-                std::from_chars(line.data() + sp + 1, line.data() + sp + 4, status);
-        } else if (startsWithNoCase(line, "content-length:")) {
-            auto v = headerValue(line, 15);
-            std::int64_t n = -1;
-            auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
-            contentLength = (ec == std::errc() && p == v.data() + v.size() && n >= 0) ? n : -1;
-        } else if (startsWithNoCase(line, "content-range:")) {
-            range = parseContentRange(headerValue(line, 14));
-        } else if (line == "\r\n" || line == "\n") {
-            complete = true;
-        }
-    }
-};
-
-int onProgress(void* p, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<const std::atomic<bool>*>(p)->load() ? 1 : 0;
-}
-
-struct Easy {
-    CURL* h = nullptr;
-    curl_slist* headers = nullptr;
-    Easy(const std::string& url, const FetchOptions& o, const std::atomic<bool>& cancel) {
-        initCurlOnce();
-        h = curl_easy_init();
-        headers = curl_slist_append(nullptr, kAcceptHeader);
-        curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(h, CURLOPT_USERAGENT, kUserAgent);
-        curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(h, CURLOPT_MAXREDIRS, o.maxRedirects);
-        curl_easy_setopt(h, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
-        curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(o.connectTimeout.count()));
-        curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, o.stallSeconds);
-        curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 256L * 1024);
-        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, onProgress);
-        curl_easy_setopt(h, CURLOPT_XFERINFODATA, &cancel);
-    }
-    ~Easy() {
-        curl_easy_cleanup(h);
-        curl_slist_free_all(headers);
-    }
-    Easy(const Easy&) = delete;
-    Easy& operator=(const Easy&) = delete;
-};
-
-std::string statusReason(int status) {
-    return "服务器回答 HTTP " + std::to_string(status);
-}
-
-// Probe: remember the headers, stop at the end of the final answer's headers.
+// Probe: remember the final answer's headers and the first piece of its body, then stop.
 struct ProbeState {
     AnswerHeaders answer;
     bool finalSeen = false;
+    std::int64_t bodyBytes = 0;
+    std::string head;
 };
 
 size_t probeHeader(char* data, size_t size, size_t n, void* p) {
@@ -118,12 +31,16 @@ size_t probeHeader(char* data, size_t size, size_t n, void* p) {
         if (st >= 100 && st < 200) return len;  // interim answer, more follows
         if (st >= 300 && st < 400) return len;  // curl follows it
         s->finalSeen = true;
-        return 0;  // cut off at the begin of the body
+        if (st != 200 || s->answer.contentLength <= 0) return 0;  // nothing to look at
     }
     return len;
 }
 
-size_t refuseBody(char*, size_t, size_t, void*) {
+// Whatever came first of the body is enough to tell a web page from a song.
+size_t probeBody(char* data, size_t size, size_t n, void* p) {
+    auto* s = static_cast<ProbeState*>(p);
+    s->bodyBytes += static_cast<std::int64_t>(size * n);
+    s->head.append(data, std::min(size * n, kSniffBytes - s->head.size()));
     return 0;
 }
 
@@ -136,7 +53,8 @@ ProbeResult probeSize(const std::string& url, const FetchOptions& options,
     ProbeState state;
     curl_easy_setopt(easy.h, CURLOPT_HEADERFUNCTION, probeHeader);
     curl_easy_setopt(easy.h, CURLOPT_HEADERDATA, &state);
-    curl_easy_setopt(easy.h, CURLOPT_WRITEFUNCTION, refuseBody);
+    curl_easy_setopt(easy.h, CURLOPT_WRITEFUNCTION, probeBody);
+    curl_easy_setopt(easy.h, CURLOPT_WRITEDATA, &state);
     CURLcode code = curl_easy_perform(easy.h);
     if (!state.finalSeen) {
         r.reason =
@@ -145,33 +63,67 @@ ProbeResult probeSize(const std::string& url, const FetchOptions& options,
     }
     r.status = state.answer.status;
     r.length = state.answer.contentLength;
+    r.bodyBytes = state.bodyBytes;
+    r.head = std::move(state.head);
+    r.contentType = state.answer.contentType;
+    r.validator = state.answer.validator();
     if (r.status != 200) {
         r.reason = statusReason(r.status);
     } else if (r.length <= 0) {
         r.reason = "服务器没有告知文件大小";
+    } else if (state.bodyBytes == 0 && cancel) {
+        r.reason = "已停止";
     } else {
         r.ok = true;
     }
     return r;
 }
 
+SharedPart::SharedPart(int fd_, std::int64_t total_, std::string validator_,
+                       std::vector<Piece> pieces_, int workers_)
+    : fd(fd_),
+      total(total_),
+      validator(std::move(validator_)),
+      pieces(std::move(pieces_)),
+      workers(static_cast<std::size_t>(workers_)) {}
+
+std::vector<ByteRange> SharedPart::received() {
+    std::lock_guard lock(mutex);
+    return receivedRanges(pieces);
+}
+
+bool SharedPart::complete() {
+    std::lock_guard lock(mutex);
+    return std::all_of(pieces.begin(), pieces.end(),
+                       [](const Piece& p) { return p.done >= p.end; });
+}
+
 namespace {
 
-// One worker's progress over the attempts for its segment.
-struct SegmentRun {
-    const Segment& segment;
-    int worker;
-    FileSink& sink;
-    const std::atomic<bool>& cancel;
+// Bytes of an answer are gathered and written in large pieces: curl hands them over 16 KiB at
+// a time, and one pwrite per piece would cost a system call and a file lock each.
+constexpr std::size_t kWriteBatch = 512 * 1024;
+// ...but never held back longer than this, so the progress shown, the bytes on disk and the
+// state file keep up with a slow connection.
+constexpr auto kWriteDelay = std::chrono::milliseconds(25);
+// A worker's speed is known once it has worked this long on its piece, or sooner once this
+// much of it has arrived (a fast connection is not split for want of a measure).
+constexpr auto kRateAfter = std::chrono::milliseconds(200);
+constexpr std::int64_t kRateBytes = 256 * 1024;
+
+// One worker of a file: its current piece and the attempts for it.
+struct WorkerRun {
+    SharedPart& part;
+    const int worker;
     const std::function<void(std::int64_t)>& onBytes;
-    std::int64_t pos;     // first missing byte
-    std::int64_t target;  // done when pos reaches it
+    std::size_t index = 0;  // of its piece in part.pieces, valid for `generation`
+    int generation = 0;
+    std::int64_t pos = 0;      // first byte not yet received
+    std::int64_t written = 0;  // first byte not yet on disk; pending holds [written, pos)
     std::int64_t delivered = 0;
     bool owner = false;  // fetching the whole body of a range-ignoring server
-
-    SegmentRun(const Segment& s, int w, FileSink& fs, const std::atomic<bool>& c,
-               const std::function<void(std::int64_t)>& b)
-        : segment(s), worker(w), sink(fs), cancel(c), onBytes(b), pos(s.start), target(s.ownEnd) {}
+    std::vector<char> pending;
+    std::chrono::steady_clock::time_point pendingSince{};
 
     // per attempt
     AnswerHeaders answer;
@@ -183,8 +135,57 @@ struct SegmentRun {
     std::string reason;
     bool permanent = false;
 
+    WorkerRun(SharedPart& p, int w, const std::function<void(std::int64_t)>& b)
+        : part(p), worker(w), onBytes(b) {}
+
+    std::int64_t end() const {
+        return owner ? part.total
+                     : part.workers[static_cast<std::size_t>(worker)].end.load(
+                           std::memory_order_relaxed);
+    }
+
+    // Under the lock: the next piece for this worker, or false when none is left for it.
+    bool takeNext(bool split) {
+        std::lock_guard lock(part.mutex);
+        if (part.cancel || !part.failure.empty()) return false;
+        if (part.wholeBodyOwner >= 0 && part.wholeBodyOwner != worker) return false;
+        const auto now = std::chrono::steady_clock::now();
+        for (Piece& p : part.pieces) {
+            if (p.worker < 0) continue;
+            const SharedPart::Worker& w = part.workers[static_cast<std::size_t>(p.worker)];
+            const auto spent = std::chrono::duration<double>(now - w.since).count();
+            const std::int64_t got = p.done - w.doneAtStart;
+            p.rate = (now - w.since < kRateAfter && got < kRateBytes) || spent <= 0
+                         ? -1.0
+                         : static_cast<double>(got) / spent;
+        }
+        const auto taken = takePiece(part.pieces, worker, split && !owner);
+        if (!taken) return false;
+        // A split lowered the end of another worker's piece: tell him while his request runs.
+        for (const Piece& p : part.pieces)
+            if (p.worker >= 0 && p.worker != worker)
+                part.workers[static_cast<std::size_t>(p.worker)].end = p.end;
+        index = *taken;
+        generation = part.generation;
+        const Piece& mine = part.pieces[index];
+        SharedPart::Worker& me = part.workers[static_cast<std::size_t>(worker)];
+        me.end = mine.end;
+        me.since = now;
+        me.doneAtStart = mine.done;
+        pos = written = mine.done;
+        return true;
+    }
+
+    // Under the lock: the piece is done with or given up.
+    void release() {
+        std::lock_guard lock(part.mutex);
+        if (generation == part.generation && index < part.pieces.size() &&
+            part.pieces[index].worker == worker)
+            part.pieces[index].worker = -1;
+    }
+
     void decide() {
-        const std::int64_t total = sink.total;
+        const std::int64_t total = part.total;
         if (answer.status == 206) {
             if (answer.range &&
                 rangeAnswerMatches(*answer.range, requestStart, requestEnd, total)) {
@@ -202,65 +203,103 @@ struct SegmentRun {
                 permanent = true;
                 return;
             }
-            int expected = -1;
-            if (owner || sink.wholeBodyOwner.compare_exchange_strong(expected, worker)) {
-                if (!owner) {
-                    owner = true;
-                    pos = 0;
-                    target = total;
+            // Ranges ignored (or If-Range found the file changed): the whole body, from byte 0.
+            if (!owner) {
+                flush();
+                std::lock_guard lock(part.mutex);
+                if (part.wholeBodyOwner >= 0) {
+                    mode = Mode::Covered;
+                    return;
                 }
-                mode = Mode::Write;
-                bodyOffset = 0;
-                limit = total;
-            } else {
-                mode = Mode::Covered;
+                part.wholeBodyOwner = worker;
+                part.pieces = {Piece{0, total, 0, worker}};
+                generation = ++part.generation;
+                index = 0;
+                owner = true;
+                pos = written = 0;
             }
+            mode = Mode::Write;
+            bodyOffset = 0;
+            limit = total;
         } else {
             mode = Mode::Rejected;
             reason = statusReason(answer.status);
-            permanent = answer.status >= 400 && answer.status < 500 && answer.status != 408 &&
-                        answer.status != 429;
+            permanent = !isRetriedStatus(answer.status);
         }
+    }
+
+    // Writes the pending bytes at their offset, up to the piece's end (a split may have lowered
+    // it; what lies beyond is the next worker's); false (with the reason) when the disk refuses.
+    bool flush() {
+        if (generation != part.generation) pending.clear();  // no longer this worker's bytes
+        const std::int64_t keep =
+            std::clamp<std::int64_t>(end() - written, 0, static_cast<std::int64_t>(pending.size()));
+        const char* p = pending.data();
+        std::int64_t left = keep;
+        bool ok = true;
+        while (left > 0) {
+            ssize_t w = ::pwrite(part.fd, p, static_cast<std::size_t>(left), written);
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) {
+                reason = std::string("写入文件失败：") + std::strerror(w < 0 ? errno : ENOSPC);
+                permanent = true;
+                ok = false;
+                break;
+            }
+            p += w;
+            left -= w;
+            written += w;
+            delivered += w;
+        }
+        pending.clear();
+        pos = written;
+        if (keep > 0) {
+            {
+                std::lock_guard lock(part.mutex);
+                if (generation == part.generation && index < part.pieces.size())
+                    part.pieces[index].done = std::max(part.pieces[index].done, written);
+            }
+            onBytes(delivered);
+        }
+        return ok;
     }
 
     std::size_t body(const char* data, std::size_t len) {
         if (mode == Mode::Undecided) decide();
-        if (mode != Mode::Write || cancel.load(std::memory_order_relaxed)) return 0;
+        if (mode != Mode::Write || part.cancel.load(std::memory_order_relaxed)) return 0;
+        if (generation != part.generation) return 0;  // another worker fetches the whole body
+        const std::int64_t stop = std::min(limit, end());
         std::int64_t off = bodyOffset;
         bodyOffset += static_cast<std::int64_t>(len);
         std::int64_t from = std::max(off, pos);
-        std::int64_t to = std::min(off + static_cast<std::int64_t>(len), limit);
+        std::int64_t to = std::min(off + static_cast<std::int64_t>(len), stop);
         if (off <= pos && to > from) {
-            const char* p = data + (from - off);
-            std::int64_t left = to - from;
-            while (left > 0) {
-                ssize_t w = ::pwrite(sink.fd, p, static_cast<std::size_t>(left), from);
-                if (w < 0 && errno == EINTR) continue;
-                if (w <= 0) {
-                    reason = std::string("写入文件失败：") + std::strerror(errno);
-                    permanent = true;
-                    return 0;
-                }
-                p += w;
-                from += w;
-                left -= w;
-                delivered += w;
+            if (pending.empty()) {
+                pending.reserve(kWriteBatch);
+                pendingSince = std::chrono::steady_clock::now();
             }
+            pending.insert(pending.end(), data + (from - off), data + (to - off));
             pos = to;
-            onBytes(delivered);
+            if ((pending.size() >= kWriteBatch ||
+                 std::chrono::steady_clock::now() - pendingSince >= kWriteDelay) &&
+                !flush())
+                return 0;
         }
+        // A split took the rest of the answer: let the connection go. The byte past a piece's
+        // end is asked for anyway (the overlap) and read, so the connection can be kept.
+        if (pos >= stop && limit > stop + 1) return 0;
         // Anything past the answer's range or the file's end is not ours.
         return bodyOffset > limit ? 0 : len;
     }
 };
 
-size_t segmentHeader(char* data, size_t size, size_t n, void* p) {
-    static_cast<SegmentRun*>(p)->answer.take(std::string_view(data, size * n));
+size_t workerHeader(char* data, size_t size, size_t n, void* p) {
+    static_cast<WorkerRun*>(p)->answer.take(std::string_view(data, size * n));
     return size * n;
 }
 
-size_t segmentBody(char* data, size_t size, size_t n, void* p) {
-    return static_cast<SegmentRun*>(p)->body(data, size * n);
+size_t workerBody(char* data, size_t size, size_t n, void* p) {
+    return static_cast<WorkerRun*>(p)->body(data, size * n);
 }
 
 bool pause(std::chrono::milliseconds d, const std::atomic<bool>& cancel) {
@@ -274,52 +313,71 @@ bool pause(std::chrono::milliseconds d, const std::atomic<bool>& cancel) {
 
 }  // namespace
 
-SegmentOutcome fetchSegment(const std::string& url, const Segment& segment, int worker,
-                            FileSink& sink, const FetchOptions& options,
-                            const std::atomic<bool>& cancel,
-                            const std::function<void(std::int64_t)>& onBytes) {
-    SegmentRun run(segment, worker, sink, cancel, onBytes);
-    Easy easy(url, options, cancel);
-    curl_easy_setopt(easy.h, CURLOPT_HEADERFUNCTION, segmentHeader);
+WorkerOutcome runWorker(const std::string& url, int worker, SharedPart& part,
+                        const FetchOptions& options,
+                        const std::function<void(std::int64_t)>& onBytes) {
+    WorkerRun run(part, worker, onBytes);
+    Easy easy(url, options, part.cancel);
+    curl_easy_setopt(easy.h, CURLOPT_HEADERFUNCTION, workerHeader);
     curl_easy_setopt(easy.h, CURLOPT_HEADERDATA, &run);
-    curl_easy_setopt(easy.h, CURLOPT_WRITEFUNCTION, segmentBody);
+    curl_easy_setopt(easy.h, CURLOPT_WRITEFUNCTION, workerBody);
     curl_easy_setopt(easy.h, CURLOPT_WRITEDATA, &run);
-    std::string lastReason;
-    for (int attempt = 0;; ++attempt) {
-        if (cancel) return {SegmentResult::Cancelled, "已停止"};
-        run.answer = AnswerHeaders{};
-        run.mode = SegmentRun::Mode::Undecided;
-        run.reason.clear();
-        run.permanent = false;
-        run.requestStart = run.pos;
-        run.requestEnd = run.owner ? 0 : segment.requestEnd;
-        std::string range = rangeHeaderValue(run.requestStart, run.requestEnd);
-        std::string curlRange = range.empty() ? std::string() : range.substr(6);
-        curl_easy_setopt(easy.h, CURLOPT_RANGE, curlRange.empty() ? nullptr : curlRange.c_str());
-        CURLcode code = curl_easy_perform(easy.h);
+    const WorkerOutcome cancelled{WorkerResult::Cancelled, "已停止"};
+    while (run.takeNext(options.splitSlowPieces)) {
+        int failures = 0;  // attempts in a row that delivered nothing
+        for (;;) {
+            if (part.cancel) return cancelled;
+            run.answer = AnswerHeaders{};
+            run.mode = WorkerRun::Mode::Undecided;
+            run.reason.clear();
+            run.permanent = false;
+            run.requestStart = run.pos;
+            run.requestEnd = run.owner ? 0 : run.end();
+            if (!run.owner && run.requestStart >= run.requestEnd) break;  // split away meanwhile
+            const std::int64_t before = run.delivered;
+            const std::string range = rangeHeaderValue(run.requestStart, run.requestEnd);
+            const std::string curlRange = range.empty() ? std::string() : range.substr(6);
+            curl_easy_setopt(easy.h, CURLOPT_RANGE,
+                             curlRange.empty() ? nullptr : curlRange.c_str());
+            // A resumed file must still be the one whose bytes are on disk.
+            easy.setIfRange(range.empty() ? std::string() : part.validator);
+            const CURLcode code = curl_easy_perform(easy.h);
+            run.flush();  // what arrived is kept, also when the transfer was cut or stopped
 
-        if (cancel) return {SegmentResult::Cancelled, "已停止"};
-        if (run.mode == SegmentRun::Mode::Covered) return {SegmentResult::Covered, {}};
-        if (run.pos >= run.target) {
-            if (run.owner) sink.wholeBodyDone = true;
-            return {SegmentResult::Complete, {}};
+            if (part.cancel) return cancelled;
+            if (run.mode == WorkerRun::Mode::Covered) return {WorkerResult::Covered, {}};
+            if (run.written >= run.end()) break;
+            std::string reason;
+            if (!run.reason.empty()) {
+                reason = run.reason;
+            } else if (run.mode == WorkerRun::Mode::Undecided && run.answer.status != 0 &&
+                       run.answer.status != 200 && run.answer.status != 206) {
+                reason = statusReason(run.answer.status);  // error answer without a body
+                run.permanent = !isRetriedStatus(run.answer.status);
+            } else if (code != CURLE_OK) {
+                reason = std::string("传输中断：") + curl_easy_strerror(code);
+            } else {
+                reason = "服务器提前结束了回答";
+            }
+            const AttemptEnd end{run.delivered > before, run.permanent, failures};
+            const NextAttempt next = nextAttempt(end, options.maxResumes);
+            if (next == NextAttempt::GiveUp) {
+                run.release();  // another worker may still get it
+                if (run.permanent) {
+                    std::lock_guard lock(part.mutex);
+                    if (part.failure.empty()) part.failure = reason;
+                }
+                return {WorkerResult::Failed, reason};
+            }
+            if (next == NextAttempt::Now) {
+                failures = 0;
+            } else if (!pause(retryPause(options.retryPause, ++failures), part.cancel)) {
+                return cancelled;
+            }
         }
-        if (!run.reason.empty()) {
-            lastReason = run.reason;
-        } else if (code != CURLE_OK) {
-            lastReason = std::string("传输中断：") + curl_easy_strerror(code);
-        } else if (run.mode == SegmentRun::Mode::Undecided && run.answer.status != 0 &&
-                   run.answer.status != 200 && run.answer.status != 206) {
-            lastReason = statusReason(run.answer.status);  // error answer without a body
-            run.permanent = run.answer.status >= 400 && run.answer.status < 500;
-        } else {
-            lastReason = "服务器提前结束了回答";
-        }
-        if (run.permanent || attempt >= options.maxResumes)
-            return {SegmentResult::Failed, lastReason};
-        if (!pause(options.retryPause * (attempt + 1), cancel))
-            return {SegmentResult::Cancelled, "已停止"};
+        run.release();
     }
+    return {WorkerResult::Done, {}};
 }
 
 }  // namespace melorin::download

@@ -70,10 +70,6 @@ ProgressBoard::Changes ProgressBoard::apply(const std::vector<DownloadEvent>& ev
             case Kind::ProgressRowAdded: {
                 rows_.push_back({e.job.title, e.text, 0, e.queueRow, e.job});
                 c.addedRows.push_back(static_cast<int>(rows_.size()) - 1);
-                if (!timerRunning_) {
-                    elapsedSeconds_ = 0;  // a new run of the timer
-                    ticked_ = false;
-                }
                 select(static_cast<int>(rows_.size()) - 1);
                 c.barsChanged = true;
                 break;
@@ -95,6 +91,8 @@ ProgressBoard::Changes ProgressBoard::apply(const std::vector<DownloadEvent>& ev
                 c.selectedQueueRows.push_back(e.queueRow);
                 break;
             case Kind::TimerStarted:
+                // Speeds are measured from the first tick of this run of the timer.
+                if (!timerRunning_) ticked_ = false;
                 timerRunning_ = true;
                 break;
             case Kind::TimerStopped:
@@ -102,6 +100,10 @@ ProgressBoard::Changes ProgressBoard::apply(const std::vector<DownloadEvent>& ev
                 break;
             case Kind::PassEnded:
                 c.passEnded = true;
+                break;
+            case Kind::PassStarted:
+                // Only a new pass restarts "总耗时"; the timer may stop and start within one.
+                elapsedSeconds_ = 0;
                 break;
         }
     }

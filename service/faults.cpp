@@ -46,12 +46,26 @@ std::optional<FaultRequest> parseFaultRequest(const std::multimap<std::string, s
         } else if (key == "status") {
             if (!need(numeric && n >= 400 && n <= 599)) return std::nullopt;
             r.status = static_cast<int>(n);
+        } else if (key == "rangedstatus") {
+            if (!need(numeric && n >= 400 && n <= 599)) return std::nullopt;
+            r.rangedStatus = static_cast<int>(n);
         } else if (key == "redirect") {
             if (!need(numeric && n <= kFaultMaxRedirects)) return std::nullopt;
             r.redirect = static_cast<int>(n);
         } else if (key == "trickle") {
             if (!need(numeric && n > 0)) return std::nullopt;
             r.trickle = n;
+        } else if (key == "rate" || key == "slowrate") {
+            if (!need(numeric && n >= 1024 && n <= kFaultMaxSize)) return std::nullopt;
+            (key == "rate" ? r.rate : r.slowRate) = n;
+        } else if (key == "slowconn") {
+            if (!need(numeric && n >= 1 && n <= 1000)) return std::nullopt;
+            r.slowConn = static_cast<int>(n);
+        } else if (key == "page") {
+            r.page = value == "1";
+        } else if (key == "version") {
+            if (!need(numeric && n <= 1000000)) return std::nullopt;
+            r.version = static_cast<int>(n);
         } else if (key == "longer") {
             if (!need(numeric && n <= kFaultMaxSize)) return std::nullopt;
             r.longer = n;

@@ -23,14 +23,20 @@ inline constexpr int kFaultMaxRedirects = 50;
 struct FaultRequest {
     std::uint64_t size = kFaultDefaultSize;
     std::optional<std::uint64_t> cut;  // close after this many body bytes
-    bool once = false;                 // cut only the first answer per id
+    bool once = false;                 // cut only the first answer to a ranged request per id
     std::string id;
     bool norange = false;
     bool nolength = false;
-    std::optional<int> status;  // an error status (400-599) answered with an HTML page
-    int redirect = 0;           // hops of 302 still to go
-    std::uint64_t trickle = 0;  // bytes per 100 ms; 0 = at full speed
-    std::uint64_t longer = 0;   // bytes sent beyond the announced length
+    std::optional<int> status;        // an error status (400-599) answered with an HTML page
+    std::optional<int> rangedStatus;  // the same, only for requests with a Range header
+    int redirect = 0;                 // hops of 302 still to go
+    std::uint64_t trickle = 0;        // bytes per 100 ms; 0 = at full speed
+    std::uint64_t longer = 0;         // bytes sent beyond the announced length
+    std::uint64_t rate = 0;           // bytes per second on every connection; 0 = at full speed
+    std::uint64_t slowRate = 0;       // ...but this rate on connection number slowConn of the id
+    int slowConn = 0;                 // 1 = the first connection to arrive for the id
+    bool page = false;                // 200 with a web page instead of the file (an expired link)
+    int version = 1;                  // in the ETag: another version is another file for If-Range
 };
 
 // Reads the modifiers from decoded query parameters. Empty with `error` set when a value is

@@ -12,11 +12,12 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: melorin-service [--port N] [--log FILE] [--faults]\n"
+    "Usage: melorin-service [--port N] [--log FILE] [--faults [--sent-log FILE]]\n"
     "Melorin's demo music search service on 127.0.0.1.\n"
     "  --port N    listen on port N (default 8360; 0 picks a free port)\n"
     "  --log FILE  append every request line to FILE\n"
     "  --faults    also serve the test fault files under /fault/\n"
+    "  --sent-log FILE  append a line per fault-file answer when it ends: body bytes sent\n"
     "  --help      show this text\n"
     "  --version   show the version\n"
     "The first line on standard output is \"listening on 127.0.0.1:PORT\".\n";
@@ -32,6 +33,7 @@ void stopOnSignal(int) {
 int main(int argc, char** argv) {
     int port = 8360;
     std::string logPath;
+    std::string sentLogPath;
     bool faults = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -52,6 +54,8 @@ int main(int argc, char** argv) {
             port = static_cast<int>(p);
         } else if (arg == "--log" && hasValue) {
             logPath = argv[++i];
+        } else if (arg == "--sent-log" && hasValue) {
+            sentLogPath = argv[++i];
         } else if (arg == "--faults") {
             faults = true;
         } else {
@@ -61,10 +65,13 @@ int main(int argc, char** argv) {
     }
 
     melorin::service::RequestLog log;
-    if (!logPath.empty() && !log.open(logPath)) {
-        std::fprintf(stderr, "melorin-service: cannot open log %s: %s\n", logPath.c_str(),
-                     std::strerror(errno));
-        return 1;
+    melorin::service::RequestLog sentLog;
+    for (auto [path, target] : {std::pair{&logPath, &log}, std::pair{&sentLogPath, &sentLog}}) {
+        if (!path->empty() && !target->open(*path)) {
+            std::fprintf(stderr, "melorin-service: cannot open log %s: %s\n", path->c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
     }
 
     httplib::Server server;
@@ -88,7 +95,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "melorin-service: cannot listen on %s:%d\n", host, port);
         return 1;
     }
-    melorin::service::installRoutes(server, {faults, bound, logPath.empty() ? nullptr : &log});
+    melorin::service::installRoutes(server, {faults, bound, logPath.empty() ? nullptr : &log,
+                                             sentLogPath.empty() ? nullptr : &sentLog});
     std::printf("listening on %s:%d\n", host, bound);
     std::fflush(stdout);
 

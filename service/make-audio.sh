@@ -21,7 +21,8 @@ sox "${parts[@]}" "$tmp/tune.wav"
 lame --quiet -m m -b 32 --tt "Melorin sample" "$tmp/tune.wav" "$out/sample.mp3"
 ffmpeg -v error -y -i "$tmp/tune.wav" -c:a wmav2 -b:a 32k -f asf "$out/sample.wma"
 ffmpeg -v error -y -i "$tmp/tune.wav" -c:a wmav1 -b:a 32k -f asf "$out/sample.asf"
-ffmpeg -v error -y -i "$tmp/tune.wav" -ar 8000 -ac 1 -c:a real_144 -f rm "$out/sample.rm"
+# RealMedia carries AC-3: GStreamer here has no decoder for RealAudio 14.4.
+ffmpeg -v error -y -i "$tmp/tune.wav" -ar 44100 -ac 1 -c:a ac3 -b:a 32k -f rm "$out/sample.rm"
 # The service rewrites this host to the one a request came to before serving the file.
 printf 'http://127.0.0.1:8360/audio/sample.rm\r\n' >"$out/sample.ram"
 ls -l "$out"

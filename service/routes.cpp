@@ -2,14 +2,11 @@
 
 #include <httplib.h>
 
-#include <chrono>
 #include <memory>
-#include <set>
-#include <thread>
 
 #include "service/audio.h"
 #include "service/byterange.h"
-#include "service/faults.h"
+#include "service/faultroute.h"
 #include "service/pages.h"
 #include "service/text.h"
 
@@ -29,6 +26,13 @@ void RequestLog::write(const std::string& method, const std::string& target,
     std::lock_guard lock(mutex_);
     if (!file_) return;
     std::fprintf(file_, "%s %s %s\n", method.c_str(), target.c_str(), version.c_str());
+    std::fflush(file_);
+}
+
+void RequestLog::write(const std::string& line) {
+    std::lock_guard lock(mutex_);
+    if (!file_) return;
+    std::fprintf(file_, "%s\n", line.c_str());
     std::fflush(file_);
 }
 
@@ -57,10 +61,14 @@ int intParam(const Request& req, const char* key, int fallback) {
     }
 }
 
-void sendPage(Response& res, const std::string& html, int status = 200) {
+}  // namespace
+
+void sendPage(Response& res, const std::string& html, int status) {
     res.status = status;
     res.set_content(toGbk(html), "text/html; charset=gbk");
 }
+
+namespace {
 
 // Sends `body`, or the part a Range header asks for.
 void sendBytes(const Request& req, Response& res, const std::string& body,
@@ -85,118 +93,6 @@ void sendBytes(const Request& req, Response& res, const std::string& body,
             res.set_header("Content-Range", "bytes */" + std::to_string(body.size()));
             sendPage(res, errorPage(416, "请求的范围超出文件长度"), 416);
             break;
-    }
-}
-
-// Remembers the ids whose first answer was cut ("once=1"); bounded so no client can grow it
-// without end.
-class CutOnce {
-public:
-    bool firstTime(const std::string& id) {
-        std::lock_guard lock(mutex_);
-        if (seen_.size() > 100000) seen_.clear();
-        return seen_.insert(id).second;
-    }
-
-private:
-    std::mutex mutex_;
-    std::set<std::string> seen_;
-};
-
-// The raw query with "redirect=K" replaced by "redirect=K-1".
-std::string nextRedirectQuery(const std::string& target, int next) {
-    const auto q = target.find('?');
-    std::string query = q == std::string::npos ? "" : target.substr(q + 1);
-    std::string out;
-    std::size_t start = 0;
-    while (start <= query.size()) {
-        auto amp = query.find('&', start);
-        if (amp == std::string::npos) amp = query.size();
-        std::string part = query.substr(start, amp - start);
-        if (part.rfind("redirect=", 0) == 0) part = "redirect=" + std::to_string(next);
-        if (!part.empty()) out += (out.empty() ? "" : "&") + part;
-        start = amp + 1;
-    }
-    return out;
-}
-
-void serveFault(const Request& req, Response& res, const std::string& host, CutOnce& cutOnce) {
-    std::string error;
-    const auto fault = parseFaultRequest(req.params, error);
-    if (!fault) {
-        sendPage(res, errorPage(400, error), 400);
-        return;
-    }
-    if (fault->status) {
-        sendPage(res, errorPage(*fault->status, "fault file " + req.path), *fault->status);
-        return;
-    }
-    if (fault->redirect > 0) {
-        res.status = 302;
-        res.set_header("Location", "http://" + host + req.path + "?" +
-                                       nextRedirectQuery(req.target, fault->redirect - 1));
-        res.set_content("redirect\n", "text/plain");
-        return;
-    }
-
-    std::uint64_t first = 0;
-    std::uint64_t length = fault->size;
-    res.status = 200;
-    res.set_header("Accept-Ranges", "bytes");
-    if (!fault->norange) {
-        const RangeAnswer range = answerRange(req.get_header_value("Range"), fault->size);
-        if (range.kind == RangeAnswer::Kind::Unsatisfiable) {
-            res.set_header("Content-Range", "bytes */" + std::to_string(fault->size));
-            sendPage(res, errorPage(416, "请求的范围超出文件长度"), 416);
-            return;
-        }
-        if (range.kind == RangeAnswer::Kind::Partial) {
-            first = range.first;
-            length = range.last - range.first + 1;
-            res.status = 206;
-            res.set_header("Content-Range", "bytes " + std::to_string(range.first) + "-" +
-                                                std::to_string(range.last) + "/" +
-                                                std::to_string(fault->size));
-        }
-    }
-
-    const bool cut = fault->cut && (!fault->once || cutOnce.firstTime(fault->id));
-    const std::uint64_t total = length + (fault->nolength ? 0 : fault->longer);
-    const std::uint64_t stopAt = cut ? std::min(*fault->cut, total) : total;
-    if (cut || fault->longer > 0) res.set_header("Connection", "close");
-    const std::uint64_t chunk = fault->trickle > 0 ? fault->trickle : 65536;
-    const bool trickle = fault->trickle > 0;
-
-    // Writes the next piece; false ends the answer by closing the connection.
-    auto sent = std::make_shared<std::uint64_t>(0);
-    auto step = [first, stopAt, total, chunk, trickle, cut, sent](httplib::DataSink& sink,
-                                                                  bool chunked) {
-        if (*sent >= stopAt) {
-            if (cut && stopAt < total) return false;
-            if (chunked) sink.done();
-            return true;
-        }
-        if (trickle && *sent > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (!sink.is_writable()) return false;
-        const std::uint64_t n = std::min(chunk, stopAt - *sent);
-        const std::string piece = faultBytes(first + *sent, n);
-        if (!sink.write(piece.data(), piece.size())) return false;
-        *sent += n;
-        if (*sent >= stopAt && cut && stopAt < total) return false;
-        return true;
-    };
-
-    const char* type = "application/octet-stream";
-    if (fault->nolength) {
-        res.set_chunked_content_provider(
-            type, [step](std::size_t, httplib::DataSink& sink) { return step(sink, true); });
-    } else {
-        // With "longer" the last piece runs past the announced length; cpp-httplib writes it
-        // as given.
-        res.set_content_provider(length, type,
-                                 [step](std::size_t, std::size_t, httplib::DataSink& sink) {
-                                     return step(sink, false);
-                                 });
     }
 }
 
@@ -310,9 +206,10 @@ void installRoutes(httplib::Server& server, const RouteOptions& options) {
     });
 
     if (options.faults) {
-        auto cutOnce = std::make_shared<CutOnce>();
-        server.Get(R"(/fault/[^/]+)", [port, cutOnce](const Request& req, Response& res) {
-            serveFault(req, res, requestHost(req, port), *cutOnce);
+        auto memory = std::make_shared<FaultMemory>();
+        RequestLog* sentLog = options.sentLog;
+        server.Get(R"(/fault/[^/]+)", [port, memory, sentLog](const Request& req, Response& res) {
+            serveFault(req, res, requestHost(req, port), *memory, sentLog);
         });
     }
 }

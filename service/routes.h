@@ -23,6 +23,7 @@ public:
 
     bool open(const std::string& path);  // false when the file cannot be opened for appending
     void write(const std::string& method, const std::string& target, const std::string& version);
+    void write(const std::string& line);  // any one line
 
 private:
     std::mutex mutex_;
@@ -30,9 +31,10 @@ private:
 };
 
 struct RouteOptions {
-    bool faults = false;        // serve /fault/...
-    int port = 0;               // the bound port, for requests without a Host header
-    RequestLog* log = nullptr;  // may be null
+    bool faults = false;            // serve /fault/...
+    int port = 0;                   // the bound port, for requests without a Host header
+    RequestLog* log = nullptr;      // may be null
+    RequestLog* sentLog = nullptr;  // fault answers as they end: "BYTES TARGET"; may be null
 };
 
 void installRoutes(httplib::Server& server, const RouteOptions& options);

@@ -54,6 +54,15 @@ QString DesktopUiPort::saveFileName(QWidget* parent, const QString& caption, con
     return QFileDialog::getSaveFileName(parent, caption, folder, filter);
 }
 
+SaveChoice DesktopUiPort::saveFileChoice(QWidget* parent, const QString& caption,
+                                         const QString& proposal, const QStringList& filters) {
+    SaveChoice choice;
+    choice.filter = filters.value(0);
+    choice.path = QFileDialog::getSaveFileName(parent, caption, proposal,
+                                               filters.join(QStringLiteral(";;")), &choice.filter);
+    return choice;
+}
+
 bool DesktopUiPort::openAddress(const QString& address) {
     // Addresses come from the network: only web addresses reach the desktop's handlers, never
     // a local program, a .desktop file or a custom scheme.

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QMessageBox;
@@ -21,6 +22,13 @@ signals:
     void tick();
 };
 
+// What a save dialog with several filters answered: the file and the filter it was chosen
+// under. An empty path: the user cancelled.
+struct SaveChoice {
+    QString path;
+    QString filter;
+};
+
 // Everything that would block on the user or reach outside the window goes through this port,
 // so that tests can record a message instead of waiting on a real dialog.
 class UiPort {
@@ -35,6 +43,9 @@ public:
                                  const QString& filter) = 0;
     virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& folder,
                                  const QString& filter) = 0;
+    // `proposal`: the folder, or the file, the dialog starts with; the first filter is chosen.
+    virtual SaveChoice saveFileChoice(QWidget* parent, const QString& caption,
+                                      const QString& proposal, const QStringList& filters) = 0;
     // The desktop's default handler for an http or https address; false for any other address
     // (see core/webaddress.h) or when no handler took it.
     virtual bool openAddress(const QString& address) = 0;
@@ -55,6 +66,8 @@ public:
                          const QString& filter) override;
     QString saveFileName(QWidget* parent, const QString& caption, const QString& folder,
                          const QString& filter) override;
+    SaveChoice saveFileChoice(QWidget* parent, const QString& caption, const QString& proposal,
+                              const QStringList& filters) override;
     bool openAddress(const QString& address) override;
     std::unique_ptr<Ticker> createTicker(QObject* parent, int intervalMs) override;
 };

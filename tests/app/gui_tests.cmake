@@ -12,3 +12,12 @@ add_dependencies(test_downloadrun melorin-service)
 melorin_add_test(test_search_window SOURCES test_search_window.cpp
   LIBS melorin_app melorin_test_support TIMEOUT 400)
 add_dependencies(test_search_window melorin-service)
+melorin_add_test(test_downloadresume
+  SOURCES test_downloadresume.cpp
+  LIBS melorin_app melorin_test_support TIMEOUT 180)
+melorin_add_test(test_card_window SOURCES test_card_window.cpp
+  LIBS melorin_app melorin_test_support TIMEOUT 300)
+add_dependencies(test_card_window melorin-service)
+melorin_add_test(test_play_window SOURCES test_play_window.cpp
+  LIBS melorin_app melorin_test_support TIMEOUT 300)
+add_dependencies(test_play_window melorin-service)

@@ -28,6 +28,12 @@ public:
     bool answerYes = true;
     QString nextOpenFile;
     QString nextSaveFile;
+    QString nextSaveFilter;      // the filter a save choice answers with; empty: the first
+    QStringList offeredFilters;  // what the last save choice offered
+    QString openFolder;          // the folder and filter the last open dialog was given
+    QString openFilter;
+    QString saveProposal;  // the folder or name and filter the last save dialog was given
+    QString saveFilter;
     FakeTicker* lastTicker = nullptr;
 
     void showMessage(QWidget*, const QString& text) override { messages << text; }
@@ -35,11 +41,22 @@ public:
         questions << text;
         return answerYes;
     }
-    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override {
+    QString openFileName(QWidget*, const QString&, const QString& folder,
+                         const QString& filter) override {
+        openFolder = folder;
+        openFilter = filter;
         return nextOpenFile;
     }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+    QString saveFileName(QWidget*, const QString&, const QString& proposal,
+                         const QString& filter) override {
+        saveProposal = proposal;
+        saveFilter = filter;
         return nextSaveFile;
+    }
+    ui::SaveChoice saveFileChoice(QWidget*, const QString&, const QString&,
+                                  const QStringList& filters) override {
+        offeredFilters = filters;
+        return {nextSaveFile, nextSaveFilter.isEmpty() ? filters.value(0) : nextSaveFilter};
     }
     bool openAddress(const QString& address) override {
         openedAddresses << address;

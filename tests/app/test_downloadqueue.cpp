@@ -101,9 +101,10 @@ void TestDownloadQueue::addingRows_data() {
         << QList<int>{1, 2, 3} << 1
         << QStringList{QStringLiteral("风之歌.rm"), QStringLiteral("a_._b.")};
     QTest::newRow("nothing selected") << QList<int>{} << 1 << QStringList{};
+    // Two rows never write one file: the second is numbered.
     QTest::newRow("same row twice")
         << QList<int>{0} << 2
-        << QStringList{QStringLiteral("月下听风.mp3"), QStringLiteral("月下听风.mp3")};
+        << QStringList{QStringLiteral("月下听风.mp3"), QStringLiteral("月下听风 (2).mp3")};
 }
 
 void TestDownloadQueue::addingRows() {

@@ -1,6 +1,6 @@
 // Real transfers over loopback: nginx for ordinary and throttled files, the
-// local service's fault files (melorin-service --faults) for broken answers. Each download ends byte-exact or as a
-// reported failure.
+// local service's fault files (melorin-service --faults) for broken answers. Each download ends
+// byte-exact or as a reported failure.
 #include <QtTest>
 #include <fstream>
 #include <random>
@@ -26,6 +26,7 @@ QByteArray sha256(const QByteArray& b) {
 
 struct RunResult {
     std::vector<RowState> states;
+    std::vector<std::string> paths;
     std::vector<std::string> log;
     bool ended = false;
 };
@@ -39,26 +40,36 @@ FetchOptions quickOptions() {
 }
 
 // Downloads the addresses into dir (one row each), waits at most `limit`.
+// `samePath`: every row has the save path of row 0 (one title from several sources).
 RunResult download(const std::vector<std::string>& addresses, const QString& dir, int workers = 5,
-                   std::chrono::seconds limit = std::chrono::seconds(60)) {
+                   std::chrono::seconds limit = std::chrono::seconds(60), bool samePath = false) {
     Downloader dl(std::make_unique<CurlNetwork>(quickOptions()));
     for (std::size_t i = 0; i < addresses.size(); ++i) {
         DownloadJob job;
-        job.title = "f" + std::to_string(i);
+        job.title = "f" + std::to_string(samePath ? 0 : i);
         job.address = addresses[i];
         job.type = "bin";
-        job.savePath = dir.toStdString() + "/f" + std::to_string(i) + ".bin";
+        job.savePath = dir.toStdString() + "/" + job.title + ".bin";
         dl.addJob(job);
     }
     RunResult r;
     if (!dl.start({workers, "s", dir.toStdString()})) return r;
+    // A file has ended when its row leaves Running (its workers end a moment before).
+    auto running = [&] {
+        if (dl.passRunning()) return true;
+        for (std::size_t i = 0; i < addresses.size(); ++i)
+            if (dl.rowState(int(i)) == RowState::Running) return true;
+        return false;
+    };
     auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline &&
-           (dl.passRunning() || dl.snapshot().runningWorkers > 0))
+    while (std::chrono::steady_clock::now() < deadline && running())
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    r.ended = !dl.passRunning() && dl.snapshot().runningWorkers == 0;
+    r.ended = !running() && dl.snapshot().runningWorkers == 0;
     dl.stopAll();
-    for (std::size_t i = 0; i < addresses.size(); ++i) r.states.push_back(dl.rowState(int(i)));
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        r.states.push_back(dl.rowState(int(i)));
+        r.paths.push_back(dl.job(int(i)).savePath);
+    }
     for (const auto& e : dl.takeEvents())
         if (e.kind == DownloadEvent::Kind::Log) r.log.push_back(e.text);
     return r;
@@ -67,6 +78,16 @@ RunResult download(const std::vector<std::string>& addresses, const QString& dir
 // The byte rule of the service's fault files.
 unsigned char faultByte(std::int64_t i) {
     return static_cast<unsigned char>((i ^ (i >> 8) ^ (i >> 16)) * 167 + 13);
+}
+
+// Request lines of the service's log whose target starts with `prefix`.
+int requestsTo(const QString& log, const QByteArray& prefix) {
+    QFile f(log);
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    int n = 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("GET " + prefix)) ++n;
+    return n;
 }
 
 QByteArray faultContent(std::int64_t size) {
@@ -83,6 +104,8 @@ class DownloadHttpTest : public QObject {
     QTemporaryDir serverDir;
     std::unique_ptr<NginxServer> nginx;
     ServiceRun service;
+    QString serviceLog;
+    int brokenRun = 0;
 
     std::string writeServed(const std::string& name, std::int64_t size) {
         std::mt19937_64 rng(static_cast<unsigned long>(size));
@@ -96,11 +119,11 @@ private slots:
     void initTestCase() {
         nginx = std::make_unique<NginxServer>(serverDir.path().toStdString(), "512k");
         QVERIFY2(nginx->running(), "nginx did not start");
-        QVERIFY2(service.start({QStringLiteral("--faults")}), qPrintable(service.error()));
+        serviceLog = serverDir.path() + QStringLiteral("/service.log");
+        QVERIFY2(service.start({QStringLiteral("--faults"), QStringLiteral("--log"), serviceLog}),
+                 qPrintable(service.error()));
     }
-    void cleanupTestCase() {
-        nginx.reset();
-    }
+    void cleanupTestCase() { nginx.reset(); }
 
     void nginxFiles_data() {
         QTest::addColumn<QList<qint64>>("sizes");
@@ -143,39 +166,82 @@ private slots:
         }
     }
 
+    // Rows of one title from a few sources: each gets its own file, each byte-exact.
+    void sameTitleFromThreeSources() {
+        QTemporaryDir out;
+        std::vector<std::string> addresses, served;
+        for (int i = 0; i < 3; ++i) {
+            std::string name = "src" + std::to_string(i);
+            served.push_back(writeServed(name, 500000 + i));
+            addresses.push_back("127.0.0.1:" + std::to_string(nginx->port()) + "/" + name);
+        }
+        auto r = download(addresses, out.path(), 5, std::chrono::seconds(60), true);
+        QVERIFY(r.ended);
+        const std::string base = out.path().toStdString() + "/f0";
+        QCOMPARE(r.paths,
+                 (std::vector<std::string>{base + ".bin", base + " (2).bin", base + " (3).bin"}));
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(r.states[i], RowState::Finished);
+            QCOMPARE(sha256(fileBytes(r.paths[i])), sha256(fileBytes(served[i])));
+            QVERIFY(!QFile::exists(QString::fromStdString(r.paths[i] + ".part")));
+        }
+    }
+
     void brokenAnswers_data() {
         QTest::addColumn<QString>("query");
         QTest::addColumn<qint64>("size");
         QTest::addColumn<bool>("complete");
         QTest::addColumn<QString>("logPart");
-        QTest::newRow("clean") << "" << qint64(1000000) << true << "";
+        // The probe included; -1: not counted; a failure at once is at most one per worker.
+        QTest::addColumn<int>("requests");
+        QTest::newRow("clean") << "" << qint64(1000000) << true << "" << 6;
         QTest::newRow("cut once, resumed")
-            << "cut=70000&once=1&id=a" << qint64(1000000) << true << "";
-        QTest::newRow("cut every answer") << "cut=30000" << qint64(1000000) << false << "下载失败!";
-        QTest::newRow("ranges ignored") << "norange=1" << qint64(1000000) << true << "";
+            << "cut=70000&once=1&id=a" << qint64(1000000) << true << "" << 7;
+        QTest::newRow("every answer cut, each resumed at once")
+            << "cut=30000" << qint64(1000000) << true << "" << -1;
+        QTest::newRow("every answer cut before its body")
+            << "cut=0" << qint64(1000000) << false << "下载失败!" << -1;
+        QTest::newRow("ranges ignored") << "norange=1" << qint64(1000000) << true << "" << -1;
         QTest::newRow("ranges ignored, cut once")
-            << "norange=1&cut=300000&once=1&id=b" << qint64(1000000) << true << "";
-        QTest::newRow("no length") << "nolength=1" << qint64(5000) << false << "不能下载：";
-        QTest::newRow("error page") << "status=404" << qint64(5000) << false << "404";
-        QTest::newRow("redirects") << "redirect=5" << qint64(300000) << true << "";
+            << "norange=1&cut=300000&once=1&id=b" << qint64(1000000) << true << "" << -1;
+        QTest::newRow("no length") << "nolength=1" << qint64(5000) << false << "不能下载：" << 1;
+        QTest::newRow("error page") << "status=404" << qint64(5000) << false << "404" << 1;
+        // Statuses answered to the workers' ranged requests: 429 is tried again, 404 fails at
+        // once, 503 is tried again until the workers give up (1 + maxResumes requests each).
+        QTest::newRow("429 once, tried again")
+            << "rangedstatus=429&once=1&id=c" << qint64(1000000) << true << "" << 7;
+        QTest::newRow("404 for every range")
+            << "rangedstatus=404" << qint64(1000000) << false << "404" << 6;
+        QTest::newRow("503 for every range")
+            << "rangedstatus=503" << qint64(1000000) << false << "503" << 21;
+        QTest::newRow("redirects") << "redirect=5" << qint64(300000) << true << "" << -1;
         QTest::newRow("too many redirects")
-            << "redirect=6" << qint64(300000) << false << "不能下载：";
-        QTest::newRow("trickle") << "trickle=20000" << qint64(200000) << true << "";
-        QTest::newRow("longer than announced") << "longer=5000" << qint64(100000) << true << "";
-        QTest::newRow("tiny file") << "" << qint64(3) << true << "";
+            << "redirect=6" << qint64(300000) << false << "不能下载：" << -1;
+        QTest::newRow("trickle") << "trickle=20000" << qint64(200000) << true << "" << -1;
+        QTest::newRow("longer than announced")
+            << "longer=5000" << qint64(100000) << true << "" << -1;
+        QTest::newRow("tiny file") << "" << qint64(3) << true << "" << 4;
+        QTest::newRow("expired link: a web page")
+            << "page=1" << qint64(5000) << false << "下载失败!服务器返回的是网页" << 1;
     }
     void brokenAnswers() {
         QFETCH(QString, query);
         QFETCH(qint64, size);
         QFETCH(bool, complete);
         QFETCH(QString, logPart);
+        QFETCH(int, requests);
         QTemporaryDir out;
-        std::string address = "127.0.0.1:" + std::to_string(service.port()) +
-                              "/fault/x?size=" + std::to_string(size) +
+        const QByteArray name = "/fault/b" + QByteArray::number(++brokenRun) + "?";
+        std::string address = "127.0.0.1:" + std::to_string(service.port()) + name.toStdString() +
+                              "size=" + std::to_string(size) +
                               (query.isEmpty() ? "" : "&" + query.toStdString());
+        // An earlier file of the save path survives a failed download.
+        const std::string saved = out.path().toStdString() + "/f0.bin";
+        std::ofstream(saved, std::ios::binary) << "earlier file";
         auto r = download({address}, out.path(), 5, std::chrono::seconds(30));
         QVERIFY(r.ended);
-        QByteArray got = fileBytes(out.path().toStdString() + "/f0.bin");
+        QByteArray got = fileBytes(saved);
+        QVERIFY(!QFile::exists(QString::fromStdString(saved + ".part")));
         if (complete) {
             QCOMPARE(r.states[0], RowState::Finished);
             QCOMPARE(got.size(), qsizetype(size));
@@ -186,9 +252,44 @@ private slots:
             QCOMPARE(r.log.size(), std::size_t(1));
             QVERIFY2(QString::fromStdString(r.log[0]).contains(logPart), r.log[0].c_str());
             QVERIFY(QString::fromStdString(r.log[0]).startsWith(u"f0"));
-            QVERIFY(got.size() <= size);
-            QVERIFY(!got.contains("error page") && !got.contains("redirect body"));
+            QCOMPARE(got, QByteArray("earlier file"));
         }
+        if (requests >= 0 && (complete || query.contains(u"503")))
+            QCOMPARE(requestsTo(serviceLog, name), requests);
+        else if (requests >= 0)
+            QVERIFY(requestsTo(serviceLog, name) <= requests);
+    }
+
+    // The music files the program fetches are known by their first bytes and pass.
+    void musicFilesPass_data() {
+        QTest::addColumn<QByteArray>("kind");
+        for (const char* k : {"mp3", "wma", "asf", "rm", "ram"}) QTest::newRow(k) << QByteArray(k);
+    }
+    void musicFilesPass() {
+        QFETCH(QByteArray, kind);
+        QTemporaryDir out;
+        const QByteArray target = "/audio/sample." + kind;
+        auto r = download({"127.0.0.1:" + std::to_string(service.port()) + target.toStdString()},
+                          out.path(), 5, std::chrono::seconds(30));
+        QVERIFY(r.ended);
+        QCOMPARE(r.states[0], RowState::Finished);
+        QCOMPARE(fileBytes(r.paths[0]), service.get(target).body);
+    }
+
+    // One connection of five at a tenth of the others' speed: the free workers split its
+    // remainder, and the file still ends byte-exact.
+    void slowConnectionIsSplit() {
+        QTemporaryDir out;
+        const QByteArray name = "/fault/slowone?";
+        const std::int64_t size = 8 << 20;
+        auto r = download({"127.0.0.1:" + std::to_string(service.port()) + name.toStdString() +
+                           "size=" + std::to_string(size) +
+                           "&rate=4194304&slowrate=262144&slowconn=2&id=slowone"},
+                          out.path(), 5, std::chrono::seconds(60));
+        QVERIFY(r.ended);
+        QCOMPARE(r.states[0], RowState::Finished);
+        QVERIFY(fileBytes(r.paths[0]) == faultContent(size));
+        QVERIFY2(requestsTo(serviceLog, name) > 6, "no piece was split");
     }
 
     void stopInTheMiddle() {
@@ -196,17 +297,24 @@ private slots:
         Downloader dl(std::make_unique<CurlNetwork>(quickOptions()));
         DownloadJob job;
         job.title = "slow";
-        job.address = "127.0.0.1:" + std::to_string(service.port()) +
-                      "/fault/s?size=5000000&trickle=1000";
+        job.address =
+            "127.0.0.1:" + std::to_string(service.port()) + "/fault/s?size=5000000&trickle=1000";
         job.savePath = out.path().toStdString() + "/slow.bin";
+        std::ofstream(job.savePath, std::ios::binary) << "earlier file";
         dl.addJob(job);
         QVERIFY(dl.start({5, "s", out.path().toStdString()}));
-        QTRY_VERIFY_WITH_TIMEOUT(dl.exitQuestionNeeded(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(dl.snapshot().totalBytes > 0, 10000);
         auto before = std::chrono::steady_clock::now();
         dl.stopAll();
         QVERIFY(std::chrono::steady_clock::now() - before < std::chrono::seconds(3));
         QCOMPARE(dl.snapshot().runningWorkers, 0);
-        QCOMPARE(dl.rowState(0), RowState::Failed);
+        // Stopped, not failed: the row waits, and its bytes are named for the next start.
+        QCOMPARE(dl.rowState(0), RowState::Waiting);
+        QCOMPARE(fileBytes(job.savePath), QByteArray("earlier file"));
+        QCOMPARE(fileBytes(partPathFor(job.savePath)).size(), qsizetype(5000000));
+        const auto state = decodeResumeState(fileBytes(statePathFor(job.savePath)).toStdString());
+        QVERIFY(state.has_value());
+        QVERIFY(rangeBytes(state->received) > 0);
     }
 };
 

@@ -3,9 +3,12 @@
 #include <QtTest>
 
 #include "download/address.h"
+#include "download/contentcheck.h"
 #include "download/failureactions.h"
 #include "download/filename.h"
+#include "download/piecetable.h"
 #include "download/progressboard.h"
+#include "download/retryrule.h"
 #include "download/segmentplan.h"
 
 using namespace melorin::download;
@@ -206,6 +209,194 @@ private slots:
         QVERIFY(!isSafeSavePath("/m/../x"));
         QVERIFY(!isSafeSavePath("/m/x\n"));
         QVERIFY(isSafeSavePath("/m/..x"));
+    }
+
+    void distinctPaths_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("taken");  // "|" between paths
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("free") << "/m/歌.mp3"
+                              << "/m/歌.rm|/n/歌.mp3"
+                              << "/m/歌.mp3";
+        QTest::newRow("second") << "/m/歌.mp3"
+                                << "/m/歌.mp3"
+                                << "/m/歌 (2).mp3";
+        QTest::newRow("third, gap filled first") << "/m/歌.mp3"
+                                                 << "/m/歌.mp3|/m/歌 (3).mp3"
+                                                 << "/m/歌 (2).mp3";
+        QTest::newRow("fourth") << "/m/歌.mp3"
+                                << "/m/歌.mp3|/m/歌 (2).mp3|/m/歌 (3).mp3"
+                                << "/m/歌 (4).mp3";
+        QTest::newRow("no extension") << "/m/song"
+                                      << "/m/song"
+                                      << "/m/song (2)";
+        QTest::newRow("empty type") << "/m/a_._b."
+                                    << "/m/a_._b."
+                                    << "/m/a_._b (2).";
+        QTest::newRow("dot only in the folder") << "/m.d/song"
+                                                << "/m.d/song"
+                                                << "/m.d/song (2)";
+        QTest::newRow("two dots") << "/m/a.b.mp3"
+                                  << "/m/a.b.mp3"
+                                  << "/m/a.b (2).mp3";
+        QTest::newRow("other case is another file") << "/m/A.mp3"
+                                                    << "/m/a.mp3"
+                                                    << "/m/A.mp3";
+    }
+    void distinctPaths() {
+        QFETCH(QString, path);
+        QFETCH(QString, taken);
+        QFETCH(QString, expected);
+        std::vector<std::string> t;
+        for (const auto& p : taken.split(u'|')) t.push_back(p.toStdString());
+        QCOMPARE(q(distinctSavePath(path.toStdString(), t)), expected);
+    }
+
+    void retriedStatuses_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("retried");
+        for (int st : {408, 429, 500, 502, 503, 504, 599}) QTest::addRow("%d", st) << st << true;
+        for (int st : {400, 401, 403, 404, 410, 416, 451, 499, 302, 204, 600})
+            QTest::addRow("%d", st) << st << false;
+    }
+    void retriedStatuses() {
+        QFETCH(int, status);
+        QFETCH(bool, retried);
+        QCOMPARE(isRetriedStatus(status), retried);
+    }
+
+    void nextAttempts_data() {
+        QTest::addColumn<bool>("delivered");
+        QTest::addColumn<bool>("permanent");
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<int>("next");  // NextAttempt
+        const int now = int(NextAttempt::Now), later = int(NextAttempt::AfterPause),
+                  stop = int(NextAttempt::GiveUp);
+        QTest::newRow("cut after bytes: at once") << true << false << 0 << now;
+        QTest::newRow("cut after bytes, after failures") << true << false << 3 << now;
+        QTest::newRow("nothing delivered: pause") << false << false << 0 << later;
+        QTest::newRow("third failure still waits") << false << false << 2 << later;
+        QTest::newRow("fourth failure gives up") << false << false << 3 << stop;
+        QTest::newRow("permanent, even after bytes") << true << true << 0 << stop;
+    }
+    void nextAttempts() {
+        QFETCH(bool, delivered);
+        QFETCH(bool, permanent);
+        QFETCH(int, failures);
+        QFETCH(int, next);
+        QCOMPARE(int(nextAttempt({delivered, permanent, failures}, 3)), next);
+    }
+
+    void sniff_data() {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QString>("contentType");
+        QTest::addColumn<int>("kind");
+        const int mp3 = int(BodyKind::Mp3), asf = int(BodyKind::Asf), rm = int(BodyKind::RealMedia),
+                  ram = int(BodyKind::RamList), page = int(BodyKind::WebPage),
+                  other = int(BodyKind::Other);
+        QTest::newRow("ID3") << QByteArray("ID3\x03\x00\x00\x00\x00\x1f\x76", 10) << "audio/mpeg"
+                             << mp3;
+        QTest::newRow("frame sync") << QByteArray("\xff\xfb\x90\x64\x00", 5) << "" << mp3;
+        QTest::newRow("mp3 labelled text/html")
+            << QByteArray("\xff\xf3\x28\xc4", 4) << "text/html" << mp3;
+        QTest::newRow("asf header")
+            << QByteArray("\x30\x26\xb2\x75\x8e\x66\xcf\x11\xa6\xd9\x00\xaa\x00\x62\xce\x6c\x01",
+                          17)
+            << "audio/x-ms-wma" << asf;
+        QTest::newRow("realmedia") << QByteArray(".RMF\x00\x00\x00\x12", 8) << "" << rm;
+        QTest::newRow("ram list") << QByteArray("rtsp://h/a.rm\r\n") << "text/plain" << ram;
+        QTest::newRow("ram list, pnm, blank first")
+            << QByteArray("\r\n pnm://h/a.ra\n") << "audio/x-pn-realaudio" << ram;
+        QTest::newRow("doctype") << QByteArray("<!DOCTYPE html>\n<html>") << "" << page;
+        QTest::newRow("html in upper case, BOM")
+            << QByteArray("\xef\xbb\xbf  <HTML><HEAD>") << "application/octet-stream" << page;
+        QTest::newRow("expired-link page in GBK")
+            << QByteArray("<html>\r\n<head><title>\xce\xc4\xbc\xfe\xb2\xbb\xb4\xe6\xd4\xda")
+            << "application/octet-stream" << page;
+        QTest::newRow("xhtml") << QByteArray("<?xml version=\"1.0\"?>\n<html xmlns=") << "" << page;
+        QTest::newRow("comment first") << QByteArray("<!-- moved -->") << "" << page;
+        QTest::newRow("text/html, no tag")
+            << QByteArray("Not Found") << "Text/HTML; charset=gbk" << page;
+        QTest::newRow("empty text/html") << QByteArray() << "text/html" << page;
+        QTest::newRow("unknown binary") << QByteArray("\x00\x01\x02\x03", 4) << "" << other;
+        QTest::newRow("xml not html") << QByteArray("<?xml version=\"1.0\"?><asx>") << "" << other;
+        QTest::newRow("tag-like word") << QByteArray("<htmlx") << "" << other;
+        QTest::newRow("plain text") << QByteArray("hello") << "text/plain" << other;
+    }
+    void sniff() {
+        QFETCH(QByteArray, head);
+        QFETCH(QString, contentType);
+        QFETCH(int, kind);
+        const BodyKind got = sniffBody(head.toStdString(), contentType.toStdString());
+        QCOMPARE(int(got), kind);
+        QCOMPARE(isSongBody(got), kind != int(BodyKind::WebPage));
+    }
+
+    // Pieces as "start-end/done@worker~rate" ("@-" nobody, "~?" rate unknown); the worker that
+    // asks is 9.
+    void takePieces_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<int>("taken");  // -1: none
+        QTest::addColumn<QString>("after");
+        const QString K = QString::number(kMinSplitPiece);
+        QTest::newRow("own piece first")
+            << "0-100/50@9~? 100-200/100@-~?" << 0 << "0-100/50@9 100-200/100@-";
+        QTest::newRow("free piece next")
+            << "0-100/100@-~? 100-200/150@-~?" << 1 << "0-100/100@- 100-200/150@9";
+        QTest::newRow("slowest halved")
+            << "0-4000000/3000000@0~2000000 4000000-8000000/4400000@1~200000" << 2
+            << "0-4000000/3000000@0 4000000-6200000/4400000@1 6200000-8000000/6200000@9";
+        QTest::newRow("stalled before larger")
+            << "0-4000000/1000000@0~2000000 4000000-6000000/4000000@1~0" << 2
+            << "0-4000000/1000000@0 4000000-5000000/4000000@1 5000000-6000000/5000000@9";
+        QTest::newRow("unknown rate counts as the fastest")
+            << "0-2000000/1000000@0~2000000 2000000-7000000/2000000@1~? "
+               "7000000-9000000/7000000@2~500000"
+            << 3
+            << "0-2000000/1000000@0 2000000-7000000/2000000@1 7000000-8000000/7000000@2 "
+               "8000000-9000000/8000000@9";
+        QTest::newRow("no rate known: the largest")
+            << "0-3000000/0@0~? 3000000-8000000/3000000@1~?" << 2
+            << "0-3000000/0@0 3000000-5500000/3000000@1 5500000-8000000/5500000@9";
+        QTest::newRow("too little left to halve")
+            << QStringLiteral("0-%1/1@0~1000").arg(2 * kMinSplitPiece) << -1
+            << QStringLiteral("0-%1/1@0").arg(2 * kMinSplitPiece);
+        QTest::newRow("just enough")
+            << QStringLiteral("0-%1/0@0~1000").arg(2 * kMinSplitPiece) << 1
+            << QStringLiteral("0-%1/0@0 %1-%2/%1@9").arg(K).arg(2 * kMinSplitPiece);
+        QTest::newRow("done soon anyway")
+            << "0-9000000/8000000@0~2000000" << -1 << "0-9000000/8000000@0";
+        QTest::newRow("complete pieces are not taken")
+            << "0-100/100@-~? 100-200/200@-~?" << -1 << "0-100/100@- 100-200/200@-";
+    }
+    void takePieces() {
+        QFETCH(QString, before);
+        QFETCH(int, taken);
+        QFETCH(QString, after);
+        std::vector<Piece> pieces;
+        for (const QString& item : before.split(u' ')) {
+            const QStringList a = item.split(QRegularExpression(QStringLiteral("[-/@~]")));
+            Piece p{a[0].toLongLong(), a[1].toLongLong(), a[2].toLongLong(),
+                    item.contains(u"@-") ? -1 : a[3].toInt(),
+                    item.contains(u"~?") ? -1.0 : a.last().toDouble()};
+            pieces.push_back(p);
+        }
+        const auto got = takePiece(pieces, 9);
+        QCOMPARE(got ? int(*got) : -1, taken);
+        QStringList out;
+        for (const Piece& p : pieces)
+            out << QStringLiteral("%1-%2/%3@%4")
+                       .arg(p.start)
+                       .arg(p.end)
+                       .arg(p.done)
+                       .arg(p.worker < 0 ? QStringLiteral("-") : QString::number(p.worker));
+        QCOMPARE(out.join(u' '), after);
+        // The pieces still tile the file, each with its own bytes.
+        std::vector<Piece> sorted = pieces;
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const Piece& a, const Piece& b) { return a.start < b.start; });
+        for (std::size_t i = 1; i < sorted.size(); ++i)
+            QCOMPARE(sorted[i].start, sorted[i - 1].end);
     }
 
     void speed_data() {

@@ -1,11 +1,14 @@
 // Scheduling rules with fake transfers: no network, the test decides when each
 // file's workers end.
 #include <QtTest>
+#include <fstream>
 #include <map>
+#include <set>
 #include <thread>
 
 #include "download/downloader.h"
 #include "download/progressboard.h"
+#include "download/queuefile.h"
 
 using namespace melorin::download;
 using namespace std::chrono_literals;
@@ -45,7 +48,7 @@ public:
         if (hang) return {false, 0, -1, "已停止"};
         std::lock_guard lock(s_->mutex);
         auto it = s_->probes.find(url);
-        return it != s_->probes.end() ? it->second : ProbeResult{true, 200, 1000, {}};
+        return it != s_->probes.end() ? it->second : ProbeResult{true, 200, 1000, {}, 321};
     }
     std::unique_ptr<FileTransfer> start(const FileOrder& order, FileObserver& o) override {
         std::lock_guard lock(s_->mutex);
@@ -70,7 +73,7 @@ class DownloadSchedulingTest : public QObject {
     Q_OBJECT
     std::shared_ptr<FakeState> fake;
     std::unique_ptr<Downloader> dl;
-    QTemporaryDir dir;
+    std::unique_ptr<QTemporaryDir> dir;  // fresh for every test
 
     void addRows(int n) {
         int first = static_cast<int>(dl->jobs().size());
@@ -80,11 +83,11 @@ class DownloadSchedulingTest : public QObject {
             job.address = url(i);
             job.type = "mp3";
             job.size = "1K";
-            job.savePath = dir.path().toStdString() + "/t" + std::to_string(i) + ".mp3";
+            job.savePath = dir->path().toStdString() + "/t" + std::to_string(i) + ".mp3";
             dl->addJob(job);
         }
     }
-    PassSettings settings() { return {5, "search", dir.path().toStdString()}; }
+    PassSettings settings() { return {5, "search", dir->path().toStdString()}; }
     int startedCount() {
         std::lock_guard lock(fake->mutex);
         return static_cast<int>(fake->started.size());
@@ -92,6 +95,12 @@ class DownloadSchedulingTest : public QObject {
     int probedCount() {
         std::lock_guard lock(fake->mutex);
         return static_cast<int>(fake->probed.size());
+    }
+    FileOrder order(int row) {
+        std::lock_guard lock(fake->mutex);
+        for (const auto& s : fake->started)
+            if (s.queueRow == row) return s;
+        return {};
     }
     // Ends every worker of the row's file from worker threads, as curl would.
     void finish(int row, bool complete) {
@@ -123,6 +132,7 @@ class DownloadSchedulingTest : public QObject {
 
 private slots:
     void init() {
+        dir = std::make_unique<QTemporaryDir>();
         fake = std::make_shared<FakeState>();
         dl = std::make_unique<Downloader>(std::make_unique<FakeNetwork>(fake));
     }
@@ -271,6 +281,182 @@ private slots:
         QCOMPARE(QString::fromStdString(board.rows()[1].status), QStringLiteral("下载失败"));
         now += 1000ms;
         QVERIFY(board.tick(dl->snapshot()).logLines.empty());
+    }
+
+    void twoRowsOfOneTitleGetTwoFiles() {
+        addRows(1);
+        DownloadJob again = dl->jobs()[0];
+        QCOMPARE(dl->addJob(again), 1);
+        QCOMPARE(dl->addJob(again), 2);
+        const std::string base = dir->path().toStdString() + "/t0";
+        QCOMPARE(QString::fromStdString(dl->job(1).savePath),
+                 QString::fromStdString(base + " (2).mp3"));
+        QCOMPARE(QString::fromStdString(dl->job(2).savePath),
+                 QString::fromStdString(base + " (3).mp3"));
+        // Retargeting onto another row's path numbers it too; onto its own path changes nothing.
+        QVERIFY(dl->setSavePath(2, base + ".mp3"));
+        QCOMPARE(QString::fromStdString(dl->job(2).savePath),
+                 QString::fromStdString(base + " (3).mp3"));
+        QVERIFY(dl->start(settings()));
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 3, 5000);
+        // Each writes its own ".part"; the save paths themselves are not touched before the end.
+        std::set<std::string> parts;
+        for (int r = 0; r < 3; ++r) {
+            parts.insert(order(r).path);
+            QCOMPARE(QString::fromStdString(order(r).path),
+                     QString::fromStdString(dl->job(r).savePath + ".part"));
+            QVERIFY(QFile::exists(QString::fromStdString(order(r).path)));
+            QVERIFY(!QFile::exists(QString::fromStdString(dl->job(r).savePath)));
+        }
+        QCOMPARE(parts.size(), std::size_t(3));
+        QFile old(QString::fromStdString(dl->job(1).savePath));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("earlier") == 7);
+        old.close();
+        finish(0, true);
+        finish(1, false);  // a failed download leaves the earlier file of its name alone
+        finish(2, true);
+        QVERIFY(QFile::exists(QString::fromStdString(dl->job(0).savePath)));
+        QVERIFY(!QFile::exists(QString::fromStdString(order(0).path)));
+        QVERIFY(!QFile::exists(QString::fromStdString(order(1).path)));
+        QFile kept(QString::fromStdString(dl->job(1).savePath));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("earlier"));
+        QVERIFY(!dl->setSavePath(2, base + ".x"));  // fetched rows keep their path
+    }
+
+    // The last worker's end lowers the running count before its file's end takes the lock;
+    // removing rows in between would leave the file's end with an index out of range.
+    void removalRefusedUntilTheFileHasEnded() {
+        addRows(1);
+        QVERIFY(dl->start(settings()));
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 1, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!dl->passRunning(), 5000);
+        const FileOrder o = order(0);
+        FileObserver* observer;
+        {
+            std::lock_guard lock(fake->mutex);
+            observer = fake->observers.at(0);
+        }
+        for (int w = 0; w < int(o.plan.segments.size()); ++w) observer->workerEnded(o.slot, w);
+        QCOMPARE(dl->snapshot().runningWorkers, 0);
+        QVERIFY(!dl->removeJobs({0}));
+        QVERIFY(!dl->clearJobs());
+        QCOMPARE(dl->jobs().size(), std::size_t(1));
+        observer->fileEnded(o.slot, {true, {}});
+        QCOMPARE(dl->rowState(0), RowState::Finished);
+        QVERIFY(dl->removeJobs({0}));
+        QVERIFY(dl->jobs().empty());
+    }
+
+    // "总耗时" runs from the start of a pass, also across a stop of the timer between files.
+    void elapsedCountsFromThePassStart() {
+        addRows(4);
+        auto now = std::chrono::steady_clock::time_point{};
+        ProgressBoard board([&] { return now; }, [] { return std::string("D"); });
+        QVERIFY(dl->start(settings()));
+        QTRY_COMPARE_WITH_TIMEOUT(probedCount(), 4, 5000);
+        board.apply(dl->takeEvents());
+        // Row 3 has been probed while the others run: panel 0 shows the probe's count.
+        QCOMPARE(dl->snapshot().lastReportTag, kProbeTag);
+        for (int i = 0; i < 2; ++i) {
+            now += 1000ms;
+            board.tick(dl->snapshot());
+        }
+        QCOMPARE(QString::fromStdString(board.reportPanel()), QStringLiteral("321"));
+        QCOMPARE(QString::fromStdString(board.elapsedPanel()), QStringLiteral("总耗时：2秒"));
+        finish(1, true);
+        finish(2, true);
+        finish(0, true);  // no worker runs now: the timer stops until row 3 starts
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 4, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!dl->passRunning(), 5000);
+        auto c = board.apply(dl->takeEvents());
+        QVERIFY(c.timerRunning);
+        now += 1000ms;
+        board.tick(dl->snapshot());
+        QCOMPARE(QString::fromStdString(board.elapsedPanel()), QStringLiteral("总耗时：3秒"));
+        finish(3, true);
+        board.apply(dl->takeEvents());
+        addRows(1);
+        QVERIFY(dl->start(settings()));
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 5, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!dl->passRunning(), 5000);
+        board.apply(dl->takeEvents());
+        now += 1000ms;
+        board.tick(dl->snapshot());
+        QCOMPARE(QString::fromStdString(board.elapsedPanel()), QStringLiteral("总耗时：1秒"));
+        finish(4, true);
+    }
+
+    // Is it really the song? A web page for a song row fails the row; for an "html" row it is
+    // the file.
+    void webPageIsNotTheSong() {
+        addRows(3);
+        DownloadJob page = dl->job(2);
+        page.type = "HTML";
+        page.savePath += ".html";
+        dl->removeJobs({2});
+        dl->addJob(page);
+        const ProbeResult web{true, 200, 1000, {}, 60, "<html><head><title>x", "text/html", ""};
+        fake->probes[url(1)] = web;
+        fake->probes[url(2)] = web;
+        QVERIFY(dl->start(settings()));
+        QTRY_VERIFY_WITH_TIMEOUT(!dl->passRunning(), 5000);
+        QCOMPARE(dl->rowState(1), RowState::Failed);
+        QCOMPARE(startedCount(), 2);
+        QCOMPARE(order(2).queueRow, 2);
+        std::vector<std::string> lines;
+        int failedRows = 0;
+        for (const auto& e : dl->takeEvents()) {
+            if (e.kind == DownloadEvent::Kind::Log) lines.push_back(e.text);
+            if (e.kind == DownloadEvent::Kind::ProgressRowAdded && e.queueRow == 1 &&
+                e.text == kStatusFailed)
+                ++failedRows;
+        }
+        QCOMPARE(failedRows, 1);
+        QCOMPARE(lines, std::vector<std::string>{"t1下载失败!服务器返回的是网页，不是歌曲文件"});
+        QVERIFY(!QFile::exists(QString::fromStdString(dl->job(1).savePath + ".part")));
+        finish(0, true);
+        finish(2, true);
+    }
+
+    // The queue file holds the rows not finished, failed or removed; a new downloader on it
+    // brings them back, and a removed row takes its received bytes along.
+    void queueFileKeepsUnfinishedRows() {
+        const std::string file = dir->path().toStdString() + "/downloads.queue";
+        auto saved = [&] {
+            QFile f(QString::fromStdString(file));
+            std::vector<std::string> titles;
+            if (!f.open(QIODevice::ReadOnly)) return titles;
+            for (const DownloadJob& j : decodeQueue(f.readAll().toStdString()).rows)
+                titles.push_back(j.title);
+            return titles;
+        };
+        QCOMPARE(dl->keepQueueIn(file), 0);
+        addRows(4);
+        QTRY_COMPARE_WITH_TIMEOUT(saved().size(), std::size_t(4), 5000);
+        QVERIFY(dl->start(settings()));
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 3, 5000);
+        finish(0, true);
+        finish(1, false);
+        QTRY_COMPARE_WITH_TIMEOUT(saved(), (std::vector<std::string>{"t2", "t3"}), 5000);
+        dl->stopAll();  // row 2 was running: it stays
+        QCOMPARE(saved(), (std::vector<std::string>{"t2", "t3"}));
+        dl.reset();
+
+        dl = std::make_unique<Downloader>(std::make_unique<FakeNetwork>(fake));
+        QCOMPARE(dl->keepQueueIn(file), 2);
+        QCOMPARE(dl->jobs().size(), std::size_t(2));
+        QCOMPARE(QString::fromStdString(dl->job(0).title), QStringLiteral("t2"));
+        QCOMPARE(dl->rowState(0), RowState::Waiting);
+        const std::string path = dl->job(0).savePath;
+        std::ofstream(partPathFor(path)) << "part";
+        std::ofstream(statePathFor(path)) << "state";
+        QVERIFY(dl->removeJobs({0}));
+        QVERIFY(!QFile::exists(QString::fromStdString(partPathFor(path))));
+        QVERIFY(!QFile::exists(QString::fromStdString(statePathFor(path))));
+        QTRY_COMPARE_WITH_TIMEOUT(saved(), std::vector<std::string>{"t3"}, 5000);
+        QVERIFY(dl->clearJobs());
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(QString::fromStdString(file)), 5000);
     }
 
     void boardBarsAndSpeeds() {

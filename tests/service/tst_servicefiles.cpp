@@ -219,18 +219,51 @@ private slots:
         QVERIFY(a.body.contains("<html>"));
     }
 
-    // With once=1 only the first answer per id is cut, so a resume of the same id succeeds.
+    // With once=1 only the first ranged answer per id is spoiled, so a resume of the same id
+    // succeeds; a size probe (no Range) neither is spoiled nor uses it up.
     void cutOnce() {
         const QByteArray base = "/fault/o.bin?size=5000&cut=1000&once=1&id=";
         const QByteArray id = "run" + QByteArray::number(QRandomGenerator::global()->generate());
-        QCOMPARE(service_.get(base + id).body.size(), 1000);
+        QCOMPARE(service_.get(base + id).body.size(), 5000);
+        QCOMPARE(service_.get(base + id, {"Range: bytes=0-"}).body.size(), 1000);
         const RawAnswer resumed = service_.get(base + id, {"Range: bytes=1000-"});
         QCOMPARE(resumed.status, 206);
         QCOMPARE(resumed.body, faultContent(1000, 4000));
-        QCOMPARE(service_.get(base + id + "x").body.size(), 1000);
+        QCOMPARE(service_.get(base + id + "x", {"Range: bytes=0-"}).body.size(), 1000);
         // Without once every answer is cut.
         QCOMPARE(service_.get("/fault/o.bin?size=5000&cut=1000&id=" + id).body.size(), 1000);
         QCOMPARE(service_.get("/fault/o.bin?size=5000&cut=1000&id=" + id).body.size(), 1000);
+    }
+
+    void rangedStatus() {
+        const QByteArray base = "/fault/e.bin?size=3000&rangedstatus=429";
+        QCOMPARE(service_.get(base).status, 200);  // the probe gets the file
+        QCOMPARE(service_.get(base, {"Range: bytes=0-"}).status, 429);
+        QCOMPARE(service_.get(base, {"Range: bytes=0-"}).status, 429);
+        const QByteArray once =
+            base + "&once=1&id=" + QByteArray::number(QRandomGenerator::global()->generate());
+        QCOMPARE(service_.get(once).status, 200);
+        QCOMPARE(service_.get(once, {"Range: bytes=10-"}).status, 429);
+        const RawAnswer second = service_.get(once, {"Range: bytes=10-"});
+        QCOMPARE(second.status, 206);
+        QCOMPARE(second.body, faultContent(10, 2990));
+    }
+
+    // If-Range with the file's own ETag gets the range; with another version's, the whole file.
+    void ifRangeAndPage() {
+        const QByteArray base = "/fault/v.bin?size=3000&version=2";
+        const RawAnswer plain = service_.get(base);
+        QCOMPARE(plain.header("ETag"), QByteArray("\"3000-2\""));
+        const RawAnswer same = service_.get(base, {"Range: bytes=100-", "If-Range: \"3000-2\""});
+        QCOMPARE(same.status, 206);
+        QCOMPARE(same.body, faultContent(100, 2900));
+        const RawAnswer other = service_.get(base, {"Range: bytes=100-", "If-Range: \"3000-1\""});
+        QCOMPARE(other.status, 200);
+        QCOMPARE(other.body, faultContent(0, 3000));
+        const RawAnswer page = service_.get("/fault/p.mp3?page=1");
+        QCOMPARE(page.status, 200);
+        QVERIFY(page.header("Content-Type").startsWith("text/html"));
+        QVERIFY(page.body.contains("<html>"));
     }
 
     void redirectChain() {

@@ -1,0 +1,200 @@
+#include "player/entrylist.h"
+
+#include <cstdint>
+
+#include "core/text.h"
+#include "player/markupscan.h"
+
+namespace melorin::player {
+namespace {
+
+using markup::lowered;
+using markup::trimmed;
+
+bool endsWith(std::string_view s, std::string_view tail) {
+    return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
+}
+
+std::string_view pathOf(std::string_view address) {
+    const std::size_t cut = address.find_first_of("?#");
+    return cut == std::string_view::npos ? address : address.substr(0, cut);
+}
+
+bool isValidUtf8(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        std::size_t extra = 0;
+        std::uint32_t min = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            extra = 1;
+            min = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+            min = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3;
+            min = 0x10000;
+        } else {
+            return false;
+        }
+        if (i + extra >= s.size()) return false;
+        std::uint32_t cp = c & (0x3F >> extra);
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const auto b = static_cast<unsigned char>(s[i + k]);
+            if ((b & 0xC0) != 0x80) return false;
+            cp = cp << 6 | (b & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+void appendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | cp >> 6);
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | cp >> 12);
+        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | cp >> 18);
+        out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// The numeric reference at the start of `s` ("#65;", "#x41;"), or 0 characters.
+std::size_t numericReference(std::string_view s, std::uint32_t* cp) {
+    std::size_t i = 1;
+    const bool hex = i < s.size() && (s[i] == 'x' || s[i] == 'X');
+    if (hex) ++i;
+    const std::size_t digitsStart = i;
+    std::uint32_t value = 0;
+    while (i < s.size() && i - digitsStart < 8) {
+        const char c = s[i];
+        int digit = -1;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        if (hex && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        if (hex && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        if (digit < 0) break;
+        value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit);
+        ++i;
+    }
+    if (i == digitsStart || i >= s.size() || s[i] != ';') return 0;
+    if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+    *cp = value;
+    return i + 1;
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+EntryKind entryKindOf(std::string_view address) {
+    const std::string path = lowered(pathOf(address));
+    if (endsWith(path, ".rpm") || endsWith(path, ".ram")) return EntryKind::LineList;
+    if (endsWith(path, ".asx") || endsWith(path, ".wax") || endsWith(path, ".wvx"))
+        return EntryKind::AsxList;
+    return EntryKind::Media;
+}
+
+std::string listTextToUtf8(std::string_view bytes) {
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    if (isValidUtf8(bytes)) return std::string(bytes);
+    return core::gbkToUtf8(bytes);
+}
+
+std::vector<std::string> lineListEntries(std::string_view text) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = trimmed(text.substr(start, end - start));
+        if (!line.empty() && line.front() != '#' && line != "--stop--") out.emplace_back(line);
+        start = end + 1;
+    }
+    return out;
+}
+
+std::vector<std::string> asxEntries(std::string_view text) {
+    std::vector<std::string> out;
+    for (auto tag = markup::nextTag(text, 0, {"ref", "entryref"}); tag;
+         tag = markup::nextTag(text, tag->end, {"ref", "entryref"})) {
+        const std::optional<std::string> href = markup::attribute(tag->attributes, "href");
+        if (href && !markup::trimmed(*href).empty()) out.emplace_back(markup::trimmed(*href));
+    }
+    return out;
+}
+
+std::string decodeEntities(std::string_view text) {
+    static constexpr std::pair<std::string_view, char> kNamed[] = {
+        {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] != '&') {
+            out += text[i++];
+            continue;
+        }
+        const std::string_view rest = text.substr(i);
+        bool done = false;
+        for (const auto& [entity, c] : kNamed) {
+            if (rest.size() >= entity.size() && lowered(rest.substr(0, entity.size())) == entity) {
+                out += c;
+                i += entity.size();
+                done = true;
+                break;
+            }
+        }
+        if (done) continue;
+        std::uint32_t cp = 0;
+        if (rest.size() > 1 && rest[1] == '#') {
+            if (const std::size_t used = numericReference(rest.substr(1), &cp); used > 0) {
+                appendUtf8(out, cp);
+                i += 1 + used;
+                continue;
+            }
+        }
+        out += text[i++];
+    }
+    return out;
+}
+
+std::string displayNameOf(std::string_view address) {
+    std::string_view path = pathOf(address);
+    if (const std::size_t scheme = path.find("://"); scheme != std::string_view::npos) {
+        const std::size_t pathStart = path.find('/', scheme + 3);
+        path = pathStart == std::string_view::npos ? std::string_view() : path.substr(pathStart);
+    }
+    while (!path.empty() && path.back() == '/') path.remove_suffix(1);
+    const std::size_t slash = path.rfind('/');
+    const std::string_view last = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    if (last.empty()) return std::string(address);
+    std::string out;
+    for (std::size_t i = 0; i < last.size(); ++i) {
+        if (last[i] == '%' && i + 2 < last.size() && hexValue(last[i + 1]) >= 0 &&
+            hexValue(last[i + 2]) >= 0) {
+            out += static_cast<char>(hexValue(last[i + 1]) * 16 + hexValue(last[i + 2]));
+            i += 2;
+        } else {
+            out += last[i];
+        }
+    }
+    return isValidUtf8(out) ? out : std::string(last);
+}
+
+}  // namespace melorin::player

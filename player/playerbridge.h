@@ -1,0 +1,40 @@
+#pragma once
+// What the player face in a page may call: attach a player to one object's target and drive
+// it. Every call is refused unless the page shown is one of the program's own page files.
+#include <QObject>
+#include <QVariantMap>
+
+namespace melorin::player {
+
+class NativePlayer;
+class PlayerPageHost;
+
+class PlayerBridge : public QObject {
+    Q_OBJECT
+public:
+    explicit PlayerBridge(PlayerPageHost& host);
+
+    // A player for the page's `objectIndex`-th player object; its target and start are read
+    // from the page file, the values the face found in the page serve when it has none.
+    // The player's id, or -1 when refused.
+    Q_INVOKABLE int attach(int objectIndex, const QString& target, bool autoStart);
+    Q_INVOKABLE void playPause(int id);
+    Q_INVOKABLE void stop(int id);
+    Q_INVOKABLE void next(int id);
+    Q_INVOKABLE void previous(int id);
+    Q_INVOKABLE void seek(int id, double positionMs);
+    Q_INVOKABLE void setVolume(int id, int percent);
+    // Sends the player's whole state now.
+    Q_INVOKABLE void refresh(int id);
+
+    // Called by the host for each player it made.
+    void watch(int id, NativePlayer* player);
+
+signals:
+    void update(int id, const QVariantMap& state);
+
+private:
+    PlayerPageHost& host_;
+};
+
+}  // namespace melorin::player

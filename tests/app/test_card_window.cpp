@@ -1,0 +1,327 @@
+// The music greeting card in the real window, offscreen against the local service: the editor's
+// toolbar and boxes with the focus rules, "卡", "预览" with the song playing, "保存位置" as the
+// page file or as the page with its picture, and a page that cannot be written.
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include "app/mainwindow.h"
+#include "app/webbrowser.h"
+#include "card/picture.h"
+#include "player/nativeplayer.h"
+#include "player/playbackcoordinator.h"
+#include "tests/support/servicerun.h"
+#include "tests/app/guitestmain.h"
+#include "tests/app/recordingui.h"
+#include "ui/reportview.h"
+
+using melorin::TForm1;
+using melorin::player::NativePlayer;
+using melorin::testing::RecordingUi;
+using melorin::testing::ServiceRun;
+
+namespace {
+
+constexpr int kLoadMs = 30000;
+const QString kSelectFirst = QStringLiteral("请选择相应内容后再点击本按钮！");
+// What the boxes hold before each edit.
+const QString kGreeting = QStringLiteral("祝你 快乐");
+const QString kTitle = QStringLiteral("新年 好");
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QVariant runScript(QWebEnginePage& page, const QString& script) {
+    QVariant result;
+    bool done = false;
+    page.runJavaScript(script, [&](const QVariant& v) {
+        result = v;
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done; }, 10000)) return {};
+    return result;
+}
+
+// The natural width of the background picture the shown page names; 0 when it does not load.
+int backgroundWidth(QWebEnginePage& page) {
+    runScript(page, QStringLiteral(R"(
+        window.bgWidth = -1;
+        const img = new Image();
+        img.onload = () => { window.bgWidth = img.naturalWidth; };
+        img.onerror = () => { window.bgWidth = 0; };
+        img.src = getComputedStyle(document.body).backgroundImage.slice(5, -2);)"));
+    int width = -1;
+    (void)QTest::qWaitFor(
+        [&] {
+            width = runScript(page, QStringLiteral("window.bgWidth")).toInt();
+            return width >= 0;
+        },
+        10000);
+    return width;
+}
+
+// Picks an entry of a drop-down list as the user does: the list opens, the entry is clicked.
+void pick(QComboBox* box, int index) {
+    QTest::mouseClick(box, Qt::LeftButton);
+    QAbstractItemView* list = box->view();
+    QVERIFY(QTest::qWaitForWindowExposed(list->window()));
+    const QModelIndex entry = box->model()->index(index, 0);
+    list->scrollTo(entry);
+    const QPoint at = list->visualRect(entry).center();
+    QTest::mouseMove(list->viewport(), at);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTRY_VERIFY(!list->isVisible());
+    QCOMPARE(box->currentIndex(), index);
+}
+
+}  // namespace
+
+class TestCardWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void toolbarEdits_data();
+    void toolbarEdits();
+    void undoTakesTheFocusedBox();
+    void previewPlaysAndSaves();
+    void unwritablePageReachesTheLog();
+
+private:
+    QTemporaryDir dir_;
+    QString programDir_;
+    QString picture_;
+    ServiceRun service_;
+    RecordingUi* ui_ = nullptr;
+    TForm1* form_ = nullptr;
+};
+
+void TestCardWindow::initTestCase() {
+    QVERIFY2(service_.start(), qPrintable(service_.error()));
+    programDir_ = dir_.filePath(QStringLiteral("程序 #1/"));
+    QVERIFY(QDir().mkpath(programDir_ + QStringLiteral("pic")));
+    picture_ = programDir_ + QStringLiteral("pic/背景.jpg");
+    QImage image(37, 23, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QVERIFY(image.save(picture_, "JPG"));
+}
+
+void TestCardWindow::init() {
+    ui_ = new RecordingUi;
+    form_ = new TForm1(*ui_, {programDir_, QString::fromLatin1(service_.host())});
+    form_->show();
+    form_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form_));
+    QTest::mouseClick(form_->Button5, Qt::LeftButton);
+    QVERIFY(form_->setpanel->isVisible());
+}
+
+void TestCardWindow::cleanup() {
+    delete form_;
+    delete ui_;
+}
+
+void TestCardWindow::toolbarEdits_data() {
+    // `control`: a tool button's name, or "colour:ENTRY" / "font:INDEX" for a pick. Selections
+    // are (start, length) in characters. "{face}" in an expectation is the font box's entry.
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QPoint>("contentSelection");
+    QTest::addColumn<QPoint>("titleSelection");
+    QTest::addColumn<QString>("focus");  // "content", "title" or "elsewhere"
+    QTest::addColumn<QString>("contentAfter");
+    QTest::addColumn<QString>("titleAfter");
+    QTest::addColumn<QString>("message");
+
+    const QPoint none(0, 0);
+    QTest::newRow("h1 on the content selection")
+        << "h1btn" << QPoint(3, 2) << none << "content" << QStringLiteral("祝你 <h1>快乐</h1>")
+        << kTitle << QString();
+    QTest::newRow("marquee on a title selection keeps the rest of the title")
+        << "htmlrunbtn" << none << QPoint(3, 1) << "title" << kGreeting
+        << QStringLiteral("新年 <br><marquee>好</marquee>") << QString();
+    QTest::newRow("content selection without its focus: nothing, title selection ignored")
+        << "strongbtn" << QPoint(0, 2) << QPoint(0, 2) << "title" << kGreeting << kTitle
+        << QString();
+    QTest::newRow("centring needs no focus")
+        << "centrebtn" << QPoint(0, 2) << none << "title"
+        << QStringLiteral("<center>祝你</center> 快乐") << kTitle << QString();
+    QTest::newRow("no selection anywhere asks for one")
+        << "ubtn" << none << none << "content" << kGreeting << kTitle << kSelectFirst;
+    QTest::newRow("colour pick on the content selection, focus elsewhere")
+        << "colour:clRed" << QPoint(0, 2) << none << "elsewhere"
+        << QStringLiteral("<font color=#FF0000 face='{face}'>祝你</font> 快乐") << kTitle
+        << QString();
+    QTest::newRow("font pick on a title selection keeps the rest of the title")
+        << "font:1" << none << QPoint(0, 2) << "elsewhere" << kGreeting
+        << QStringLiteral("<font color=#000000 face='{face}'>新年</font> 好") << QString();
+}
+
+void TestCardWindow::toolbarEdits() {
+    QFETCH(QString, control);
+    QFETCH(QPoint, contentSelection);
+    QFETCH(QPoint, titleSelection);
+    QFETCH(QString, focus);
+    QFETCH(QString, contentAfter);
+    QFETCH(QString, titleAfter);
+    QFETCH(QString, message);
+
+    form_->iememo->setPlainText(kGreeting);
+    QTextCursor cursor = form_->iememo->textCursor();
+    cursor.setPosition(contentSelection.x());
+    cursor.setPosition(contentSelection.x() + contentSelection.y(), QTextCursor::KeepAnchor);
+    form_->iememo->setTextCursor(cursor);
+    form_->nameedit->setText(kTitle);
+    form_->nameedit->setSelection(titleSelection.x(), titleSelection.y());
+    QWidget* focused = focus == u"content" ? static_cast<QWidget*>(form_->iememo)
+                       : focus == u"title" ? static_cast<QWidget*>(form_->nameedit)
+                                           : static_cast<QWidget*>(form_->previewbtn);
+    focused->setFocus();
+    QTRY_VERIFY(focused->hasFocus());
+
+    if (control.startsWith(u"colour:")) {
+        pick(form_->colorcombox, form_->colorcombox->findText(control.mid(7)));
+    } else if (control.startsWith(u"font:")) {
+        pick(form_->fontsizecombox, control.mid(5).toInt());
+    } else {
+        QTest::mouseClick(form_->findChild<QToolButton*>(control), Qt::LeftButton);
+    }
+    // Neither a click on a tool button nor a pick moves the keyboard focus.
+    QVERIFY(focused->hasFocus());
+    const QString face = form_->fontsizecombox->currentText();
+    QCOMPARE(form_->iememo->toPlainText(), contentAfter.replace(QStringLiteral("{face}"), face));
+    QCOMPARE(form_->nameedit->text(), titleAfter.replace(QStringLiteral("{face}"), face));
+    QCOMPARE(ui_->messages, message.isEmpty() ? QStringList() : QStringList{message});
+}
+
+void TestCardWindow::undoTakesTheFocusedBox() {
+    form_->iememo->setPlainText(kGreeting);
+    form_->iememo->selectAll();
+    form_->iememo->setFocus();
+    QTRY_VERIFY(form_->iememo->hasFocus());
+    QTest::mouseClick(form_->bigbtn, Qt::LeftButton);
+    form_->nameedit->setText(kTitle);
+    form_->nameedit->selectAll();
+    form_->nameedit->setFocus();
+    QTRY_VERIFY(form_->nameedit->hasFocus());
+    QTest::mouseClick(form_->h2btn, Qt::LeftButton);
+    QCOMPARE(form_->nameedit->text(), QStringLiteral("<h2>新年 好</h2>"));
+
+    // The focus elsewhere: the title's change is taken back, the content's stays.
+    form_->previewbtn->setFocus();
+    QTest::mouseClick(form_->backbtn, Qt::LeftButton);
+    QCOMPARE(form_->nameedit->text(), kTitle);
+    QCOMPARE(form_->iememo->toPlainText(), QStringLiteral("<big>祝你 快乐</big>"));
+    form_->iememo->setFocus();
+    QTRY_VERIFY(form_->iememo->hasFocus());
+    QTest::mouseClick(form_->backbtn, Qt::LeftButton);
+    QCOMPARE(form_->iememo->toPlainText(), kGreeting);
+}
+
+void TestCardWindow::previewPlaysAndSaves() {
+    QTest::mouseClick(form_->Button3, Qt::LeftButton);
+    form_->SeSkinComboBox1->setCurrentIndex(0);
+    form_->Edit1->setText(QStringLiteral("月下听风"));
+    QTest::mouseClick(form_->Button1, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(form_->ListView1->rowCount() >= 2, kLoadMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!form_->WebBrowser1->isLoading(), kLoadMs);
+    form_->ListView1->topLevelItem(1)->setSelected(true);
+    form_->ListView1->topLevelItem(0)->setSelected(true);
+    QTest::mouseClick(form_->dragcardbtn, Qt::LeftButton);
+    QVERIFY(form_->setpanel->isVisible());
+    QCOMPARE(form_->cardList.size(), std::size_t{1});
+    QCOMPARE(QString::fromStdString(form_->cardList[0].address),
+             form_->ListView1->row(0).subItems.value(1));
+    QCOMPARE(form_->cardlistview->row(0).subItems, form_->ListView1->row(0).subItems);
+
+    form_->nameedit->setText(QStringLiteral("新年快乐"));
+    form_->iememo->setPlainText(QStringLiteral("祝你\n万事如意"));
+    QSignalSpy complete(form_->WebBrowser4, &melorin::WebBrowser::DocumentComplete);
+    QTest::mouseClick(form_->previewbtn, Qt::LeftButton);
+    QVERIFY(complete.wait(kLoadMs));
+    const melorin::PageDocument* shown = form_->WebBrowser4->Document();
+    QVERIFY(shown != nullptr);
+    const QString cardPage = programDir_ + QStringLiteral("card.html");
+    QCOMPARE(shown->url, QUrl::fromLocalFile(cardPage));
+    QVERIFY2(shown->bodyText.contains(QStringLiteral("新年快乐")), qPrintable(shown->bodyText));
+    QVERIFY(shown->bodyText.contains(QStringLiteral("祝你")));
+    QVERIFY(shown->bodyText.contains(QStringLiteral("万事如意")));
+
+    // The page's player plays the song from the service, and goes on playing.
+    NativePlayer* player = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT((player = form_->playback().current()) != nullptr, kLoadMs);
+    QTRY_VERIFY_WITH_TIMEOUT(player->position() > 0, kLoadMs);
+    const qint64 first = player->position();
+    QTRY_VERIFY_WITH_TIMEOUT(player->position() > first, kLoadMs);
+    QCOMPARE(player->title(), QString::fromStdString(form_->cardList[0].title));
+
+    // "保存位置" as the page only: the file as written, not the document with Melorin's player.
+    const QString saved = dir_.filePath(QStringLiteral("saved"));
+    QVERIFY(QDir().mkpath(saved));
+    ui_->nextSaveFile = saved + QStringLiteral("/原样.html");
+    QTest::mouseClick(form_->iesetbtn, Qt::LeftButton);
+    QCOMPARE(ui_->offeredFilters.size(), 2);
+    QCOMPARE(fileBytes(ui_->nextSaveFile), fileBytes(cardPage));
+    QVERIFY(!fileBytes(cardPage).isEmpty());
+
+    // A new picture rewrites the page but leaves the preview as it is.
+    ui_->nextOpenFile = picture_;
+    QTest::mouseClick(form_->picbtn, Qt::LeftButton);
+    QCOMPARE(ui_->openFolder, programDir_ + QStringLiteral("pic/"));
+    QCOMPARE(ui_->openFilter,
+             QString::fromStdString(melorin::card::qtFileFilter(melorin::card::kPictureFilter)));
+    QVERIFY(!form_->WebBrowser4->isLoading());
+    QVERIFY(fileBytes(cardPage).contains(QUrl::toPercentEncoding(QStringLiteral("背景.jpg"))));
+
+    // The page with its picture opens from another folder, the program's picture gone.
+    QTest::mouseClick(form_->previewbtn, Qt::LeftButton);
+    QVERIFY(complete.wait(kLoadMs));
+    ui_->nextSaveFile = saved + QStringLiteral("/给朋友.html");
+    ui_->nextSaveFilter = ui_->offeredFilters.value(1);
+    QTest::mouseClick(form_->iesetbtn, Qt::LeftButton);
+    QVERIFY(ui_->messages.isEmpty());
+    const QString elsewhere = dir_.filePath(QStringLiteral("另一台电脑"));
+    QVERIFY(QDir().rename(saved, elsewhere));
+    QVERIFY(QFile::remove(picture_));
+    QWebEngineView friendView;
+    friendView.resize(400, 300);
+    friendView.show();
+    QSignalSpy loaded(&friendView, &QWebEngineView::loadFinished);
+    friendView.setUrl(QUrl::fromLocalFile(elsewhere + QStringLiteral("/给朋友.html")));
+    QVERIFY(loaded.wait(kLoadMs));
+    QCOMPARE(backgroundWidth(*friendView.page()), 37);
+
+    // "清空列表" empties the card list.
+    QTest::mouseClick(form_->cancelbtn, Qt::LeftButton);
+    QVERIFY(form_->cardList.empty());
+    QCOMPARE(form_->cardlistview->rowCount(), 0);
+}
+
+void TestCardWindow::unwritablePageReachesTheLog() {
+    // A folder in the page's place: the page cannot be replaced, and the failure is logged.
+    QTemporaryDir other;
+    QVERIFY(QDir().mkpath(other.filePath(QStringLiteral("card.html"))));
+    RecordingUi ui;
+    TForm1 form(ui, {other.path(), QString::fromLatin1(service_.host())});
+    form.cardList = {
+        {melorin::core::RowShape::File, "1", 0, "歌", "http://127.0.0.1:1/a.mp3", "1M", "mp3"}};
+    form.cardsurebtn->click();  // the button is never shown; "预览" and "图" run it
+    QVERIFY2(form.downinimemo->toPlainText().contains(QStringLiteral("card.html")),
+             qPrintable(form.downinimemo->toPlainText()));
+    QVERIFY(QFileInfo(other.filePath(QStringLiteral("card.html"))).isDir());
+}
+
+MELORIN_GUI_TEST_MAIN(TestCardWindow)
+#include "test_card_window.moc"

@@ -1,0 +1,369 @@
+// Online playing in the real window, offscreen against the local service: the play list's
+// buttons, saving and loading a list through the port's dialogs, "在线播放" writing its files
+// into a program folder with a blank and playing them, a list going on past an entry's end and
+// past an entry that cannot be played, "html" rows, and a page that cannot be written.
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QWebEngineView>
+
+#include "app/mainwindow.h"
+#include "app/songrows.h"
+#include "app/webbrowser.h"
+#include "player/nativeplayer.h"
+#include "player/playbackcoordinator.h"
+#include "player/playerpages.h"
+#include "player/playlist.h"
+#include "player/playlistfile.h"
+#include "tests/support/servicerun.h"
+#include "tests/app/guitestmain.h"
+#include "tests/app/recordingui.h"
+#include "ui/reportview.h"
+
+using melorin::TForm1;
+using melorin::core::SongRow;
+using melorin::player::NativePlayer;
+using melorin::testing::RecordingUi;
+using melorin::testing::ServiceRun;
+namespace player = melorin::player;
+
+namespace {
+
+constexpr int kLoadMs = 30000;
+constexpr int kEntryMs = 20000;  // a four-second entry plays to its end
+const QString kNothingSelected = QStringLiteral("请在搜索栏中选择想播放的文件名！");
+const QString kTypeMismatch = QStringLiteral("文件类型不符,不能追加!");
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool sounds(const NativePlayer* p) {
+    return p != nullptr && p->state() == NativePlayer::State::Playing && p->position() > 0;
+}
+
+QStringList addresses(const std::vector<SongRow>& rows) {
+    QStringList out;
+    for (const SongRow& r : rows) out << QString::fromStdString(r.address);
+    return out;
+}
+
+}  // namespace
+
+class TestPlayWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void playListButtons();
+    void saveThenLoad_data();
+    void saveThenLoad();
+    void onlinePlayWritesAndPlays_data();
+    void onlinePlayWritesAndPlays();
+    void goesOnPastEndsAndFailures();
+    void htmlRows_data();
+    void htmlRows();
+    void unwritablePageReachesTheLog();
+
+private:
+    SongRow song(const QString& path, const QString& type, const QString& title) const {
+        const QString address =
+            QStringLiteral("http://") + QString::fromLatin1(service_.host()) + path;
+        return {melorin::core::RowShape::File,
+                "1",
+                0,
+                title.toStdString(),
+                address.toStdString(),
+                "3.5 M",
+                type.toStdString()};
+    }
+    // Puts `rows` into the result list and selects those at `selected`.
+    void offer(const std::vector<SongRow>& rows, const QList<int>& selected) {
+        form_->ListView1->clearRows();
+        for (const SongRow& r : rows) form_->ListView1->appendRow(melorin::listRowOf(r));
+        for (int i : selected) form_->ListView1->topLevelItem(i)->setSelected(true);
+    }
+    // The play panel's player once it sounds, or null.
+    NativePlayer* soundingPlayer() {
+        NativePlayer* p = nullptr;
+        if (!QTest::qWaitFor([&] { return sounds(p = form_->playback().current()); }, kLoadMs))
+            return nullptr;
+        return p;
+    }
+
+    QTemporaryDir dir_;
+    QString programDir_;
+    ServiceRun service_;
+    RecordingUi* ui_ = nullptr;
+    TForm1* form_ = nullptr;
+};
+
+void TestPlayWindow::initTestCase() {
+    QVERIFY2(service_.start(), qPrintable(service_.error()));
+    programDir_ = dir_.filePath(QStringLiteral("Melorin 程序/"));
+    QVERIFY(QDir().mkpath(programDir_));
+}
+
+void TestPlayWindow::init() {
+    ui_ = new RecordingUi;
+    form_ = new TForm1(*ui_, {programDir_, QString::fromLatin1(service_.host())});
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form_));
+}
+
+void TestPlayWindow::cleanup() {
+    delete form_;
+    delete ui_;
+}
+
+void TestPlayWindow::playListButtons() {
+    // Rows of a real search.
+    form_->Edit1->setText(QStringLiteral("月下听风"));
+    QTest::mouseClick(form_->Button1, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(form_->ListView1->rowCount() >= 3, kLoadMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!form_->WebBrowser1->isLoading(), kLoadMs);
+
+    QTest::mouseClick(form_->dragplaybtn, Qt::LeftButton);
+    QCOMPARE(ui_->messages, QStringList{kNothingSelected});
+
+    form_->ListView1->topLevelItem(2)->setSelected(true);
+    form_->ListView1->topLevelItem(0)->setSelected(true);
+    const std::vector<SongRow> picked = melorin::selectedRows(*form_->ListView1);
+    QTest::mouseClick(form_->dragplaybtn, Qt::LeftButton);
+    QTest::mouseClick(form_->dragplaybtn, Qt::LeftButton);  // no check for rows already there
+    std::vector<SongRow> twice = picked;
+    twice.insert(twice.end(), picked.begin(), picked.end());
+    QCOMPARE(form_->PlayList, twice);
+    QCOMPARE(form_->cardList, twice);
+    QCOMPARE(form_->playListView->rowCount(), 4);
+    QCOMPARE(form_->cardlistview->rowCount(), 4);
+    QCOMPARE(form_->playListView->row(1).subItems, form_->ListView1->row(2).subItems);
+
+    // An "rm" selection against a list that starts with "mp3" is taken; "wma" against a list
+    // that starts with "rm" is not.
+    form_->PlayList = {
+        song(QStringLiteral("/music/s04/015.rm"), QStringLiteral("rm"), QStringLiteral("甲"))};
+    offer({song(QStringLiteral("/music/s02/030.wma"), QStringLiteral("wma"), QStringLiteral("乙"))},
+          {0});
+    QTest::mouseClick(form_->dragplaybtn, Qt::LeftButton);
+    QCOMPARE(ui_->messages.last(), kTypeMismatch);
+    QCOMPARE(form_->PlayList.size(), std::size_t{1});
+    QCOMPARE(form_->cardList.size(), std::size_t{4});
+
+    // Delete takes the selected row; nothing selected, nothing happens.
+    form_->PlayList = twice;
+    melorin::showRows(*form_->playListView, form_->PlayList);
+    QTest::mouseClick(form_->playdelbtn, Qt::LeftButton);
+    QCOMPARE(form_->PlayList.size(), std::size_t{4});
+    form_->playListView->topLevelItem(1)->setSelected(true);
+    QTest::mouseClick(form_->playdelbtn, Qt::LeftButton);
+    QCOMPARE(form_->PlayList, (std::vector<SongRow>{twice[0], twice[2], twice[3]}));
+    QCOMPARE(form_->playListView->rowCount(), 3);
+
+    // Clear gives a list view below 140 pixels 145; the design's 137 is below.
+    QCOMPARE(form_->playListView->height(), 137);
+    QTest::mouseClick(form_->playclear, Qt::LeftButton);
+    QVERIFY(form_->PlayList.empty());
+    QCOMPARE(form_->playListView->rowCount(), 0);
+    QCOMPARE(form_->playListView->height(), 145);
+    QTest::mouseClick(form_->playclear, Qt::LeftButton);
+    QCOMPARE(form_->playListView->height(), 145);
+}
+
+void TestPlayWindow::saveThenLoad_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("real") << "rm"
+                          << "列表 一.RpM";
+    QTest::newRow("windows media, played after loading") << "wma"
+                                                         << "列表 二.asx";
+}
+
+void TestPlayWindow::saveThenLoad() {
+    QFETCH(QString, type);
+    QFETCH(QString, file);
+    const bool real = type == u"rm";
+    const QString path = dir_.filePath(file);
+    const std::vector<SongRow> rows = {
+        song(real ? QStringLiteral("/music/s04/016.rm") : QStringLiteral("/music/s02/033.wma"),
+             type, QStringLiteral("一")),
+        song(QStringLiteral("/music/s01/011.mp3?from=list&n=2"), QStringLiteral("mp3"),
+             QStringLiteral("二"))};
+    // An empty play list: the save action adds the selection first.
+    form_->Edit1->setText(QStringLiteral("  月下 "));
+    offer(rows, {0, 1});
+    ui_->nextSaveFile = path;
+    QTest::mouseClick(form_->playsavebtn, Qt::LeftButton);
+    QVERIFY(ui_->messages.isEmpty());
+    QCOMPARE(form_->PlayList, rows);
+    QCOMPARE(ui_->saveFilter,
+             QString::fromStdString(player::qtFileDialogFilter(player::kSaveDialogFilter)));
+    QVERIFY2(
+        ui_->saveProposal.endsWith(real ? QStringLiteral("月下.rpm") : QStringLiteral("月下.asx")),
+        qPrintable(ui_->saveProposal));
+    QCOMPARE(fileBytes(path), QByteArray::fromStdString(player::playListText(rows)));
+
+    // Loading gives one row a line, shows the page for the file and leaves the working lists.
+    const QByteArray workingList = fileBytes(programDir_ + QStringLiteral("winmedia.asx"));
+    ui_->nextOpenFile = path;
+    QTest::mouseClick(form_->playloadbtn, Qt::LeftButton);
+    QCOMPARE(ui_->openFilter,
+             QString::fromStdString(player::qtFileDialogFilter(player::kLoadDialogFilter)));
+    QCOMPARE(form_->PlayList.size(), rows.size());
+    QVERIFY(!form_->PlayList[0].isFile());
+    QCOMPARE(
+        form_->playListView->row(0).caption,
+        real ? QString::fromStdString(rows[0].address)
+             : QStringLiteral("<ref href = \"%1\"/>").arg(QString::fromStdString(rows[0].address)));
+    const QString page = programDir_ + (real ? QStringLiteral("1.html") : QStringLiteral("2.html"));
+    const std::string expected =
+        real
+            ? player::realPage(path.toStdString())
+            : player::windowsMediaPage(path.toStdString(), player::WindowsMediaPageFor::LoadedFile);
+    QCOMPARE(fileBytes(page), QByteArray::fromStdString(expected));
+    QCOMPARE(fileBytes(programDir_ + QStringLiteral("winmedia.asx")), workingList);
+    QTRY_COMPARE_WITH_TIMEOUT(form_->WebBrowser3->engineView()->url(), QUrl::fromLocalFile(page),
+                              kLoadMs);
+    if (real) return;
+    NativePlayer* p = soundingPlayer();
+    QVERIFY(p);
+    QCOMPARE(p->entryCount(), 2);
+    QCOMPARE(p->title(), QStringLiteral("033.wma"));  // a file's entries show their names
+}
+
+void TestPlayWindow::onlinePlayWritesAndPlays_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QStringList>("files");  // the working list, then the page
+    QTest::addColumn<int>("heightAfter");    // of a 145-pixel list view
+    QTest::newRow("mp3") << "/music/s01/000.mp3"
+                         << "mp3"
+                         << QStringList{QStringLiteral("winmedia.asx"), QStringLiteral("2.html")}
+                         << 70;
+    QTest::newRow("wma, an address with &")
+        << "/music/s02/030.wma?a=1&b=2"
+        << "wma" << QStringList{QStringLiteral("winmedia.asx"), QStringLiteral("2.html")} << 70;
+    QTest::newRow("rm") << "/music/s04/015.rm"
+                        << "rm" << QStringList{QStringLiteral("1.rpm"), QStringLiteral("1.html")}
+                        << 75;
+}
+
+void TestPlayWindow::onlinePlayWritesAndPlays() {
+    QFETCH(QString, path);
+    QFETCH(QString, type);
+    QFETCH(QStringList, files);
+    QFETCH(int, heightAfter);
+    const std::vector<SongRow> rows = {song(path, type, QStringLiteral("月下听风 ") + type)};
+    form_->PlayList = {
+        song(QStringLiteral("/music/s01/012.mp3"), QStringLiteral("mp3"), QStringLiteral("旧的"))};
+    QTest::mouseClick(form_->playclear, Qt::LeftButton);
+    QVERIFY(!form_->WebBrowser3->isVisible());
+    offer(rows, {0});
+    bool labelWhileLoading = false;
+    const QMetaObject::Connection watch =
+        connect(form_->WebBrowser3, &melorin::WebBrowser::ProgressChange, this,
+                [&] { labelWhileLoading = labelWhileLoading || form_->SeSkinLabel4->isVisible(); });
+    QTest::mouseClick(form_->SeSkinButton4, Qt::LeftButton);
+    QTest::mouseClick(form_->SeSkinButton4,
+                      Qt::LeftButton);  // the list is the selection, not twice it
+    QCOMPARE(form_->PlayList, rows);
+    QCOMPARE(form_->cardList.size(), std::size_t{2});
+
+    // The files are what the page library makes for this folder, blank and all.
+    const player::OnlinePlayStep step = player::onlinePlay(programDir_.toStdString(), rows);
+    QVERIFY(step.page);
+    QCOMPARE(step.page->files.size(), std::size_t{2});
+    for (int i = 0; i < 2; ++i) {
+        QCOMPARE(QString::fromStdString(step.page->files[i].name), files[i]);
+        QCOMPARE(fileBytes(programDir_ + files[i]),
+                 QByteArray::fromStdString(step.page->files[i].bytes));
+    }
+    QCOMPARE(form_->playListView->height(), heightAfter);  // shrunk once: 70 + 70 < 140
+    QVERIFY(form_->WebBrowser3->isVisible());
+    const QObjectList& siblings = form_->SeSkinPanel1->children();
+    QVERIFY(siblings.indexOf(form_->WebBrowser3->view()) > siblings.indexOf(form_->playListView));
+    QTRY_COMPARE_WITH_TIMEOUT(form_->WebBrowser3->engineView()->url(),
+                              QUrl::fromLocalFile(programDir_ + files[1]), kLoadMs);
+
+    // The page's player sounds and goes on; the loading label has gone.
+    NativePlayer* p = soundingPlayer();
+    QVERIFY(p);
+    const qint64 first = p->position();
+    QTRY_VERIFY_WITH_TIMEOUT(p->position() >= first + 300, kEntryMs);
+    QCOMPARE(p->title(), QStringLiteral("月下听风 ") + type);
+    disconnect(watch);
+    QVERIFY(labelWhileLoading);
+    QTRY_VERIFY_WITH_TIMEOUT(!form_->SeSkinLabel4->isVisible(), kLoadMs);
+}
+
+void TestPlayWindow::goesOnPastEndsAndFailures() {
+    const std::vector<SongRow> rows = {
+        song(QStringLiteral("/music/s01/999.mp3"), QStringLiteral("mp3"), QStringLiteral("坏的")),
+        song(QStringLiteral("/music/s01/013.mp3"), QStringLiteral("mp3"), QStringLiteral("好的")),
+        song(QStringLiteral("/music/s01/034.wma"), QStringLiteral("wma"),
+             QStringLiteral("下一首"))};
+    offer(rows, {0, 1, 2});
+    QTest::mouseClick(form_->SeSkinButton4, Qt::LeftButton);
+    NativePlayer* p = soundingPlayer();
+    QVERIFY(p);
+    QCOMPARE(p->entryIndex(), 1);
+    QVERIFY2(p->message().contains(QStringLiteral("坏的")), qPrintable(p->message()));
+    QCOMPARE(p->title(), QStringLiteral("好的"));
+    QTRY_VERIFY_WITH_TIMEOUT(p->entryIndex() == 2 && sounds(p), kEntryMs);
+    QCOMPARE(p->title(), QStringLiteral("下一首"));
+}
+
+void TestPlayWindow::htmlRows_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("web page") << "http://127.0.0.1:1/flash/000-1.html" << true;
+    QTest::newRow("local file") << "file:///etc/passwd" << false;
+    QTest::newRow("a program") << "/usr/bin/xterm" << false;
+}
+
+void TestPlayWindow::htmlRows() {
+    QFETCH(QString, address);
+    QFETCH(bool, opened);
+    const SongRow kept =
+        song(QStringLiteral("/music/s01/014.mp3"), QStringLiteral("mp3"), QStringLiteral("留着"));
+    form_->PlayList = {kept};
+    SongRow flash = song(QString(), QStringLiteral("html"), QStringLiteral("动画"));
+    flash.address = address.toStdString();
+    offer({melorin::core::listEntry("1", "歌手", "m?word=x"), flash}, {0, 1});
+    QTest::mouseClick(form_->SeSkinButton4, Qt::LeftButton);
+    QCOMPARE(ui_->openedAddresses, opened ? QStringList{address} : QStringList());
+    QCOMPARE(form_->downinimemo->toPlainText().contains(address), !opened);
+    QCOMPARE(form_->PlayList, std::vector<SongRow>{kept});
+    QVERIFY(!form_->WebBrowser3->isVisible());
+    QVERIFY(ui_->messages.isEmpty());
+}
+
+void TestPlayWindow::unwritablePageReachesTheLog() {
+    // A folder in the page's place: the page cannot be replaced; the failure is logged and
+    // nothing is shown.
+    QTemporaryDir other;
+    QVERIFY(QDir().mkpath(other.filePath(QStringLiteral("2.html"))));
+    RecordingUi ui;
+    TForm1 form(ui, {other.path(), QString::fromLatin1(service_.host())});
+    const std::vector<SongRow> rows = {
+        song(QStringLiteral("/music/s01/000.mp3"), QStringLiteral("mp3"), QStringLiteral("歌"))};
+    form.ListView1->appendRow(melorin::listRowOf(rows[0]));
+    form.ListView1->topLevelItem(0)->setSelected(true);
+    form.SeSkinButton4->click();
+    QVERIFY2(form.downinimemo->toPlainText().contains(QStringLiteral("2.html")),
+             qPrintable(form.downinimemo->toPlainText()));
+    QCOMPARE(addresses(form.PlayList), addresses(rows));
+    QVERIFY(!form.WebBrowser3->isVisible());
+    QVERIFY(QFileInfo(other.filePath(QStringLiteral("2.html"))).isDir());
+}
+
+MELORIN_GUI_TEST_MAIN(TestPlayWindow)
+#include "test_play_window.moc"
