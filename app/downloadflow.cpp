@@ -18,7 +18,7 @@
 #include "app/logtime.h"
 #include "app/mainwindow.h"
 #include "app/selectdir.h"
-#include "download/failurehook.h"
+#include "download/failureactions.h"
 #include "download/filename.h"
 #include "ui/reportview.h"
 #include "ui/uiport.h"

@@ -6,7 +6,8 @@
 
 namespace melorin {
 
-// The application-wide failure hook: every failure that reaches the event loop ends up here.
+// The application-wide failure hook: every failure that reaches the event loop ends up here
+// (what it does with one is download/failureactions.h).
 using FailureHook = std::function<void(const QString& message)>;
 void installFailureHook(FailureHook hook);
 // Hands a failure to the installed hook, or to standard error when none is installed.

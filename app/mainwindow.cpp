@@ -17,7 +17,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "app/core/screenfit.h"
+#include "core/screenfit.h"
 #include "app/failurehook.h"
 #include "app/selectdir.h"
 #include "app/startup.h"
@@ -139,7 +139,7 @@ void TForm1::setUp(const StartOptions& options) {
 }
 
 void TForm1::fitToScreen(QRect available) {
-    FitInput in;
+    core::FitInput in;
     in.availableWidth = available.width();
     in.availableHeight = available.height();
     in.windowWidth = width();
@@ -149,9 +149,9 @@ void TForm1::fitToScreen(QRect available) {
     in.listView1Height = ListView1->height();
     in.playPanelHeight = SeSkinPanel1->height();
     in.playListHeight = playListView->height();
-    const FitResult fit = melorin::fitToScreen(in);
+    const core::FitResult fit = core::fitToScreen(in);
     if (!fit.scaled) return;
-    const Ratio k = fit.controls;
+    const core::Ratio k = fit.controls;
     // Polished first, as showing the window would: a later polish would put the skin's design
     // fonts back.
     for (QWidget* w : findChildren<QWidget*>()) w->ensurePolished();

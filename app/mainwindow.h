@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/core/screenfit.h"
+#include "core/screenfit.h"
 #include "core/songrow.h"
 #include "download/downloader.h"
 #include "download/progressboard.h"
@@ -330,7 +330,7 @@ private:
     void showPlayerPage(const player::PageToShow& page, const std::vector<core::SongRow>& rows);
     QPointer<player::PlayerPageHost> playerHost_;  // WebBrowser3's, once its engine runs
     std::unique_ptr<player::MprisService> mpris_;   // reset before playback() goes
-    Ratio screenScale_;                             // what fitToScreen scaled the controls by
+    core::Ratio screenScale_;                             // what fitToScreen scaled the controls by
 
     ui::UiPort& ui_;
     search::Hosts hosts_;

@@ -48,8 +48,8 @@ std::tm localNow() {
 // The list view's height rules are given in design pixels; a window fitted to a larger screen
 // applies them at its own scale.
 template <typename Rule>
-void applyHeightRule(QWidget& view, Ratio scale, Rule rule) {
-    const int design = Ratio{scale.den, scale.num}.apply(view.height());
+void applyHeightRule(QWidget& view, core::Ratio scale, Rule rule) {
+    const int design = core::Ratio{scale.den, scale.num}.apply(view.height());
     const int after = rule(design);
     if (after != design) view.resize(view.width(), scale.apply(after));
 }

@@ -9,15 +9,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
+#include <unordered_set>
 #include <vector>
 
-#include "app/gbk.h"
 #include "app/mainwindow.h"
 #include "app/webbrowser.h"
 #include "core/webaddress.h"
-#include "search/bytetext.h"
-#include "search/listpage.h"
-#include "search/resultpage.h"
+#include "search/pages.h"
 #include "ui/reportview.h"
 #include "ui/uiport.h"
 
@@ -28,13 +26,14 @@ const QString kCountLabelInitial = QStringLiteral("搜索结果为:");
 const QString kNoNetwork = QStringLiteral("请检查网络连接!");
 
 QUrl wireUrl(const std::string& address) {
-    return QUrl::fromEncoded(QByteArray::fromStdString(search::wireAddress(address)));
+    return QUrl::fromEncoded(QByteArray::fromStdString(address));
 }
 
-std::vector<search::PageLink> gbkLinks(const PageDocument& doc) {
+std::vector<search::PageLink> pageLinks(const PageDocument& doc) {
     std::vector<search::PageLink> links;
     links.reserve(static_cast<std::size_t>(doc.links.size()));
-    for (const PageLink& l : doc.links) links.push_back({toGbk(l.href), toGbk(l.innerText)});
+    for (const PageLink& l : doc.links)
+        links.push_back({l.href.toStdString(), l.innerText.toStdString()});
     return links;
 }
 }  // namespace
@@ -67,14 +66,14 @@ void TForm1::connectSearchFlow() {
 }
 
 search::SearchState TForm1::searchState() const {
-    return {SearchPage, SearchRowCount, SearchStopped, toGbk(LocalIp)};
+    return {SearchPage, SearchRowCount, SearchStopped, LocalIp.toStdString()};
 }
 
 void TForm1::takeSearchState(const search::SearchState& s) {
     SearchPage = s.searchPage;
     SearchRowCount = s.searchRowCount;
     SearchStopped = s.searchStopped;
-    LocalIp = fromGbk(s.localIp);
+    LocalIp = QString::fromStdString(s.localIp);
 }
 
 void TForm1::runRequest(const search::Request& r) {
@@ -91,18 +90,18 @@ void TForm1::runRequest(const search::Request& r) {
 }
 
 void TForm1::Button1Click() {
-    runRequest(search::searchRequest(hosts_, searchState(), toGbk(Edit1->text()),
+    runRequest(search::searchRequest(hosts_, searchState(), Edit1->text().toStdString(),
                                      SeSkinComboBox1->currentIndex()));
 }
 
 void TForm1::Button9Click() {
-    runRequest(search::nextPageRequest(hosts_, searchState(), toGbk(Edit1->text()),
+    runRequest(search::nextPageRequest(hosts_, searchState(), Edit1->text().toStdString(),
                                        SeSkinComboBox1->currentIndex()));
 }
 
 void TForm1::SeSkinComboBox1Change() {
     if (SeSkinComboBox1->currentText().isEmpty()) return;
-    runRequest(search::typeChangedRequest(hosts_, searchState(), toGbk(Edit1->text()),
+    runRequest(search::typeChangedRequest(hosts_, searchState(), Edit1->text().toStdString(),
                                           SeSkinComboBox1->currentIndex()));
 }
 
@@ -119,7 +118,7 @@ void TForm1::singerlistbtnClick() {
     runRequest(search::listPageRequest(hosts_, searchState(), search::ListPage::AllSingers));
 }
 void TForm1::menubtnClick() {
-    runRequest(search::albumRequest(hosts_, searchState(), toGbk(Edit1->text()),
+    runRequest(search::albumRequest(hosts_, searchState(), Edit1->text().toStdString(),
                                     SeSkinComboBox1->currentIndex()));
 }
 
@@ -137,34 +136,34 @@ void TForm1::WebBrowser1DocumentComplete() {
 void TForm1::Button7Click() {
     const PageDocument* doc = WebBrowser1->Document();
     if (doc == nullptr) return;
-    const std::vector<search::PageLink> links = gbkLinks(*doc);
-    const std::vector<std::string> lines = search::splitLines(toGbk(Memo1->toPlainText()));
-    std::vector<std::string> existing;
-    existing.reserve(static_cast<std::size_t>(ListView1->rowCount()));
+    const std::vector<search::PageLink> links = pageLinks(*doc);
+    const std::string body = Memo1->toPlainText().toStdString();
+    std::unordered_set<std::string> known;
     for (int i = 0; i < ListView1->rowCount(); ++i)
-        existing.push_back(toGbk(ListView1->subItem(i, 1)));
+        known.insert(ListView1->subItem(i, 1).toStdString());
 
-    search::ResultPageInput page;
-    page.links = links;
-    page.lines = lines;
-    page.kindIndex = SeSkinComboBox1->currentIndex();
-    page.headerIcon = ListView1->headerImageIndex();
-    page.existingAddresses = existing;
-    page.countLabelInitial = resultlabel->text() == kCountLabelInitial;
-    page.captionHasIp = windowTitle().contains(QStringLiteral("本机ip为"));
-    const search::ResultPageOutput out = search::parseResultPage(hosts_, searchState(), page);
+    search::ListContext list;
+    list.kindIndex = SeSkinComboBox1->currentIndex();
+    list.headerIcon = ListView1->headerImageIndex();
+    list.rowsBefore = static_cast<std::size_t>(ListView1->rowCount());
+    list.knownAddresses = &known;
+    list.countShown = resultlabel->text() != kCountLabelInitial;
+    list.ipShown = windowTitle().contains(QStringLiteral("本机ip为"));
+    const search::ResultPageRead out =
+        search::readResultPage(hosts_, searchState(), {links, body}, list);
 
     const int firstNew = ListView1->rowCount();
-    for (const search::SearchResult& r : out.rows) {
-        ListView1->appendRow(
-            {fromGbk(r.caption),
-             r.icon,
-             {fromGbk(r.title), fromGbk(r.address), fromGbk(r.size), fromGbk(r.type)}});
+    for (const core::SongRow& r : out.rows) {
+        ListView1->appendRow({QString::fromStdString(r.caption),
+                              r.icon,
+                              {QString::fromStdString(r.title), QString::fromStdString(r.address),
+                               QString::fromStdString(r.size), QString::fromStdString(r.type)}});
     }
     if (!out.rows.empty()) ListView1->fitColumnsToRows(firstNew);
     takeSearchState(out.state);
-    if (out.countLabel) resultlabel->setText(fromGbk(*out.countLabel));
-    if (out.captionSuffix) setWindowTitle(windowTitle() + fromGbk(*out.captionSuffix));
+    if (out.countLabel) resultlabel->setText(QString::fromStdString(*out.countLabel));
+    if (out.captionSuffix)
+        setWindowTitle(windowTitle() + QString::fromStdString(*out.captionSuffix));
     if (out.requestNextPage) Button9Click();
 }
 
@@ -174,11 +173,14 @@ void TForm1::WebBrowser2DocumentComplete() {
         ui_.showMessage(this, kNoNetwork);
         return;
     }
-    const std::vector<search::PageLink> links = gbkLinks(*doc);
+    const std::vector<search::PageLink> links = pageLinks(*doc);
     const int firstNew = ListView1->rowCount();
     const auto entries = search::readListPage(hosts_, links, static_cast<std::size_t>(firstNew));
-    for (const search::ListEntry& e : entries) {
-        ListView1->appendRow({fromGbk(e.caption), 0, {fromGbk(e.title), fromGbk(e.address)}});
+    for (const core::SongRow& e : entries) {
+        ListView1->appendRow(
+            {QString::fromStdString(e.caption),
+             0,
+             {QString::fromStdString(e.title), QString::fromStdString(e.address)}});
     }
     if (!entries.empty()) ListView1->fitColumnsToRows(firstNew);
 }

@@ -4,10 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "bytetext.h"
-#include "resultpage.h"
+#include "search/bytetext.h"
+#include "search/resultpage.h"
 
 using namespace melorin::search;
+using namespace melorin::search::gbk;
 
 namespace {
 

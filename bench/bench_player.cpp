@@ -26,7 +26,7 @@
 #include "app/mainwindow.h"
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
-#include "servicerun.h"
+#include "tests/support/servicerun.h"
 #include "tests/app/recordingui.h"
 #include "ui/reportview.h"
 #include "ui/skin.h"

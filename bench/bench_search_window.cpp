@@ -14,7 +14,7 @@
 
 #include "app/mainwindow.h"
 #include "app/webbrowser.h"
-#include "servicerun.h"
+#include "tests/support/servicerun.h"
 #include "ui/reportview.h"
 #include "ui/skin.h"
 #include "ui/uiport.h"

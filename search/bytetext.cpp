@@ -1,4 +1,4 @@
-#include "bytetext.h"
+#include "search/bytetext.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "hosts.h"
+#include "search/hosts.h"
 
 namespace melorin::search {
 

@@ -1,8 +1,8 @@
-#include "listpage.h"
+#include "search/listpage.h"
 
-#include "bytetext.h"
+#include "search/bytetext.h"
 
-namespace melorin::search {
+namespace melorin::search::gbk {
 
 std::vector<ListEntry> readListPage(const Hosts& hosts, std::span<const PageLink> links,
                                     std::size_t rowsBefore) {
@@ -28,4 +28,4 @@ std::vector<ListEntry> readListPage(const Hosts& hosts, std::span<const PageLink
     return entries;
 }
 
-}  // namespace melorin::search
+}  // namespace melorin::search::gbk

@@ -1,15 +1,16 @@
-// Chart, singer-index and album pages: their links become list entries (a name and a link
-// remainder) that start a search for the name when chosen.
+// Chart, singer-index and album pages at the byte level (GBK): their links become list entries
+// (a name and a link remainder) that start a search for the name when chosen. The window reads
+// them through search/pages.h.
 #pragma once
 
 #include <span>
 #include <string>
 #include <vector>
 
-#include "hosts.h"
-#include "resultpage.h"
+#include "search/hosts.h"
+#include "search/resultpage.h"
 
-namespace melorin::search {
+namespace melorin::search::gbk {
 
 // A list entry of the result list: two sub-items only, icon 0.
 struct ListEntry {
@@ -26,4 +27,4 @@ struct ListEntry {
 std::vector<ListEntry> readListPage(const Hosts& hosts, std::span<const PageLink> links,
                                     std::size_t rowsBefore);
 
-}  // namespace melorin::search
+}  // namespace melorin::search::gbk

@@ -1,4 +1,4 @@
-#include "patternset.h"
+#include "search/patternset.h"
 
 #include <algorithm>
 #include <limits>

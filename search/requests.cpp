@@ -1,4 +1,6 @@
-#include "requests.h"
+#include "search/requests.h"
+
+#include "core/text.h"
 
 namespace melorin::search {
 
@@ -14,6 +16,16 @@ std::string onHost(std::string_view host, std::string_view path) {
 // "&lm=N" for the MP3 family, "&lm=-1" for anything else.
 std::string lmParameter(int kindIndex) {
     return isMp3Family(kindIndex) ? "&lm=" + std::to_string(kindIndex) : std::string("&lm=-1");
+}
+
+// The search box's text as it goes into an address.
+std::string wireText(std::string_view utf8) {
+    return core::utf8ToGbk(utf8, core::Unencodable::PercentUtf8);
+}
+
+std::optional<std::string> onWire(std::optional<std::string> address) {
+    if (address) *address = wireAddress(*address);
+    return address;
 }
 
 }  // namespace
@@ -108,7 +120,7 @@ Request searchRequest(const Hosts& hosts, const SearchState& state, std::string_
     r.resetCountLabel = true;
     r.state.searchRowCount = 0;
     r.headerIcon = (kindIndex >= 0 && kindIndex <= 5) ? kindIndex : 5;
-    r.address = firstPageAddress(hosts, text, kindIndex);
+    r.address = wireAddress(firstPageAddress(hosts, wireText(text), kindIndex));
     r.state.searchPage = 1;
     return r;
 }
@@ -117,7 +129,8 @@ Request nextPageRequest(const Hosts& hosts, const SearchState& state, std::strin
                         int kindIndex) {
     Request r;
     r.state = state;
-    r.address = nextPageAddress(hosts, text, kindIndex, state.searchPage, state.localIp);
+    r.address = onWire(nextPageAddress(hosts, wireText(text), kindIndex, state.searchPage,
+                                       wireText(state.localIp)));
     return r;
 }
 
@@ -137,7 +150,7 @@ Request listPageRequest(const Hosts& hosts, const SearchState& state, ListPage p
     r.browser = Browser::Lists;
     r.state = state;
     r.clearList = true;
-    r.address = listPageAddress(hosts, page);
+    r.address = wireAddress(listPageAddress(hosts, page));
     return r;
 }
 
@@ -152,7 +165,7 @@ Request albumRequest(const Hosts& hosts, const SearchState& state, std::string_v
     }
     r.clearList = true;
     r.state.searchRowCount = 0;
-    r.address = albumAddress(hosts, text, kindIndex);
+    r.address = wireAddress(albumAddress(hosts, wireText(text), kindIndex));
     return r;
 }
 

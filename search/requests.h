@@ -1,14 +1,15 @@
 // Addresses of the search service's pages and the search requests that load them.
-// Search texts are GBK bytes and go into the addresses unescaped; `wireAddress` gives the
-// form that is sent. The request functions are pure: they take the caller's search state and
-// return what to load together with the state afterwards.
+// The address functions take search texts as GBK bytes, which go into the addresses unescaped;
+// `wireAddress` gives the form that is sent. The request functions are the window's edge: they
+// take the search box's text in UTF-8, put it on the wire in GBK, and are pure: they take the
+// caller's search state and return what to load together with the state afterwards.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "hosts.h"
+#include "search/hosts.h"
 
 namespace melorin::search {
 
@@ -27,7 +28,8 @@ inline constexpr int kMp3OffsetLimit = 600;
 inline constexpr int kFlashPageSize = 10;
 inline constexpr int kFlashOffsetLimit = 100;
 
-// The search state the main window owns, with its values after start-up.
+// The search state the main window owns, with its values after start-up. `localIp` is text
+// taken from a page, in UTF-8 like all the window's text.
 struct SearchState {
     int searchPage = 2;
     int searchRowCount = 0;
@@ -57,8 +59,8 @@ std::string wireAddress(std::string_view address);
 enum class Browser { Results, Lists };
 
 // What a request asks of the window: focus the search box, clear the result list, put back
-// the count label's initial text, set the list header icon, load an address. `state` is the
-// search state afterwards (unchanged fields included).
+// the count label's initial text, set the list header icon, load an address (its wire form,
+// plain ASCII). `state` is the search state afterwards (unchanged fields included).
 struct Request {
     Browser browser = Browser::Results;
     std::optional<std::string> address;
@@ -69,7 +71,8 @@ struct Request {
     std::optional<int> headerIcon;
 };
 
-// The search button: an empty text only focuses the search box (the stop flag is still
+// The search button (`text` in UTF-8; a character GBK lacks goes as percent-encoded UTF-8):
+// an empty text only focuses the search box (the stop flag is still
 // cleared). Otherwise clears the list and the row count, loads the first page, page := 1.
 Request searchRequest(const Hosts& hosts, const SearchState& state, std::string_view text,
                       int kindIndex);

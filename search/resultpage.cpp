@@ -1,4 +1,4 @@
-#include "resultpage.h"
+#include "search/resultpage.h"
 
 #include <algorithm>
 #include <climits>
@@ -6,10 +6,10 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "bytetext.h"
-#include "patternset.h"
+#include "search/bytetext.h"
+#include "search/patternset.h"
 
-namespace melorin::search {
+namespace melorin::search::gbk {
 
 namespace {
 
@@ -78,7 +78,7 @@ std::vector<std::size_t> linesOfFirstOccurrence(const std::vector<std::string_vi
 }
 
 // Size and type from the trimmed line that holds a result link's text.
-void sizeAndType(std::string_view line, SearchResult& row) {
+void sizeAndType(std::string_view line, ResultRow& row) {
     row.type = rightBytes(line, 3);
     const std::string_view t8 = rightBytes(line, 8);
     // No unit letter: no size (rather than the previous row's).
@@ -120,7 +120,7 @@ void flashTextPass(std::span<const PageLink> links, std::span<const std::string>
     set.setWeights(order);
 
     for (const auto title : titles) {
-        SearchResult row;
+        ResultRow row;
         row.caption = std::to_string(rowsBefore + out.rows.size() + 1);
         row.icon = 0;
         row.title = title;
@@ -138,15 +138,14 @@ ResultPageOutput parseResultPage(const Hosts& hosts, const SearchState& state,
                                  const ResultPageInput& page) {
     ResultPageOutput out;
     out.state = state;
-    const std::size_t rowsBefore = page.existingAddresses.size();
+    const std::size_t rowsBefore = page.rowsBefore;
 
     if (page.countLabelInitial) out.countLabel = countLabelFor(page.lines);
 
     // Link pass: learn the client address, collect the result links not yet listed.
     const std::string prefix = redirectPrefix(hosts);
     const std::string ipMarker = localIpMarker(hosts);
-    std::unordered_set<std::string_view> listed(page.existingAddresses.begin(),
-                                                page.existingAddresses.end());
+    std::unordered_set<std::string_view> onThisPage;
     struct Candidate {
         std::size_t link;
         std::string_view address;
@@ -161,7 +160,8 @@ ResultPageOutput parseResultPage(const Hosts& hosts, const SearchState& state,
         }
         if (!contains(href, prefix)) continue;
         const std::string_view address = href.substr(prefix.size());
-        if (!listed.insert(address).second) continue;
+        if (page.listed && page.listed(address)) continue;
+        if (!onThisPage.insert(address).second) continue;
         fresh.push_back({i, address});
     }
 
@@ -172,7 +172,7 @@ ResultPageOutput parseResultPage(const Hosts& hosts, const SearchState& state,
 
     out.rows.reserve(fresh.size());
     for (std::size_t j = 0; j < fresh.size(); ++j) {
-        SearchResult row;
+        ResultRow row;
         row.caption = std::to_string(rowsBefore + out.rows.size() + 1);
         row.icon = page.headerIcon;
         row.title = texts[j];
@@ -200,4 +200,4 @@ ResultPageOutput parseResultPage(const Hosts& hosts, const SearchState& state,
     return out;
 }
 
-}  // namespace melorin::search
+}  // namespace melorin::search::gbk

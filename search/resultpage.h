@@ -1,17 +1,21 @@
-// The result page parser: one loaded result page (its links and its body text as lines, all
-// GBK bytes) becomes new rows of the result list, the count label, the client address and
-// the decision whether the search goes on with the next page.
+// The result page parser at the byte level: one loaded result page (its links and its body
+// text as lines, all GBK bytes) becomes new rows of the result list, the count label, the
+// client address and the decision whether the search goes on with the next page. Positions
+// and lengths count GBK bytes, so the rules run on GBK; the window reads pages through
+// search/pages.h, which converts at this edge.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "hosts.h"
-#include "requests.h"
+#include "search/hosts.h"
+#include "search/requests.h"
 
-namespace melorin::search {
+namespace melorin::search::gbk {
 
 // One link of a page, in document order: its `href` and its text.
 struct PageLink {
@@ -21,7 +25,7 @@ struct PageLink {
 
 // A file row of the result list. `caption` is the 1-based row number as text; `icon` indexes
 // the file-type icons (5, FLASH, has none).
-struct SearchResult {
+struct ResultRow {
     std::string caption;
     int icon = 0;
     std::string title;
@@ -29,7 +33,7 @@ struct SearchResult {
     std::string size;
     std::string type;
 
-    bool operator==(const SearchResult&) const = default;
+    bool operator==(const ResultRow&) const = default;
 };
 
 struct ResultPageInput {
@@ -40,9 +44,11 @@ struct ResultPageInput {
     // The list header's image index, set by the search request; rows found through links
     // carry it as their icon.
     int headerIcon = 0;
-    // Sub-item 1 of every row already in the list, in list order. Their number is the row
-    // count the new rows are numbered on from; they are the addresses a link may not repeat.
-    std::span<const std::string> existingAddresses;
+    // The rows already in the list: new rows are numbered on from them.
+    std::size_t rowsBefore = 0;
+    // Whether an address (sub-item 1 of a row) is in the list already; a link may not repeat
+    // one. None: the list holds no addresses.
+    std::function<bool(std::string_view address)> listed;
     // True while the count label still shows its initial text "搜索结果为:".
     bool countLabelInitial = true;
     // True once the window caption holds "本机ip为".
@@ -50,7 +56,7 @@ struct ResultPageInput {
 };
 
 struct ResultPageOutput {
-    std::vector<SearchResult> rows;            // to append, in order
+    std::vector<ResultRow> rows;               // to append, in order
     SearchState state;                         // searchRowCount, searchPage, localIp updated
     std::optional<std::string> countLabel;     // the label's new text (GBK)
     std::optional<std::string> captionSuffix;  // to append to the window caption (GBK)
@@ -60,4 +66,4 @@ struct ResultPageOutput {
 ResultPageOutput parseResultPage(const Hosts& hosts, const SearchState& state,
                                  const ResultPageInput& page);
 
-}  // namespace melorin::search
+}  // namespace melorin::search::gbk

@@ -1,4 +1,4 @@
-#include "audio.h"
+#include "service/audio.h"
 
 #include <array>
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "catalogue.h"
+#include "service/catalogue.h"
 
 namespace melorin::service {
 

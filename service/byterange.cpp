@@ -1,4 +1,4 @@
-#include "byterange.h"
+#include "service/byterange.h"
 
 #include <charconv>
 

@@ -1,4 +1,4 @@
-#include "catalogue.h"
+#include "service/catalogue.h"
 
 #include <array>
 #include <cstdio>

@@ -1,14 +1,14 @@
-#include "faultroute.h"
+#include "service/faultroute.h"
 
 #include <algorithm>
 #include <chrono>
 #include <memory>
 #include <thread>
 
-#include "byterange.h"
-#include "faults.h"
-#include "pages.h"
-#include "routes.h"
+#include "service/byterange.h"
+#include "service/faults.h"
+#include "service/pages.h"
+#include "service/routes.h"
 
 namespace melorin::service {
 

@@ -1,4 +1,4 @@
-#include "faults.h"
+#include "service/faults.h"
 
 #include <charconv>
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "routes.h"
+#include "service/routes.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "pages.h"
+#include "service/pages.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "text.h"
+#include "service/text.h"
 
 namespace melorin::service {
 

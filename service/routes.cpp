@@ -1,14 +1,14 @@
-#include "routes.h"
+#include "service/routes.h"
 
 #include <httplib.h>
 
 #include <memory>
 
-#include "audio.h"
-#include "byterange.h"
-#include "faultroute.h"
-#include "pages.h"
-#include "text.h"
+#include "service/audio.h"
+#include "service/byterange.h"
+#include "service/faultroute.h"
+#include "service/pages.h"
+#include "service/text.h"
 
 namespace melorin::service {
 

@@ -1,4 +1,4 @@
-#include "text.h"
+#include "service/text.h"
 
 #include <iconv.h>
 

@@ -1,16 +1,18 @@
 // libFuzzer target for the result page parser and the list page reader.
 // Input: one byte for the type box index, one byte of flags, then a page as in the test
 // fixtures: the body text, a "----links----" line, one "href<TAB>text" line per link.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
 
-#include "bytetext.h"
-#include "listpage.h"
-#include "resultpage.h"
+#include "search/bytetext.h"
+#include "search/listpage.h"
+#include "search/resultpage.h"
 
 using namespace melorin::search;
+using namespace melorin::search::gbk;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
@@ -47,7 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The same page again with its rows listed: no link row may come back.
     std::vector<std::string> listed;
     for (const auto& r : out.rows) listed.push_back(r.address);
-    in.existingAddresses = listed;
+    in.rowsBefore = listed.size();
+    in.listed = [&listed](std::string_view a) {
+        return std::find(listed.begin(), listed.end(), a) != listed.end();
+    };
     const ResultPageOutput again = parseResultPage(hosts, out.state, in);
     for (const auto& r : again.rows)
         if (r.type != "html") std::abort();

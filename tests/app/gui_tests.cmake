@@ -6,18 +6,18 @@ target_compile_definitions(test_process_exit PRIVATE MELORIN_EXE="$<TARGET_FILE:
 add_dependencies(test_process_exit melorin)
 melorin_add_test(test_downloadqueue SOURCES test_downloadqueue.cpp LIBS melorin_app TIMEOUT 120)
 melorin_add_test(test_downloadrun
-  SOURCES test_downloadrun.cpp ${PROJECT_SOURCE_DIR}/tests/download/nginxserver.cpp
-  LIBS melorin_app melorin_service_testing TIMEOUT 180)
+  SOURCES test_downloadrun.cpp
+  LIBS melorin_app melorin_test_support TIMEOUT 180)
 add_dependencies(test_downloadrun melorin-service)
 melorin_add_test(test_search_window SOURCES test_search_window.cpp
-  LIBS melorin_app melorin_service_testing TIMEOUT 400)
+  LIBS melorin_app melorin_test_support TIMEOUT 400)
 add_dependencies(test_search_window melorin-service)
 melorin_add_test(test_downloadresume
-  SOURCES test_downloadresume.cpp ${PROJECT_SOURCE_DIR}/tests/download/nginxserver.cpp
-  LIBS melorin_app TIMEOUT 180)
+  SOURCES test_downloadresume.cpp
+  LIBS melorin_app melorin_test_support TIMEOUT 180)
 melorin_add_test(test_card_window SOURCES test_card_window.cpp
-  LIBS melorin_app melorin_service_testing TIMEOUT 300)
+  LIBS melorin_app melorin_test_support TIMEOUT 300)
 add_dependencies(test_card_window melorin-service)
 melorin_add_test(test_play_window SOURCES test_play_window.cpp
-  LIBS melorin_app melorin_service_testing TIMEOUT 300)
+  LIBS melorin_app melorin_test_support TIMEOUT 300)
 add_dependencies(test_play_window melorin-service)

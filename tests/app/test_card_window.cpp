@@ -20,7 +20,7 @@
 #include "card/picture.h"
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
-#include "servicerun.h"
+#include "tests/support/servicerun.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/recordingui.h"
 #include "ui/reportview.h"

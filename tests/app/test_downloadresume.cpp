@@ -14,7 +14,7 @@
 #include "download/resumestate.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/recordingui.h"
-#include "tests/download/nginxserver.h"
+#include "tests/support/nginxserver.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;

@@ -19,10 +19,10 @@
 #include "app/failurehook.h"
 #include "app/mainwindow.h"
 #include "app/webbrowser.h"
-#include "servicerun.h"
+#include "tests/support/servicerun.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/recordingui.h"
-#include "tests/download/nginxserver.h"
+#include "tests/support/nginxserver.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;

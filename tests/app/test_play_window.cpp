@@ -21,7 +21,7 @@
 #include "player/playerpages.h"
 #include "player/playlist.h"
 #include "player/playlistfile.h"
-#include "servicerun.h"
+#include "tests/support/servicerun.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/recordingui.h"
 #include "ui/reportview.h"

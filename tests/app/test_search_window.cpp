@@ -14,7 +14,7 @@
 
 #include "app/mainwindow.h"
 #include "app/webbrowser.h"
-#include "servicerun.h"
+#include "tests/support/servicerun.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/recordingui.h"
 #include "tests/support/pageserver.h"

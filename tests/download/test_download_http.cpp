@@ -7,8 +7,8 @@
 
 #include "download/curltransfer.h"
 #include "download/downloader.h"
-#include "nginxserver.h"
-#include "servicerun.h"
+#include "tests/support/nginxserver.h"
+#include "tests/support/servicerun.h"
 
 using namespace melorin::download;
 using namespace melorin::testing;

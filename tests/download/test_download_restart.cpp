@@ -12,8 +12,8 @@
 #include "download/partfiles.h"
 #include "download/queuefile.h"
 #include "download/resumestate.h"
-#include "nginxserver.h"
-#include "servicerun.h"
+#include "tests/support/nginxserver.h"
+#include "tests/support/servicerun.h"
 
 using namespace melorin::download;
 using namespace melorin::testing;

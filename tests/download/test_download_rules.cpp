@@ -4,7 +4,7 @@
 
 #include "download/address.h"
 #include "download/contentcheck.h"
-#include "download/failurehook.h"
+#include "download/failureactions.h"
 #include "download/filename.h"
 #include "download/piecetable.h"
 #include "download/progressboard.h"

@@ -6,13 +6,18 @@
 #include <QStringEncoder>
 #include <QStringList>
 #include <QtTest>
+#include <functional>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "bytetext.h"
-#include "resultpage.h"
+#include "search/bytetext.h"
+#include "search/resultpage.h"
 
 namespace melorin::search::testing {
+
+using gbk::PageLink;
 
 inline std::string toGbk(const QString& s) {
     QStringEncoder enc("GBK");
@@ -39,6 +44,12 @@ inline std::vector<PageLink> gbkLinks(const QStringList& links) {
         out.push_back({toGbk(l.left(bar)), toGbk(bar < 0 ? QString() : l.mid(bar + 1))});
     }
     return out;
+}
+
+// The parser's test for addresses already in the list, over these addresses.
+inline std::function<bool(std::string_view)> listedIn(const std::vector<std::string>& addresses) {
+    return [set = std::set<std::string, std::less<>>(addresses.begin(), addresses.end())](
+               std::string_view a) { return set.count(a) > 0; };
 }
 
 struct FixturePage {

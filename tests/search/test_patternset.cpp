@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "patternset.h"
+#include "search/patternset.h"
 
 using melorin::search::PatternSet;
 

@@ -1,11 +1,12 @@
 // Page addresses, their wire form, and what the search requests do to the search state.
 #include <QtTest>
 
-#include "pagefixture.h"
-#include "requests.h"
+#include "search/requests.h"
+#include "tests/search/pagefixture.h"
 
 using namespace melorin::search;
 using melorin::search::testing::toGbk;
+using namespace Qt::StringLiterals;
 
 namespace {
 const QString kNone = QStringLiteral("<nothing>");
@@ -18,6 +19,8 @@ private slots:
     void addresses();
     void wireForm_data();
     void wireForm();
+    void requestsTakeUtf8_data();
+    void requestsTakeUtf8();
     void hostsOnOneService();
     void searchRequestState();
     void nextPageRequestFollowsParser();
@@ -151,6 +154,41 @@ void TestRequests::wireForm() {
     QFETCH(QString, address);
     QFETCH(QString, wire);
     QCOMPARE(wireAddress(toGbk(address)), wire.toStdString());
+}
+
+void TestRequests::requestsTakeUtf8_data() {
+    QTest::addColumn<QString>("request");  // search, next, album
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("wire");
+    const QString word = QStringLiteral(u"邓丽君 甜蜜蜜");
+    const QString gbkWord = QStringLiteral("%B5%CB%C0%F6%BE%FD%20%CC%F0%C3%DB%C3%DB");
+    QTest::newRow("search, GBK text")
+        << "search" << word
+        << u"http://mp3.baidu.com/m?tn=baidump3&ct=134217728&rn=&word="_s + gbkWord + u"&lm=0"_s;
+    QTest::newRow("next page, GBK text")
+        << "next" << word
+        << u"http://mp3.baidu.com/m?lm=0&ct=134217728&tn=baidump3&word="_s + gbkWord +
+               u"&pn=60&ip=1.2.3.4&cl=3&z=0"_s;
+    QTest::newRow("album, GBK text")
+        << "album" << word
+        << u"http://mp3.baidu.com/m?tn=baidump3&ct=134217728&rn=&word="_s + gbkWord + u"&lm=0"_s;
+    // GBK has no emoji: it goes as its UTF-8 bytes, never dropped or "?".
+    QTest::newRow("search, beyond GBK")
+        << "search" << QStringLiteral(u"歌\U0001F600")
+        << u"http://mp3.baidu.com/m?tn=baidump3&ct=134217728&rn=&word=%B8%E8%F0%9F%98%80&lm=0"_s;
+}
+
+void TestRequests::requestsTakeUtf8() {
+    QFETCH(QString, request);
+    QFETCH(QString, text);
+    QFETCH(QString, wire);
+    const Hosts hosts;
+    const SearchState s{2, 30, false, "1.2.3.4"};
+    const std::string t = text.toStdString();
+    const Request r = request == u"search" ? searchRequest(hosts, s, t, 0)
+                      : request == u"next" ? nextPageRequest(hosts, s, t, 0)
+                                           : albumRequest(hosts, s, t, 0);
+    QCOMPARE(QString::fromStdString(r.address.value_or("-")), wire);
 }
 
 void TestRequests::hostsOnOneService() {

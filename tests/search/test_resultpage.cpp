@@ -1,11 +1,12 @@
 // The result page parser and the list page reader on small GBK pages.
 #include <QtTest>
 
-#include "listpage.h"
-#include "pagefixture.h"
-#include "resultpage.h"
+#include "search/listpage.h"
+#include "search/resultpage.h"
+#include "tests/search/pagefixture.h"
 
 using namespace melorin::search;
+using namespace melorin::search::gbk;
 using namespace melorin::search::testing;
 using namespace Qt::StringLiterals;
 
@@ -30,7 +31,8 @@ ResultPageOutput parse(const Page& p, const SearchState& state = SearchState{1, 
     ResultPageInput in;
     in.links = p.links;
     in.lines = p.lines;
-    in.existingAddresses = p.existing;
+    in.rowsBefore = p.existing.size();
+    in.listed = listedIn(p.existing);
     in.kindIndex = p.kind;
     in.headerIcon = p.headerIcon;
     in.countLabelInitial = p.countLabelInitial;
@@ -39,7 +41,7 @@ ResultPageOutput parse(const Page& p, const SearchState& state = SearchState{1, 
 }
 
 // Rows as "caption|icon|title|address|size|type", decoded from GBK for readable failures.
-QStringList described(const std::vector<SearchResult>& rows) {
+QStringList described(const std::vector<ResultRow>& rows) {
     auto q = [](const std::string& s) { return fromGbk(s); };
     QStringList out;
     for (const auto& r : rows)

@@ -4,11 +4,12 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
-#include "listpage.h"
-#include "pagefixture.h"
-#include "resultpage.h"
+#include "search/listpage.h"
+#include "search/resultpage.h"
+#include "tests/search/pagefixture.h"
 
 using namespace melorin::search;
+using namespace melorin::search::gbk;
 using namespace melorin::search::testing;
 
 namespace {
@@ -22,7 +23,8 @@ ResultPageOutput parse(const std::vector<std::string>& lines, const std::vector<
     in.links = links;
     in.kindIndex = kind;
     in.headerIcon = kind;
-    in.existingAddresses = existing;
+    in.rowsBefore = existing.size();
+    in.listed = listedIn(existing);
     return parseResultPage(Hosts{}, SearchState{1, 0, false, ""}, in);
 }
 

@@ -2,7 +2,7 @@
 // the download tests, and the request log.
 #include <QtTest>
 
-#include "servicerun.h"
+#include "tests/support/servicerun.h"
 
 using namespace melorin::testing;
 using namespace Qt::StringLiterals;

@@ -2,10 +2,10 @@
 // with the intended title, address, size and type, paging, FLASH rows and list entries.
 #include <QtTest>
 
-#include "catalogue.h"
-#include "pagereader.h"
-#include "servicerun.h"
-#include "text.h"
+#include "service/catalogue.h"
+#include "tests/support/pagereader.h"
+#include "tests/support/servicerun.h"
+#include "service/text.h"
 
 using namespace melorin::testing;
 using namespace melorin::service;

@@ -1,6 +1,6 @@
-#include "app/core/screenfit.h"
+#include "core/screenfit.h"
 
-namespace melorin {
+namespace melorin::core {
 
 namespace {
 constexpr int kDesignScreenWidth = 1024;
@@ -31,4 +31,4 @@ FitResult fitToScreen(const FitInput& in) {
     return r;
 }
 
-}  // namespace melorin
+}  // namespace melorin::core

@@ -1,6 +1,6 @@
 #pragma once
-// The application-wide failure hook as a decision: message in, actions out. The
-// window performs the actions (log, message box, close, Downloader calls).
+// What the application-wide failure hook (app/failurehook.h) does with a message: message in,
+// actions out. The window performs the actions (log, message box, close, Downloader calls).
 #include <optional>
 #include <string>
 #include <string_view>

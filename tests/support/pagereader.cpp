@@ -1,4 +1,4 @@
-#include "pagereader.h"
+#include "tests/support/pagereader.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>

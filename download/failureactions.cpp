@@ -1,4 +1,4 @@
-#include "download/failurehook.h"
+#include "download/failureactions.h"
 
 #include "download/segmentplan.h"
 

@@ -5,7 +5,7 @@
 // height over 768, so the window always lies inside the available area whatever the screen's
 // shape. Where the design size fits, the scale is never below 1.
 
-namespace melorin {
+namespace melorin::core {
 
 struct Ratio {
     int num = 1;
@@ -42,4 +42,4 @@ struct FitResult {
 // panel + play list, each control's size scaled (and truncated) on its own.
 [[nodiscard]] FitResult fitToScreen(const FitInput& in);
 
-}  // namespace melorin
+}  // namespace melorin::core

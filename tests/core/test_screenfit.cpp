@@ -1,9 +1,9 @@
 #include <QtTest>
 
-#include "app/core/screenfit.h"
+#include "core/screenfit.h"
 
-using melorin::FitInput;
-using melorin::fitToScreen;
+using melorin::core::FitInput;
+using melorin::core::fitToScreen;
 
 class TestScreenFit : public QObject {
     Q_OBJECT

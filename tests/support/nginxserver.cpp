@@ -1,4 +1,4 @@
-#include "nginxserver.h"
+#include "tests/support/nginxserver.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
