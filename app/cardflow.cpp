@@ -18,6 +18,7 @@
 #include "card/picture.h"
 #include "card/savecard.h"
 #include "card/tags.h"
+#include "download/failureactions.h"
 #include "player/playerpagehost.h"
 #include "ui/cardboxes.h"
 #include "ui/reportview.h"
@@ -167,7 +168,7 @@ void TForm1::cancelbtnClick() {
 void TForm1::cardsurebtnClick() {
     const std::optional<std::string> failure = card::generateCardPage(
         ProgramDir.toStdString(), cardList, ui::cardText(*nameedit, *iememo, CardPicture));
-    if (failure) myexception(QString::fromStdString(*failure));
+    if (failure) myexception(download::fileFailure(*failure));
 }
 
 void TForm1::previewbtnClick() {

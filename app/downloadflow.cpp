@@ -256,14 +256,14 @@ void TForm1::downloadnowSelectItem(std::optional<int> row) {
     if (board_->select(row)) showBars();
 }
 
-void TForm1::myexception(const QString& message) {
+void TForm1::myexception(const download::Failure& failure) {
     if (downinimemo == nullptr) {
-        std::fprintf(stderr, "melorin: %s\n", message.toLocal8Bit().constData());
+        std::fprintf(stderr, "melorin: %s\n", failure.text.c_str());
         return;
     }
     if (!downloader_ || !board_) {
         // Before the download manager exists there is nothing to act on; the log still says it.
-        downinimemo->appendPlainText(message);
+        downinimemo->appendPlainText(fromUtf8(failure.text));
         return;
     }
     download::FailureContext context;
@@ -275,8 +275,7 @@ void TForm1::myexception(const QString& message) {
         context.probeRowCaption = jobs[static_cast<std::size_t>(context.probeRow)].caption;
         context.probeRowTitle = jobs[static_cast<std::size_t>(context.probeRow)].title;
     }
-    const download::FailureActions actions =
-        download::decideFailure(message.toStdString(), context);
+    const download::FailureActions actions = download::decideFailure(failure, context);
     for (const std::string& line : actions.logLines) downinimemo->appendPlainText(fromUtf8(line));
     if (actions.showFatalMessage) {
         ui_.showMessage(this, QString::fromUtf8(download::kFatalMessage));

@@ -11,23 +11,31 @@ FailureHook& hookSlot() {
 }
 }  // namespace
 
-void installFailureHook(FailureHook hook) { hookSlot() = std::move(hook); }
+void installFailureHook(FailureHook hook) {
+    hookSlot() = std::move(hook);
+}
+
+void reportFailure(const download::Failure& failure) {
+    if (hookSlot()) {
+        hookSlot()(failure);
+    } else {
+        std::fprintf(stderr, "melorin: %s\n", failure.text.c_str());
+    }
+}
 
 void reportFailure(const QString& message) {
-    if (hookSlot()) {
-        hookSlot()(message);
-    } else {
-        std::fprintf(stderr, "melorin: %s\n", message.toLocal8Bit().constData());
-    }
+    reportFailure(download::unhandledFailure(message.toStdString()));
 }
 
 bool MelorinApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
-    } catch (const std::exception& e) {
-        reportFailure(QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        reportFailure(QStringLiteral("unknown failure"));
+        download::Failure failure = download::failureOf(std::current_exception());
+        // what() is in the locale's encoding; the log holds UTF-8.
+        failure.text = QString::fromLocal8Bit(failure.text).toStdString();
+        failure.cause = QString::fromLocal8Bit(failure.cause).toStdString();
+        reportFailure(failure);
     }
     return false;
 }

@@ -4,13 +4,17 @@
 #include <QString>
 #include <functional>
 
+#include "download/failureactions.h"
+
 namespace melorin {
 
 // The application-wide failure hook: every failure that reaches the event loop ends up here
 // (what it does with one is download/failureactions.h).
-using FailureHook = std::function<void(const QString& message)>;
+using FailureHook = std::function<void(const download::Failure& failure)>;
 void installFailureHook(FailureHook hook);
 // Hands a failure to the installed hook, or to standard error when none is installed.
+void reportFailure(const download::Failure& failure);
+// An unhandled failure, all of whose text may act.
 void reportFailure(const QString& message);
 
 // Catches what an event handler throws and passes it to the failure hook instead of ending

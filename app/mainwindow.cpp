@@ -17,11 +17,11 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "core/screenfit.h"
 #include "app/failurehook.h"
 #include "app/selectdir.h"
 #include "app/startup.h"
 #include "app/webbrowser.h"
+#include "core/screenfit.h"
 #include "download/curltransfer.h"
 #include "player/mprisservice.h"
 #include "player/playbackcoordinator.h"
@@ -109,7 +109,7 @@ void TForm1::setUp(const StartOptions& options) {
     downloadState.probedSize = 0;
     WebBrowser3->setVisible(false);
     WebBrowser3->view()->lower();
-    installFailureHook([this](const QString& message) { myexception(message); });
+    installFailureHook([this](const download::Failure& failure) { myexception(failure); });
     try {
         ImageList1.clear();
         QString note;

@@ -32,6 +32,9 @@ namespace melorin {
 namespace card {
 struct EditOutcome;
 }
+namespace download {
+struct Failure;
+}
 namespace player {
 struct AddOutcome;
 class MprisService;
@@ -208,8 +211,9 @@ public slots:
     void CustomItem3Click();
     void CustomItem4Click();
     void CustomItem7Click();
-    // The failure hook: the message goes into the download log.
-    void myexception(const QString& message);
+    // The failure hook: the text goes into the download log; its cause may act
+    // (download/failureactions.h).
+    void myexception(const download::Failure& failure);
 
     // Search
     void Button1Click();
@@ -329,8 +333,8 @@ private:
     // the page's entries.
     void showPlayerPage(const player::PageToShow& page, const std::vector<core::SongRow>& rows);
     QPointer<player::PlayerPageHost> playerHost_;  // WebBrowser3's, once its engine runs
-    std::unique_ptr<player::MprisService> mpris_;   // reset before playback() goes
-    core::Ratio screenScale_;                             // what fitToScreen scaled the controls by
+    std::unique_ptr<player::MprisService> mpris_;  // reset before playback() goes
+    core::Ratio screenScale_;                      // what fitToScreen scaled the controls by
 
     ui::UiPort& ui_;
     search::Hosts hosts_;

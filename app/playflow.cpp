@@ -18,6 +18,7 @@
 #include "app/songrows.h"
 #include "app/webbrowser.h"
 #include "core/webaddress.h"
+#include "download/failureactions.h"
 #include "player/mprisservice.h"
 #include "player/playerpagehost.h"
 #include "player/playerpages.h"
@@ -118,7 +119,7 @@ void TForm1::playsavebtnClick() {
                                           dialogFilter(player::kSaveDialogFilter));
     if (path.isEmpty()) return;
     if (const auto failure = player::writePlayListFile(path.toStdString(), prep.bytes))
-        myexception(utf8(*failure));
+        myexception(download::fileFailure(*failure));
 }
 
 void TForm1::playloadbtnClick() {
@@ -131,7 +132,7 @@ void TForm1::playloadbtnClick() {
     showRows(*playListView, PlayList);
     const player::LoadedFile loaded = player::readPlayListFile(path.toStdString());
     if (!loaded.error.empty()) {
-        myexception(utf8(loaded.error));
+        myexception(download::fileFailure(loaded.error));
         return;
     }
     PlayList = loaded.rows;
@@ -159,7 +160,7 @@ void TForm1::SeSkinButton4Click() {
 void TForm1::showPlayerPage(const player::PageToShow& page,
                             const std::vector<core::SongRow>& rows) {
     if (const auto failure = player::writePlayerFiles(ProgramDir.toStdString(), page.files)) {
-        myexception(utf8(*failure));
+        myexception(download::fileFailure(*failure));
         return;
     }
     applyHeightRule(*playListView, screenScale_, [&page](int height) {

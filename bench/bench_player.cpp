@@ -8,58 +8,28 @@
 //   bench_player [RUNS]
 #include <unistd.h>
 
-#include <QApplication>
 #include <QAudioOutput>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QMediaPlayer>
 #include <QProcess>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
 #include "app/mainwindow.h"
+#include "bench/windowbench.h"
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
-#include "tests/support/servicerun.h"
-#include "tests/app/recordingui.h"
 #include "ui/reportview.h"
-#include "ui/skin.h"
 
 using namespace melorin;
 using namespace melorin::player;
+using namespace melorin::bench;
 
 namespace {
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n == 0 ? 0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// Runs the event loop until `done` holds (looked at every millisecond, without spinning) or
-// `ms` pass; false on timeout.
-template <typename F>
-bool spinUntil(F done, int ms) {
-    if (done()) return true;
-    QEventLoop loop;
-    QTimer check;
-    QElapsedTimer t;
-    t.start();
-    bool ok = false;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        ok = done();
-        if (ok || t.elapsed() > ms) loop.quit();
-    });
-    check.start(1);
-    loop.exec();
-    return ok;
-}
 
 // CPU seconds of this process (`self`) and every process below it, except the local service.
 double treeCpuSeconds(double* self = nullptr) {
@@ -120,13 +90,6 @@ CpuShare cpuOver(int ms) {
     return share;
 }
 
-QString songAddress(const testing::ServiceRun& service, int song) {
-    return QStringLiteral("http://%1/music/s%2/%3.mp3")
-        .arg(QString::fromLatin1(service.host()))
-        .arg(1 + song % 50, 2, 10, QChar(u'0'))
-        .arg(song % 15, 3, 10, QChar(u'0'));
-}
-
 // "在线播放" on `songs` (MP3 rows put into the result list and selected), clicked in the
 // window; the play panel's player once its position passes 0, or null.
 NativePlayer* clickOnlinePlay(TForm1& form, const testing::ServiceRun& service,
@@ -150,22 +113,8 @@ NativePlayer* clickOnlinePlay(TForm1& form, const testing::ServiceRun& service,
             return p && p->position() > 0 && QUrl(p->entryAddress()) == first;
         },
         15000);
-    if (ms) *ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    if (ms) *ms = msSince(clock);
     return ok ? p : nullptr;
-}
-
-double bareStartMs(const QUrl& url) {
-    QMediaPlayer media;
-    QAudioOutput audio;
-    media.setAudioOutput(&audio);
-    QElapsedTimer clock;
-    clock.start();
-    media.setSource(url);
-    media.play();
-    if (!spinUntil([&] { return media.position() > 0; }, 15000)) return -1;
-    const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-    media.stop();
-    return ms;
 }
 
 // CPU share of one core of gst-launch-1.0 playing `url` to its end.
@@ -184,25 +133,13 @@ double gstLaunchCpuPercent(const QString& url, double* wallS) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    if (::getuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    ui::applySkins(app);
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    BenchApplication app(argc, argv);
+    const int runs = bench::runsFrom(argc, argv);
 
-    testing::ServiceRun service;
-    if (!service.start()) {
-        std::fprintf(stderr, "cannot start the service: %s\n", qPrintable(service.error()));
-        return 1;
-    }
-    QTemporaryDir root;
-    const QString programDir = root.filePath(QStringLiteral("Melorin bench"));
-    QDir().mkpath(programDir);
-    testing::RecordingUi ui;  // never blocks; the benchmark asks nothing
-    TForm1 form(ui, {programDir, QString::fromLatin1(service.host())});
-    form.show();
+    BenchWindow window(QStringLiteral("Melorin bench"));
+    if (!window.started()) return 1;
+    TForm1& form = *window.form;
+    const testing::ServiceRun& service = window.service;
 
     // The first click also starts the play panel browser's engine: reported on its own.
     double coldMs = 0;
@@ -223,19 +160,18 @@ int main(int argc, char** argv) {
         }
         melorinMs.push_back(ms);
         p->stop();
-        const double bare = bareStartMs(QUrl(songAddress(service, 100 + i)));
+        const double bare = bareFirstPositionMs(QUrl(songAddress(service, 100 + i)), 15000);
         if (bare < 0) return 1;
         bareMs.push_back(bare);
     }
-    for (const QString& m : ui.messages) std::fprintf(stderr, "message: %s\n", qPrintable(m));
+    for (const QString& m : window.ui.messages)
+        std::fprintf(stderr, "message: %s\n", qPrintable(m));
     std::printf(
         "start: \"在线播放\" click to first position > 0 of an MP3, median of %d runs (goal < 300 "
         "ms)\n",
         runs);
-    std::printf("  melorin window                : %7.1f ms  (min %.1f, max %.1f)\n",
-                median(melorinMs), *std::min_element(melorinMs.begin(), melorinMs.end()),
-                *std::max_element(melorinMs.begin(), melorinMs.end()));
-    std::printf("  bare QMediaPlayer (reference) : %7.1f ms\n", median(bareMs));
+    printMedianLine("melorin window", melorinMs);
+    printMedianLine("bare QMediaPlayer (reference)", bareMs);
     std::printf("  first click (engine starting) : %7.1f ms\n", coldMs);
 
     // The window with its pages loaded and nothing sounding, as the floor of what follows.

@@ -1,6 +1,6 @@
 #include "card/background.h"
 
-#include "core/text.h"
+#include "core/markup.h"
 
 namespace melorin::card {
 namespace {

@@ -5,6 +5,7 @@
 
 #include "card/background.h"
 #include "core/atomicfile.h"
+#include "core/markup.h"
 #include "core/text.h"
 
 namespace melorin::card {

@@ -65,30 +65,6 @@ std::string gbkToUtf8(std::string_view gbk) {
     return text.toStdString();
 }
 
-std::string escapeMarkup(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 std::string crlfLines(std::span<const std::string> lines) {
     std::string out;
     for (const std::string& line : lines) {

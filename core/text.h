@@ -1,6 +1,6 @@
 #pragma once
 // Text at the program's edges: GBK for the service's pages and for the files the program
-// writes, entities for addresses that go into markup. Everything inside is UTF-8.
+// writes (entities for markup: core/markup.h). Everything inside is UTF-8.
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,10 +16,6 @@ enum class Unencodable {
 std::string utf8ToGbk(std::string_view utf8, Unencodable fallback = Unencodable::NumericReference);
 // Invalid GBK sequences become U+FFFD; a sequence cut off at the end is dropped.
 std::string gbkToUtf8(std::string_view gbk);
-
-// "&", "<", ">" and the quotation mark as entities, for attribute values of markup the
-// program writes; any other byte unchanged.
-std::string escapeMarkup(std::string_view text);
 
 // Lines joined with CR LF after every line, the last one included.
 std::string crlfLines(std::span<const std::string> lines);

@@ -1,9 +1,9 @@
 #pragma once
 // What the application-wide failure hook (app/failurehook.h) does with a message: message in,
 // actions out. The window performs the actions (log, message box, close, Downloader calls).
+#include <exception>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace melorin::download {
@@ -27,6 +27,24 @@ struct FailureActions {
     bool showDownloadPanel = false;
 };
 
-FailureActions decideFailure(std::string_view message, const FailureContext& context);
+// A failure as the hook receives it. The log shows `text` as it is; the words that act
+// ("access", "socket", "40") are looked for only in `cause`, what the failing library or the
+// server said. A file the program itself reads or writes gives no cause: its text names a
+// path, and a folder called "access" or "40首" must neither close the program nor skip a
+// download.
+struct Failure {
+    std::string text;
+    std::string cause;
+};
+// An unhandled failure: all of its text is the library's or the server's.
+Failure unhandledFailure(std::string text);
+// What an exception that reached the event loop says. A filesystem error's text names the
+// paths it failed on: only the error itself acts.
+Failure failureOf(std::exception_ptr thrown);
+// A play list, player page, card page or download file of the program's own that could not be
+// read or written.
+Failure fileFailure(std::string text);
+
+FailureActions decideFailure(const Failure& failure, const FailureContext& context);
 
 }  // namespace melorin::download

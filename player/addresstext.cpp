@@ -1,6 +1,6 @@
 #include "player/addresstext.h"
 
-#include "core/text.h"
+#include "core/markup.h"
 
 namespace melorin::player {
 

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <vector>
 
+#include "core/markup.h"
+
 namespace melorin::service {
 
 namespace {
@@ -106,29 +108,7 @@ std::string percentEncode(std::string_view bytes) {
 }
 
 std::string htmlEscape(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
+    return core::escapeMarkup(text, core::Apostrophe::Escaped);
 }
 
 }  // namespace melorin::service

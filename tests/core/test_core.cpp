@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "core/atomicfile.h"
+#include "core/markup.h"
 #include "core/text.h"
 #include "core/webaddress.h"
 
@@ -53,10 +54,30 @@ private slots:
         QCOMPARE(gbkToUtf8(utf8ToGbk(text)), text);
         QCOMPARE(gbkToUtf8("a\x81"), std::string("a"));  // a cut sequence
     }
+    void markup_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("kept");     // the apostrophe kept: the program's files
+        QTest::addColumn<QByteArray>("escaped");  // the apostrophe escaped: the service's pages
+        QTest::newRow("address") << QByteArray("http://h/a?b=1&c=\"<x>\"")
+                                 << QByteArray("http://h/a?b=1&amp;c=&quot;&lt;x&gt;&quot;")
+                                 << QByteArray("http://h/a?b=1&amp;c=&quot;&lt;x&gt;&quot;");
+        QTest::newRow("apostrophe")
+            << QByteArray("it's") << QByteArray("it's") << QByteArray("it&#39;s");
+        QTest::newRow("chinese") << QByteArray("歌 plain") << QByteArray("歌 plain")
+                                 << QByteArray("歌 plain");
+        QTest::newRow("entity already")
+            << QByteArray("&amp;'") << QByteArray("&amp;amp;'") << QByteArray("&amp;amp;&#39;");
+        QTest::newRow("empty") << QByteArray() << QByteArray() << QByteArray();
+    }
     void markup() {
-        QCOMPARE(escapeMarkup("http://h/a?b=1&c=\"<x>\""),
-                 std::string("http://h/a?b=1&amp;c=&quot;&lt;x&gt;&quot;"));
-        QCOMPARE(escapeMarkup("歌 plain"), std::string("歌 plain"));
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, kept);
+        QFETCH(QByteArray, escaped);
+        QCOMPARE(QByteArray::fromStdString(escapeMarkup(text.toStdString())), kept);
+        QCOMPARE(QByteArray::fromStdString(escapeMarkup(text.toStdString(), Apostrophe::Escaped)),
+                 escaped);
+    }
+    void lines() {
         const std::vector<std::string> lines{"a", "", "b"};
         QCOMPARE(crlfLines(lines), std::string("a\r\n\r\nb\r\n"));
     }

@@ -3,9 +3,10 @@
 #include <QtTest>
 
 #include "service/catalogue.h"
+#include "service/pages.h"
+#include "service/text.h"
 #include "tests/support/pagereader.h"
 #include "tests/support/servicerun.h"
-#include "service/text.h"
 
 using namespace melorin::testing;
 using namespace melorin::service;
@@ -257,12 +258,31 @@ private slots:
         if (status == 302) QCOMPARE(a.header("Location"), url);
     }
 
+    // The search word shows as the page's text with & < > " and ' as entities, the rest of
+    // the page as it was; the links keep it percent-encoded.
+    void wordIsEscaped_data() {
+        QTest::addColumn<QByteArray>("word");  // as the query carries it
+        QTest::addColumn<QByteArray>("shown");
+        QTest::newRow("markup") << QByteArray("%3Cb%3E%26%22")
+                                << QByteArray("&lt;b&gt;&amp;&quot;");
+        QTest::newRow("apostrophe")
+            << QByteArray("Rock%27n%27Roll") << QByteArray("Rock&#39;n&#39;Roll");
+        QTest::newRow("chinese") << enc("周'歌&") << gbk("周&#39;歌&amp;");
+        QTest::newRow("plain") << enc("山水谣") << gbk("山水谣");
+    }
     void wordIsEscaped() {
-        const RawAnswer a = service_.get("/m?tn=baidump3&ct=134217728&rn=&word=%3Cb%3E%26%22&lm=0");
+        QFETCH(QByteArray, word);
+        QFETCH(QByteArray, shown);
+        const RawAnswer a = service_.get("/m?tn=baidump3&ct=134217728&rn=&word=" + word + "&lm=0");
         QCOMPARE(a.status, 200);
         QVERIFY(!a.body.contains("<b>"));
-        QVERIFY(a.body.contains("&lt;b&gt;&amp;&quot;"));
-        QVERIFY(a.body.contains("word=%3Cb%3E%26%22"));
+        QVERIFY2(a.body.contains(gbk("您搜索的是：") + shown), a.body.constData());
+        QVERIFY(a.body.contains("word=" + word));
+    }
+    void errorPageEscapes() {
+        const std::string page = errorPage(404, "it's <gone> & \"lost\"");
+        QVERIFY(QByteArray::fromStdString(page).contains(
+            "it&#39;s &lt;gone&gt; &amp; &quot;lost&quot;"));
     }
 };
 
