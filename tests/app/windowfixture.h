@@ -4,6 +4,7 @@
 // on 127.0.0.1 when a test asks for them, the window on the recording ui port, and the steps
 // that drive the window's event pump and its one-second timer by hand.
 
+#include <QDeadlineTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -63,20 +64,21 @@ public:
     void stepTimer1() const;
     // Takes the pending events `turns` times, stepping the pump after each.
     void turn(int turns) const;
-    // Lets the window work (threads and sockets are real, so this waits, at most `timeoutMs`)
-    // and steps the pump at every turn and Timer1 at every tenth, until done().
+    // Lets the window work until done(), at most `timeoutMs`: threads and sockets are real,
+    // so this waits as QTRY_VERIFY does, stepping the pump every turn and Timer1 every tenth.
     template <typename Done>
     [[nodiscard]] bool stepUntil(Done done, int timeoutMs) const {
-        int turn = 0;
-        return QTest::qWaitFor(
-            [&] {
-                stepPump();
-                if (++turn % kTurnsPerTick == 0) stepTimer1();
-                if (!done()) return false;
+        const QDeadlineTimer deadline(timeoutMs);
+        for (int turn = 1;; ++turn) {
+            stepPump();
+            if (turn % kTurnsPerTick == 0) stepTimer1();
+            if (done()) {
                 stepPump();  // what came with the last change
                 return true;
-            },
-            timeoutMs);
+            }
+            if (deadline.hasExpired()) return false;
+            QTest::qWait(kTurnMs);
+        }
     }
 
     // Types `text`, picks the kind and presses "搜索".
@@ -90,6 +92,7 @@ public:
     [[nodiscard]] QStringList logLines() const;
 
 private:
+    static constexpr int kTurnMs = 20;
     static constexpr int kTurnsPerTick = 10;
 
     QTemporaryDir dir_;
