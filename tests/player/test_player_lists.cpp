@@ -17,12 +17,12 @@ using core::SongRow;
 
 namespace {
 
-// Rows from a compact spec: a type ("mp3", "RM", ...) is a file row of that type, "L" a chart
-// entry, "F" a line read from a file. Rows are numbered in spec order from `first`.
-std::vector<SongRow> rows(const QString& spec, int first = 1) {
+// Rows from a compact shorthand: a type ("mp3", "RM", ...) is a file row of that type, "L" a chart
+// entry, "F" a line read from a file. Rows are numbered in shorthand order from `first`.
+std::vector<SongRow> rows(const QString& shorthand, int first = 1) {
     std::vector<SongRow> out;
     int n = first;
-    for (const QString& token : spec.split(u' ', Qt::SkipEmptyParts)) {
+    for (const QString& token : shorthand.split(u' ', Qt::SkipEmptyParts)) {
         const std::string no = std::to_string(n++);
         if (token == u"L") {
             out.push_back(core::listEntry(no, "歌手" + no, "m?word=" + no));
