@@ -21,3 +21,4 @@ add_dependencies(test_card_window melorin-service)
 melorin_add_test(test_play_window SOURCES test_play_window.cpp
   LIBS melorin_app melorin_test_support TIMEOUT 300)
 add_dependencies(test_play_window melorin-service)
+melorin_add_test(test_rowmodels SOURCES test_rowmodels.cpp LIBS melorin_app)

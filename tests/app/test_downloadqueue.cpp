@@ -15,6 +15,7 @@
 #include "app/logtime.h"
 #include "app/mainwindow.h"
 #include "app/selectdir.h"
+#include "app/songrowmodel.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/recordingui.h"
 #include "ui/reportview.h"
@@ -27,44 +28,31 @@ namespace {
 
 // The search list as a search leaves it: three file rows and one list entry.
 void fillSearchList(TForm1& form) {
-    form.ListView1->clearRows();
-    form.ListView1->appendRow(
-        {QStringLiteral("1"),
-         0,
-         {QStringLiteral("月下听风"), QStringLiteral("http://127.0.0.1:9/s01/1.mp3"),
-          QStringLiteral("8.5 M"), QStringLiteral("mp3")}});
-    form.ListView1->appendRow(
-        {QStringLiteral("2"),
-         1,
-         {QStringLiteral("风之歌"), QStringLiteral("http://127.0.0.1:9/s02/2.rm"),
-          QStringLiteral("2.1 M"), QStringLiteral("rm")}});
-    form.ListView1->appendRow(
-        {QStringLiteral("3"),
-         0,
-         {QStringLiteral("沈墨川"), QStringLiteral("http://127.0.0.1:9/singer/3.html")}});
-    form.ListView1->appendRow(
-        {QStringLiteral("4"),
-         2,
-         {QStringLiteral("a/../b"), QStringLiteral("http://127.0.0.1:9/s03/4"),
-          QStringLiteral("1 M"), QString()}});
+    using melorin::core::RowShape;
+    form.resultRows().setRows({
+        {RowShape::File, "1", 0, "月下听风", "http://127.0.0.1:9/s01/1.mp3", "8.5 M", "mp3"},
+        {RowShape::File, "2", 1, "风之歌", "http://127.0.0.1:9/s02/2.rm", "2.1 M", "rm"},
+        melorin::core::listEntry("3", "沈墨川", "http://127.0.0.1:9/singer/3.html"),
+        {RowShape::File, "4", 2, "a/../b", "http://127.0.0.1:9/s03/4", "1 M", ""},
+    });
 }
 
 // Quietly: selecting a list entry would start its search at once and clear the list.
 void selectRows(melorin::ui::ReportView* view, const QList<int>& rows) {
     const QSignalBlocker quiet(view->selectionModel());
     view->clearSelection();
-    for (int r : rows) view->topLevelItem(r)->setSelected(true);
+    for (int r : rows) view->selectRow(r);
 }
 
 QStringList savePaths(const TForm1& form) {
     QStringList paths;
     for (int r = 0; r < form.downloadlistview->rowCount(); ++r)
-        paths << form.downloadlistview->subItem(r, 4);
+        paths << form.queueRows().text(r, 5);
     return paths;
 }
 
 QStringList logLines(const TForm1& form) {
-    return form.downinimemo->toPlainText().split(u'\n', Qt::SkipEmptyParts);
+    return form.DownloadLog;
 }
 
 }  // namespace
@@ -128,15 +116,11 @@ void TestDownloadQueue::addingRows() {
     int q = 0;
     for (int i = 0; i < presses; ++i) {
         for (int s : selected) {
-            const melorin::ui::ListRow from = form.ListView1->row(s);
-            if (from.subItems.size() < 4) continue;
-            const melorin::ui::ListRow to = form.downloadlistview->row(q);
-            QCOMPARE(to.caption, from.caption);
-            QCOMPARE(to.imageIndex, from.imageIndex);
-            QCOMPARE(to.subItems.mid(0, 4), from.subItems);
-            QCOMPARE(QString::fromStdString(
-                         form.downloader().jobs()[static_cast<std::size_t>(q)].savePath),
-                     to.subItems[4]);
+            const melorin::core::SongRow from = form.resultRows().row(s);
+            if (!from.isFile()) continue;
+            QCOMPARE(form.queueRows().row(q), from);
+            QCOMPARE(form.downloader().jobs()[static_cast<std::size_t>(q)].savePath,
+                     form.queueRows().savePath(q));
             ++q;
         }
     }
@@ -182,7 +166,7 @@ void TestDownloadQueue::removeSelectedAndClear() {
     form.delbtn->click();
     QCOMPARE(form.downloadlistview->rowCount(), 3);
     QStringList titles;
-    for (int r = 0; r < 3; ++r) titles << form.downloadlistview->subItem(r, 0);
+    for (int r = 0; r < 3; ++r) titles << form.queueRows().text(r, 1);
     QCOMPARE(titles, (QStringList{QStringLiteral("风之歌"), QStringLiteral("月下听风"),
                                   QStringLiteral("a/../b")}));
     const auto jobs = form.downloader().jobs();
@@ -301,7 +285,7 @@ void TestDownloadQueue::chooserClosedKeepsRetargetMode() {
     chooser.pathedit->setText(dir.path());
     chooser.pathbtnClick();
     QCOMPARE(form.SaveFolder, folderBefore);
-    QCOMPARE(form.downloadlistview->subItem(1, 4), dir.path() + QStringLiteral("/风之歌.rm"));
+    QCOMPARE(form.queueRows().text(1, 5), dir.path() + QStringLiteral("/风之歌.rm"));
     QVERIFY(!form.retargetRows);
 }
 

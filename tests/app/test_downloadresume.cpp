@@ -11,6 +11,7 @@
 #include <QToolButton>
 
 #include "app/mainwindow.h"
+#include "app/songrowmodel.h"
 #include "download/resumestate.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/recordingui.h"
@@ -83,18 +84,20 @@ void TestDownloadResume::unfinishedRowsComeBackAndFinish() {
             QFile out(QString::fromStdString(server.www()) + u'/' + name);
             QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bodies.last()) == bodies[i].size());
             out.close();
-            form.ListView1->appendRow(
-                {QString::number(i + 1),
-                 0,
-                 {titles[i], QStringLiteral("http://127.0.0.1:%1/%2").arg(server.port()).arg(name),
-                  QStringLiteral("3 M"), QStringLiteral("mp3")}});
+            form.resultRows().appendRows(
+                {{melorin::core::RowShape::File, std::to_string(i + 1), 0, titles[i].toStdString(),
+                  QStringLiteral("http://127.0.0.1:%1/%2")
+                      .arg(server.port())
+                      .arg(name)
+                      .toStdString(),
+                  "3 M", "mp3"}});
         }
         {
             const QSignalBlocker quiet(form.ListView1->selectionModel());
             form.ListView1->selectAll();
         }
         QTest::mouseClick(form.dragdownbtn, Qt::LeftButton);
-        for (int r = 0; r < 2; ++r) saved << form.downloadlistview->subItem(r, 4);
+        for (int r = 0; r < 2; ++r) saved << form.queueRows().text(r, 5);
         QTest::mouseClick(form.downbtn, Qt::LeftButton);
         // Both files have bytes on disk and named in their state files, none is complete.
         QVERIFY(runUntil(
@@ -116,10 +119,10 @@ void TestDownloadResume::unfinishedRowsComeBackAndFinish() {
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCOMPARE(form.downloadlistview->rowCount(), 2);
     for (int r = 0; r < 2; ++r) {
-        QCOMPARE(form.downloadlistview->subItem(r, 0), titles[r]);
-        QCOMPARE(form.downloadlistview->subItem(r, 4), saved[r]);
+        QCOMPARE(form.queueRows().text(r, 1), titles[r]);
+        QCOMPARE(form.queueRows().text(r, 5), saved[r]);
     }
-    const QStringList log = form.downinimemo->toPlainText().split(u'\n');
+    const QStringList log = form.DownloadLog;
     QCOMPARE(log.count(QStringLiteral("上次未完成的2个下载已放回下载列表，按“开始下载”继续")), 1);
 
     QTest::mouseClick(form.downbtn, Qt::LeftButton);
@@ -131,8 +134,8 @@ void TestDownloadResume::unfinishedRowsComeBackAndFinish() {
                             form.downloader().rowState(1) == RowState::Finished;
                  },
                  60'000),
-             qPrintable(form.downinimemo->toPlainText()));
-    const QString text = form.downinimemo->toPlainText();
+             qPrintable(form.DownloadLog.join(u'\n')));
+    const QString text = form.DownloadLog.join(u'\n');
     for (int r = 0; r < 2; ++r) {
         QVERIFY2(fileBytes(saved[r]) == bodies[r], qPrintable(saved[r]));
         QVERIFY(!QFile::exists(saved[r] + QStringLiteral(".part")));

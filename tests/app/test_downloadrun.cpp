@@ -18,11 +18,13 @@
 
 #include "app/failurehook.h"
 #include "app/mainwindow.h"
+#include "app/progressmodel.h"
+#include "app/songrowmodel.h"
 #include "app/webbrowser.h"
-#include "tests/support/servicerun.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/recordingui.h"
 #include "tests/support/nginxserver.h"
+#include "tests/support/servicerun.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
@@ -60,25 +62,25 @@ QString url(const NginxServer& server, const QString& path) {
 // Writes the files under the server's root and puts one search row per file into ListView1.
 QList<QByteArray> serve(TForm1& form, const NginxServer& server, const QList<ServedFile>& files) {
     QList<QByteArray> bodies;
-    form.ListView1->clearRows();
+    std::vector<melorin::core::SongRow> rows;
     for (int i = 0; i < files.size(); ++i) {
         const ServedFile& f = files[i];
         bodies << randomBytes(f.size, static_cast<quint32>(i + 1));
         QFile out(QString::fromStdString(server.www()) + u'/' + f.path);
         if (!out.open(QIODevice::WriteOnly) || out.write(bodies.last()) != f.size) return {};
         out.close();
-        form.ListView1->appendRow(
-            {QString::number(i + 1),
-             0,
-             {f.title, url(server, f.path), QStringLiteral("%1 B").arg(f.size), f.type}});
+        rows.push_back({melorin::core::RowShape::File, std::to_string(i + 1), 0,
+                        f.title.toStdString(), url(server, f.path).toStdString(),
+                        QStringLiteral("%1 B").arg(f.size).toStdString(), f.type.toStdString()});
     }
+    form.resultRows().setRows(rows);
     const QSignalBlocker quiet(form.ListView1->selectionModel());
     form.ListView1->selectAll();
     return bodies;
 }
 
 QStringList logLines(const TForm1& form) {
-    return form.downinimemo->toPlainText().split(u'\n');
+    return form.DownloadLog;
 }
 
 bool allRowsIn(const TForm1& form, int rows, RowState state) {
@@ -138,33 +140,33 @@ void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
         if (form.downloader().passRunning() || !allRowsIn(form, 3, RowState::Finished))
             return false;
         for (int r = 0; r < form.downloadnow->rowCount(); ++r)
-            if (form.downloadnow->subItem(r, 0) != QStringLiteral("下载已经完成")) return false;
+            if (form.progressRows().text(r, 1) != QStringLiteral("下载已经完成")) return false;
         return form.downloadnow->rowCount() == 3;
     };
-    QVERIFY2(runUntil(ui, finished, 30'000), qPrintable(form.downinimemo->toPlainText()));
+    QVERIFY2(runUntil(ui, finished, 30'000), qPrintable(form.DownloadLog.join(u'\n')));
 
     for (int i = 0; i < 3; ++i) {
-        const QString saved = form.downloadlistview->subItem(i, 4);
+        const QString saved = form.queueRows().text(i, 5);
         QCOMPARE(saved, form.SaveFolder + files[i].title + u'.' + files[i].type);
         QFile f(saved);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QVERIFY2(f.readAll() == bodies[i], qPrintable(saved));
         // The pass marked each started row in the queue.
-        QVERIFY(form.downloadlistview->topLevelItem(i)->isSelected());
+        QVERIFY(form.downloadlistview->selectedRowIndexes().contains(i));
     }
     // One progress row per file, in queue order, each logged exactly once with its six lines.
     const QStringList log = logLines(form);
     for (int r = 0; r < 3; ++r) {
-        QCOMPARE(form.downloadnow->row(r).caption, files[r].title);
-        QCOMPARE(form.downloadnow->subItem(r, 2), QString::number(r));
+        QCOMPARE(form.progressRows().text(r, 0), files[r].title);
+        QCOMPARE(form.progressRows().text(r, 3), QString::number(r));
         const QString done = files[r].title + QStringLiteral("下载完毕!");
         QCOMPARE(log.count(done), 1);
         const qsizetype at = log.indexOf(done);
         QVERIFY(at >= 1 && at + 4 < log.size());
         QVERIFY(!log[at - 1].trimmed().isEmpty());  // date and time
-        QCOMPARE(log[at + 1], QStringLiteral("保存地址：") + form.downloadlistview->subItem(r, 4));
+        QCOMPARE(log[at + 1], QStringLiteral("保存地址：") + form.queueRows().text(r, 5));
         QCOMPARE(log[at + 2],
-                 QStringLiteral("用时：") + form.downloadnow->subItem(r, 1) + QStringLiteral("秒"));
+                 QStringLiteral("用时：") + form.progressRows().text(r, 2) + QStringLiteral("秒"));
         QCOMPARE(log[at + 3], QStringLiteral("下载地址：") + url(server, files[r].path));
         QCOMPARE(log[at + 4], QStringLiteral("文件大小：%1 B").arg(files[r].size));
     }
@@ -172,9 +174,9 @@ void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
     const QAbstractItemView* progressList = form.downloadnow;  // its size hints are public there
     for (int c = 0; c < form.downloadnow->columnCount(); ++c)
         QVERIFY2(form.downloadnow->columnWidth(c) >= progressList->sizeHintForColumn(c),
-                 qPrintable(form.downloadnow->headerItem()->text(c)));
+                 qPrintable(form.downloadnow->columnCaption(c)));
     // The throttled file ran for at least one tick, and the timer wrote the status panels.
-    QVERIFY(form.downloadnow->subItem(0, 1).toInt() >= 1);
+    QVERIFY(form.progressRows().text(0, 2).toInt() >= 1);
     QVERIFY(form.statusPanels[1]->text().startsWith(QStringLiteral("总耗时：")));
     QVERIFY(form.statusPanels[1]->text().endsWith(QStringLiteral("秒")));
     QVERIFY(form.statusPanels[2]->text().endsWith(QStringLiteral("k/s")));
@@ -182,7 +184,7 @@ void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
     QVERIFY(!form.Timer1->isActive());
     // Selecting a finished file fills its five bars.
     for (QProgressBar* bar : form.workerBars) bar->setValue(0);
-    form.downloadnow->setCurrentItem(form.downloadnow->topLevelItem(1));
+    form.downloadnow->setCurrentIndex(form.downloadnow->model()->index(1, 0));
     QCOMPARE(form.progressBoard().selectedRow(), std::optional<int>(1));
     for (QProgressBar* bar : form.workerBars) QCOMPARE(bar->value(), bar->maximum());
     // Everything has been fetched: another press starts nothing.
@@ -210,7 +212,7 @@ void TestDownloadRun::threeSongsSearchedOnTheServiceToDisk() {
             ui, [&] { return form.ListView1->rowCount() > 0 && !form.WebBrowser1->isLoading(); },
             30'000));
         form.ListView1->clearSelection();
-        form.ListView1->topLevelItem(0)->setSelected(true);
+        form.ListView1->selectRow(0);
         QTest::mouseClick(form.dragdownbtn, Qt::LeftButton);
     }
     QCOMPARE(form.downloadlistview->rowCount(), 3);
@@ -222,26 +224,27 @@ void TestDownloadRun::threeSongsSearchedOnTheServiceToDisk() {
                             allRowsIn(form, 3, RowState::Finished);
                  },
                  30'000),
-             qPrintable(form.downinimemo->toPlainText()));
+             qPrintable(form.DownloadLog.join(u'\n')));
     const QStringList log = logLines(form);
     for (int i = 0; i < 3; ++i) {
-        const melorin::ui::ListRow row = form.downloadlistview->row(i);
-        QCOMPARE(row.subItems[3], kinds[i]);
-        QVERIFY(row.subItems[1].startsWith(QStringLiteral("http://") +
-                                           QString::fromLatin1(service.host())));
-        QFile saved(row.subItems[4]);
-        QVERIFY2(saved.open(QIODevice::ReadOnly), qPrintable(row.subItems[4]));
+        const melorin::core::SongRow row = form.queueRows().row(i);
+        const QString savePath = QString::fromStdString(form.queueRows().savePath(i));
+        QCOMPARE(QString::fromStdString(row.type), kinds[i]);
+        QVERIFY(QString::fromStdString(row.address)
+                    .startsWith(QStringLiteral("http://") + QString::fromLatin1(service.host())));
+        QFile saved(savePath);
+        QVERIFY2(saved.open(QIODevice::ReadOnly), qPrintable(savePath));
         QFile served(QStringLiteral(MELORIN_AUDIO_DIR "/sample.") + kinds[i]);
         QVERIFY(served.open(QIODevice::ReadOnly));
-        QVERIFY2(saved.readAll() == served.readAll(), qPrintable(row.subItems[4]));
-        QCOMPARE(log.count(row.subItems[0] + QStringLiteral("下载完毕!")), 1);
+        QVERIFY2(saved.readAll() == served.readAll(), qPrintable(savePath));
+        QCOMPARE(log.count(QString::fromStdString(row.title) + QStringLiteral("下载完毕!")), 1);
     }
     QTRY_COMPARE_WITH_TIMEOUT(form.downloadnow->rowCount(), 3, 5000);
     for (int r = 0; r < 3; ++r) {
         runUntil(
-            ui, [&] { return form.downloadnow->subItem(r, 0) == QStringLiteral("下载已经完成"); },
+            ui, [&] { return form.progressRows().text(r, 1) == QStringLiteral("下载已经完成"); },
             5000);
-        QCOMPARE(form.downloadnow->subItem(r, 0), QStringLiteral("下载已经完成"));
+        QCOMPARE(form.progressRows().text(r, 1), QStringLiteral("下载已经完成"));
     }
 }
 
@@ -260,7 +263,7 @@ void TestDownloadRun::closeWhileDownloadingAsksThenStops() {
     form.dragdownbtnClick();
     form.downbtnClick();
     QVERIFY(runUntil(
-        ui, [&] { return form.downloadState.runningWorkers > 0; }, 10'000));
+        ui, [&] { return form.downloader().snapshot().runningWorkers > 0; }, 10'000));
 
     // While files run, rows keep their indices: both removal buttons refuse and stay off.
     form.downloadlistview->selectAll();
@@ -357,9 +360,9 @@ void TestDownloadRun::errorAnswerReleasesRunningSlot() {
         ui, [&] { return form.downloader().rowState(0) == RowState::Running; }, 10'000));
     melorin::reportFailure(QStringLiteral("HTTP/1.1 404 Not Found"));
     QVERIFY(runUntil(
-        ui, [&] { return form.downloadnow->subItem(0, 0) == QStringLiteral("下载失败"); }, 5000));
+        ui, [&] { return form.progressRows().text(0, 1) == QStringLiteral("下载失败"); }, 5000));
     QCOMPARE(form.downloader().rowState(0), RowState::Failed);
-    QCOMPARE(form.downloadState.runningWorkers, 0);
+    QCOMPARE(form.downloader().snapshot().runningWorkers, 0);
     const QStringList log = logLines(form);
     QVERIFY(log.contains(QStringLiteral("长歌不能下载")));
     QVERIFY(std::any_of(log.begin(), log.end(), [](const QString& l) {

@@ -14,16 +14,16 @@
 #include <QWebEngineView>
 
 #include "app/mainwindow.h"
-#include "app/songrows.h"
+#include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
 #include "player/playerpages.h"
 #include "player/playlist.h"
 #include "player/playlistfile.h"
-#include "tests/support/servicerun.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/recordingui.h"
+#include "tests/support/servicerun.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
@@ -87,9 +87,8 @@ private:
     }
     // Puts `rows` into the result list and selects those at `selected`.
     void offer(const std::vector<SongRow>& rows, const QList<int>& selected) {
-        form_->ListView1->clearRows();
-        for (const SongRow& r : rows) form_->ListView1->appendRow(melorin::listRowOf(r));
-        for (int i : selected) form_->ListView1->topLevelItem(i)->setSelected(true);
+        form_->resultRows().setRows(rows);
+        for (int i : selected) form_->ListView1->selectRow(i);
     }
     // The play panel's player once it sounds, or null.
     NativePlayer* soundingPlayer() {
@@ -134,9 +133,9 @@ void TestPlayWindow::playListButtons() {
     QTest::mouseClick(form_->dragplaybtn, Qt::LeftButton);
     QCOMPARE(ui_->messages, QStringList{kNothingSelected});
 
-    form_->ListView1->topLevelItem(2)->setSelected(true);
-    form_->ListView1->topLevelItem(0)->setSelected(true);
-    const std::vector<SongRow> picked = melorin::selectedRows(*form_->ListView1);
+    form_->ListView1->selectRow(2);
+    form_->ListView1->selectRow(0);
+    const std::vector<SongRow> picked = {form_->resultRows().row(0), form_->resultRows().row(2)};
     QTest::mouseClick(form_->dragplaybtn, Qt::LeftButton);
     QTest::mouseClick(form_->dragplaybtn, Qt::LeftButton);  // no check for rows already there
     std::vector<SongRow> twice = picked;
@@ -145,7 +144,8 @@ void TestPlayWindow::playListButtons() {
     QCOMPARE(form_->cardList, twice);
     QCOMPARE(form_->playListView->rowCount(), 4);
     QCOMPARE(form_->cardlistview->rowCount(), 4);
-    QCOMPARE(form_->playListView->row(1).subItems, form_->ListView1->row(2).subItems);
+    QCOMPARE(form_->playRows().rows(), twice);
+    QCOMPARE(form_->cardRows().rows(), twice);
 
     // An "rm" selection against a list that starts with "mp3" is taken; "wma" against a list
     // that starts with "rm" is not.
@@ -160,10 +160,10 @@ void TestPlayWindow::playListButtons() {
 
     // Delete takes the selected row; nothing selected, nothing happens.
     form_->PlayList = twice;
-    melorin::showRows(*form_->playListView, form_->PlayList);
+    form_->showPlayList();
     QTest::mouseClick(form_->playdelbtn, Qt::LeftButton);
     QCOMPARE(form_->PlayList.size(), std::size_t{4});
-    form_->playListView->topLevelItem(1)->setSelected(true);
+    form_->playListView->selectRow(1);
     QTest::mouseClick(form_->playdelbtn, Qt::LeftButton);
     QCOMPARE(form_->PlayList, (std::vector<SongRow>{twice[0], twice[2], twice[3]}));
     QCOMPARE(form_->playListView->rowCount(), 3);
@@ -220,7 +220,7 @@ void TestPlayWindow::saveThenLoad() {
     QCOMPARE(form_->PlayList.size(), rows.size());
     QVERIFY(!form_->PlayList[0].isFile());
     QCOMPARE(
-        form_->playListView->row(0).caption,
+        form_->playRows().text(0, 0),
         real ? QString::fromStdString(rows[0].address)
              : QStringLiteral("<ref href = \"%1\"/>").arg(QString::fromStdString(rows[0].address)));
     const QString page = programDir_ + (real ? QStringLiteral("1.html") : QStringLiteral("2.html"));
@@ -340,7 +340,7 @@ void TestPlayWindow::htmlRows() {
     offer({melorin::core::listEntry("1", "歌手", "m?word=x"), flash}, {0, 1});
     QTest::mouseClick(form_->SeSkinButton4, Qt::LeftButton);
     QCOMPARE(ui_->openedAddresses, opened ? QStringList{address} : QStringList());
-    QCOMPARE(form_->downinimemo->toPlainText().contains(address), !opened);
+    QCOMPARE(form_->DownloadLog.join(u'\n').contains(address), !opened);
     QCOMPARE(form_->PlayList, std::vector<SongRow>{kept});
     QVERIFY(!form_->WebBrowser3->isVisible());
     QVERIFY(ui_->messages.isEmpty());
@@ -355,11 +355,11 @@ void TestPlayWindow::unwritablePageReachesTheLog() {
     TForm1 form(ui, {other.path(), QString::fromLatin1(service_.host())});
     const std::vector<SongRow> rows = {
         song(QStringLiteral("/music/s01/000.mp3"), QStringLiteral("mp3"), QStringLiteral("歌"))};
-    form.ListView1->appendRow(melorin::listRowOf(rows[0]));
-    form.ListView1->topLevelItem(0)->setSelected(true);
+    form.resultRows().setRows(rows);
+    form.ListView1->selectRow(0);
     form.SeSkinButton4->click();
-    QVERIFY2(form.downinimemo->toPlainText().contains(QStringLiteral("2.html")),
-             qPrintable(form.downinimemo->toPlainText()));
+    QVERIFY2(form.DownloadLog.join(u'\n').contains(QStringLiteral("2.html")),
+             qPrintable(form.DownloadLog.join(u'\n')));
     QCOMPARE(addresses(form.PlayList), addresses(rows));
     QVERIFY(!form.WebBrowser3->isVisible());
     QVERIFY(QFileInfo(other.filePath(QStringLiteral("2.html"))).isDir());
