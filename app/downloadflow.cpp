@@ -64,8 +64,7 @@ std::string localDateTime() {
 void TForm1::connectDownloadFlow() {
     board_ = std::make_unique<download::ProgressBoard>(
         [] { return std::chrono::steady_clock::now(); }, localDateTime);
-    progressRows_ = new ProgressModel(*board_, this);
-    downloadnow->setModel(progressRows_);
+    progressRows_->setBoard(*board_);
     eventPump_ = new QTimer(this);
     eventPump_->setInterval(kEventPollMs);
     connect(eventPump_, &QTimer::timeout, this, &TForm1::drainDownloadEvents);

@@ -14,6 +14,7 @@
 
 #include "app/controls.h"
 #include "app/mainwindow.h"
+#include "app/progressmodel.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "card/colours.h"
@@ -66,8 +67,9 @@ void TForm1::buildDownloadPanel(QWidget* client) {
     SeSkinLabel2->setAlignment(Qt::AlignCenter);
 
     // Its rows are the download board's, which the download flow creates.
-    downloadnow =
-        reportList(Iesetpanel, QStringLiteral("downloadnow"), nullptr, QRect(6, 340, 400, 162));
+    progressRows_ = new ProgressModel(this);
+    downloadnow = reportList(Iesetpanel, QStringLiteral("downloadnow"), progressRows_,
+                             QRect(6, 340, 400, 162));
     for (int i = 0; i < 5; ++i) {
         workerBars.push_back(progressBar(Iesetpanel,
                                          QStringLiteral("SeSkinProgressBar%1").arg(i + 1),

@@ -8,8 +8,7 @@ const QStringList kColumns = {QStringLiteral("歌曲名称"), QStringLiteral("�
                               QStringLiteral("时间"), QStringLiteral("相应序列")};
 }  // namespace
 
-ProgressModel::ProgressModel(const download::ProgressBoard& board, QObject* parent)
-    : QAbstractTableModel(parent), board_(board) {}
+ProgressModel::ProgressModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 int ProgressModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : shown_;
@@ -33,7 +32,7 @@ QVariant ProgressModel::headerData(int section, Qt::Orientation orientation, int
 
 QString ProgressModel::text(int row, int column) const {
     if (row < 0 || row >= shown_) return {};
-    const download::ProgressRowView& r = board_.rows()[static_cast<std::size_t>(row)];
+    const download::ProgressRowView& r = board_->rows()[static_cast<std::size_t>(row)];
     switch (column) {
         case 0:
             return QString::fromStdString(r.title);
@@ -51,7 +50,8 @@ QString ProgressModel::text(int row, int column) const {
 }
 
 void ProgressModel::show(const download::ProgressBoard::Changes& changes) {
-    const int total = static_cast<int>(board_.rows().size());
+    if (board_ == nullptr) return;
+    const int total = static_cast<int>(board_->rows().size());
     if (total > shown_) {
         beginInsertRows({}, shown_, total - 1);
         shown_ = total;

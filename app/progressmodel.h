@@ -9,7 +9,9 @@ namespace melorin {
 
 class ProgressModel final : public QAbstractTableModel {
 public:
-    ProgressModel(const download::ProgressBoard& board, QObject* parent);
+    // No rows until a board is given.
+    explicit ProgressModel(QObject* parent);
+    void setBoard(const download::ProgressBoard& board) { board_ = &board; }
 
     [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
     [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
@@ -23,7 +25,7 @@ public:
     void show(const download::ProgressBoard::Changes& changes);
 
 private:
-    const download::ProgressBoard& board_;
+    const download::ProgressBoard* board_ = nullptr;
     int shown_ = 0;  // the board's rows the view has been told of
 };
 

@@ -159,8 +159,10 @@ void TestRowModels::outOfRangeReadsAreEmpty() {
 void TestRowModels::progressRowsFollowTheBoard() {
     download::ProgressBoard board([] { return std::chrono::steady_clock::time_point{}; },
                                   [] { return std::string("D"); });
-    ProgressModel model(board, nullptr);
+    ProgressModel model(nullptr);
+    model.show({});  // no board yet: nothing to show
     QCOMPARE(model.rowCount(), 0);
+    model.setBoard(board);
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
 
