@@ -9,7 +9,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 #include <cstdio>
@@ -65,9 +64,8 @@ void TForm1::connectDownloadFlow() {
     board_ = std::make_unique<download::ProgressBoard>(
         [] { return std::chrono::steady_clock::now(); }, localDateTime);
     progressRows_->setBoard(*board_);
-    eventPump_ = new QTimer(this);
-    eventPump_->setInterval(kEventPollMs);
-    connect(eventPump_, &QTimer::timeout, this, &TForm1::drainDownloadEvents);
+    eventPump_ = ui_.createTicker(this, kEventPollMs);
+    connect(eventPump_.get(), &ui::Ticker::tick, this, &TForm1::drainDownloadEvents);
     connect(Timer1.get(), &ui::Ticker::tick, this, &TForm1::Timer1Timer);
     connect(dragdownbtn, &QToolButton::clicked, this, &TForm1::dragdownbtnClick);
     connect(delbtn, &QPushButton::clicked, this, &TForm1::delbtnClick);

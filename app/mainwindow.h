@@ -26,7 +26,6 @@ class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
-class QTimer;
 class QToolButton;
 
 namespace melorin {
@@ -90,6 +89,8 @@ public:
     // The queue and the passes over it; downloadlistview shows its rows.
     [[nodiscard]] download::Downloader& downloader() const { return *downloader_; }
     [[nodiscard]] const download::ProgressBoard& progressBoard() const { return *board_; }
+    // Runs while a pass or a worker may still have news; each tick takes what they pushed.
+    [[nodiscard]] ui::Ticker& eventPump() const { return *eventPump_; }
     // The play list and the card list, in the result list's row shape; playListView and
     // cardlistview show them once showPlayList() or showCardList() has run.
     std::vector<core::SongRow> PlayList;
@@ -356,8 +357,8 @@ private:
     std::unique_ptr<download::Downloader> downloader_;
     std::unique_ptr<download::ProgressBoard> board_;
     std::unique_ptr<player::PlaybackCoordinator> playback_;
-    QTimer* eventPump_ = nullptr;
-    bool showingSelection_ = false;  // the window itself moves the progress-row selection
+    std::unique_ptr<ui::Ticker> eventPump_;  // drains the download core's events while it runs
+    bool showingSelection_ = false;          // the window itself moves the progress-row selection
 };
 
 }  // namespace melorin

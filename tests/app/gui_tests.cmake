@@ -1,24 +1,28 @@
-melorin_add_test(test_mainwindow SOURCES test_mainwindow.cpp LIBS melorin_app)
+# The window, its service and servers, and the steps that drive its pump and timer.
+add_library(melorin_window_fixture STATIC windowfixture.cpp)
+target_link_libraries(melorin_window_fixture
+  PUBLIC melorin_settings melorin_app melorin_test_support Qt6::Test)
+
+melorin_add_test(test_mainwindow SOURCES test_mainwindow.cpp LIBS melorin_window_fixture)
 melorin_add_test(test_mainwindow_texts SOURCES test_mainwindow_texts.cpp LIBS melorin_app)
 melorin_add_test(test_webbrowser SOURCES test_webbrowser.cpp LIBS melorin_app Qt6::Network)
 melorin_add_test(test_process_exit SOURCES test_process_exit.cpp LIBS Qt6::Core)
 target_compile_definitions(test_process_exit PRIVATE MELORIN_EXE="$<TARGET_FILE:melorin>")
 add_dependencies(test_process_exit melorin)
-melorin_add_test(test_downloadqueue SOURCES test_downloadqueue.cpp LIBS melorin_app TIMEOUT 120)
-melorin_add_test(test_downloadrun
-  SOURCES test_downloadrun.cpp
-  LIBS melorin_app melorin_test_support TIMEOUT 180)
+melorin_add_test(test_downloadqueue SOURCES test_downloadqueue.cpp
+  LIBS melorin_window_fixture TIMEOUT 120)
+melorin_add_test(test_downloadrun SOURCES test_downloadrun.cpp
+  LIBS melorin_window_fixture TIMEOUT 180)
 add_dependencies(test_downloadrun melorin-service)
 melorin_add_test(test_search_window SOURCES test_search_window.cpp
-  LIBS melorin_app melorin_test_support TIMEOUT 400)
+  LIBS melorin_window_fixture TIMEOUT 400)
 add_dependencies(test_search_window melorin-service)
-melorin_add_test(test_downloadresume
-  SOURCES test_downloadresume.cpp
-  LIBS melorin_app melorin_test_support TIMEOUT 180)
+melorin_add_test(test_downloadresume SOURCES test_downloadresume.cpp
+  LIBS melorin_window_fixture TIMEOUT 180)
 melorin_add_test(test_card_window SOURCES test_card_window.cpp
-  LIBS melorin_app melorin_test_support TIMEOUT 300)
+  LIBS melorin_window_fixture TIMEOUT 300)
 add_dependencies(test_card_window melorin-service)
 melorin_add_test(test_play_window SOURCES test_play_window.cpp
-  LIBS melorin_app melorin_test_support TIMEOUT 300)
+  LIBS melorin_window_fixture TIMEOUT 300)
 add_dependencies(test_play_window melorin-service)
 melorin_add_test(test_rowmodels SOURCES test_rowmodels.cpp LIBS melorin_app)

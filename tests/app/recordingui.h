@@ -8,6 +8,7 @@
 
 namespace melorin::testing {
 
+// Never fires by itself: a test steps it with fire().
 class FakeTicker final : public ui::Ticker {
 public:
     using Ticker::Ticker;
@@ -34,7 +35,6 @@ public:
     QString openFilter;
     QString saveProposal;  // the folder or name and filter the last save dialog was given
     QString saveFilter;
-    FakeTicker* lastTicker = nullptr;
 
     void showMessage(QWidget*, const QString& text) override { messages << text; }
     bool askYesNo(QWidget*, const QString& text) override {
@@ -63,9 +63,7 @@ public:
         return true;
     }
     std::unique_ptr<ui::Ticker> createTicker(QObject* parent, int) override {
-        auto t = std::make_unique<FakeTicker>(parent);
-        lastTicker = t.get();
-        return t;
+        return std::make_unique<FakeTicker>(parent);
     }
 };
 

@@ -10,7 +10,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -22,14 +21,15 @@
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
 #include "tests/app/guitestmain.h"
-#include "tests/app/recordingui.h"
-#include "tests/support/servicerun.h"
+#include "tests/app/pagescript.h"
+#include "tests/app/windowfixture.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
 using melorin::player::NativePlayer;
+using melorin::testing::backgroundWidth;
 using melorin::testing::RecordingUi;
-using melorin::testing::ServiceRun;
+using melorin::testing::WindowFixture;
 
 namespace {
 
@@ -42,35 +42,6 @@ const QString kTitle = QStringLiteral("新年 好");
 QByteArray fileBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QVariant runScript(QWebEnginePage& page, const QString& script) {
-    QVariant result;
-    bool done = false;
-    page.runJavaScript(script, [&](const QVariant& v) {
-        result = v;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, 10000)) return {};
-    return result;
-}
-
-// The natural width of the background picture the shown page names; 0 when it does not load.
-int backgroundWidth(QWebEnginePage& page) {
-    runScript(page, QStringLiteral(R"(
-        window.bgWidth = -1;
-        const img = new Image();
-        img.onload = () => { window.bgWidth = img.naturalWidth; };
-        img.onerror = () => { window.bgWidth = 0; };
-        img.src = getComputedStyle(document.body).backgroundImage.slice(5, -2);)"));
-    int width = -1;
-    (void)QTest::qWaitFor(
-        [&] {
-            width = runScript(page, QStringLiteral("window.bgWidth")).toInt();
-            return width >= 0;
-        },
-        10000);
-    return width;
 }
 
 // Picks an entry of a drop-down list as the user does: the list opens, the entry is clicked.
@@ -102,37 +73,31 @@ private slots:
     void unwritablePageReachesTheLog();
 
 private:
-    QTemporaryDir dir_;
-    QString programDir_;
+    WindowFixture fx_{QStringLiteral("程序 #1/")};
     QString picture_;
-    ServiceRun service_;
     RecordingUi* ui_ = nullptr;
     TForm1* form_ = nullptr;
 };
 
 void TestCardWindow::initTestCase() {
-    QVERIFY2(service_.start(), qPrintable(service_.error()));
-    programDir_ = dir_.filePath(QStringLiteral("程序 #1/"));
-    QVERIFY(QDir().mkpath(programDir_ + QStringLiteral("pic")));
-    picture_ = programDir_ + QStringLiteral("pic/背景.jpg");
+    QVERIFY2(fx_.startService(), qPrintable(fx_.serviceError()));
+    QVERIFY(QDir().mkpath(fx_.programDir() + QStringLiteral("pic")));
+    picture_ = fx_.programDir() + QStringLiteral("pic/背景.jpg");
     QImage image(37, 23, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
     QVERIFY(image.save(picture_, "JPG"));
 }
 
 void TestCardWindow::init() {
-    ui_ = new RecordingUi;
-    form_ = new TForm1(*ui_, {programDir_, QString::fromLatin1(service_.host())});
-    form_->show();
-    form_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form_));
+    form_ = &fx_.createWindow();
+    ui_ = &fx_.ui();
+    QVERIFY(fx_.activateWindow());
     QTest::mouseClick(form_->Button5, Qt::LeftButton);
     QVERIFY(form_->setpanel->isVisible());
 }
 
 void TestCardWindow::cleanup() {
-    delete form_;
-    delete ui_;
+    fx_.closeWindow();
 }
 
 void TestCardWindow::toolbarEdits_data() {
@@ -254,7 +219,7 @@ void TestCardWindow::previewPlaysAndSaves() {
     QVERIFY(complete.wait(kLoadMs));
     const melorin::PageDocument* shown = form_->WebBrowser4->Document();
     QVERIFY(shown != nullptr);
-    const QString cardPage = programDir_ + QStringLiteral("card.html");
+    const QString cardPage = fx_.programDir() + QStringLiteral("card.html");
     QCOMPARE(shown->url, QUrl::fromLocalFile(cardPage));
     QVERIFY2(shown->bodyText.contains(QStringLiteral("新年快乐")), qPrintable(shown->bodyText));
     QVERIFY(shown->bodyText.contains(QStringLiteral("祝你")));
@@ -269,7 +234,7 @@ void TestCardWindow::previewPlaysAndSaves() {
     QCOMPARE(player->title(), QString::fromStdString(form_->cardList[0].title));
 
     // "保存位置" as the page only: the file as written, not the document with Melorin's player.
-    const QString saved = dir_.filePath(QStringLiteral("saved"));
+    const QString saved = fx_.tempPath(QStringLiteral("saved"));
     QVERIFY(QDir().mkpath(saved));
     ui_->nextSaveFile = saved + QStringLiteral("/原样.html");
     QTest::mouseClick(form_->iesetbtn, Qt::LeftButton);
@@ -280,7 +245,7 @@ void TestCardWindow::previewPlaysAndSaves() {
     // A new picture rewrites the page but leaves the preview as it is.
     ui_->nextOpenFile = picture_;
     QTest::mouseClick(form_->picbtn, Qt::LeftButton);
-    QCOMPARE(ui_->openFolder, programDir_ + QStringLiteral("pic/"));
+    QCOMPARE(ui_->openFolder, fx_.programDir() + QStringLiteral("pic/"));
     QCOMPARE(ui_->openFilter,
              QString::fromStdString(melorin::card::qtFileFilter(melorin::card::kPictureFilter)));
     QVERIFY(!form_->WebBrowser4->isLoading());
@@ -293,7 +258,7 @@ void TestCardWindow::previewPlaysAndSaves() {
     ui_->nextSaveFilter = ui_->offeredFilters.value(1);
     QTest::mouseClick(form_->iesetbtn, Qt::LeftButton);
     QVERIFY(ui_->messages.isEmpty());
-    const QString elsewhere = dir_.filePath(QStringLiteral("另一台电脑"));
+    const QString elsewhere = fx_.tempPath(QStringLiteral("另一台电脑"));
     QVERIFY(QDir().rename(saved, elsewhere));
     QVERIFY(QFile::remove(picture_));
     QWebEngineView friendView;
@@ -312,16 +277,16 @@ void TestCardWindow::previewPlaysAndSaves() {
 
 void TestCardWindow::unwritablePageReachesTheLog() {
     // A folder in the page's place: the page cannot be replaced, and the failure is logged.
-    QTemporaryDir other;
-    QVERIFY(QDir().mkpath(other.filePath(QStringLiteral("card.html"))));
-    RecordingUi ui;
-    TForm1 form(ui, {other.path(), QString::fromLatin1(service_.host())});
+    WindowFixture other;
+    const QString page = other.programDir() + QStringLiteral("/card.html");
+    QVERIFY(QDir().mkpath(page));
+    TForm1& form = other.createWindow(fx_.serviceHost());
     form.cardList = {
         {melorin::core::RowShape::File, "1", 0, "歌", "http://127.0.0.1:1/a.mp3", "1M", "mp3"}};
     form.cardsurebtn->click();  // the button is never shown; "预览" and "图" run it
     QVERIFY2(form.DownloadLog.join(u'\n').contains(QStringLiteral("card.html")),
              qPrintable(form.DownloadLog.join(u'\n')));
-    QVERIFY(QFileInfo(other.filePath(QStringLiteral("card.html"))).isDir());
+    QVERIFY(QFileInfo(page).isDir());
 }
 
 MELORIN_GUI_TEST_MAIN(TestCardWindow)

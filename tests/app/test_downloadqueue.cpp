@@ -7,7 +7,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -17,24 +16,23 @@
 #include "app/selectdir.h"
 #include "app/songrowmodel.h"
 #include "tests/app/guitestmain.h"
-#include "tests/app/recordingui.h"
+#include "tests/app/windowfixture.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
 using melorin::TForm2;
 using melorin::testing::RecordingUi;
+using melorin::testing::WindowFixture;
 
 namespace {
 
 // The search list as a search leaves it: three file rows and one list entry.
-void fillSearchList(TForm1& form) {
+std::vector<melorin::core::SongRow> searchRows() {
     using melorin::core::RowShape;
-    form.resultRows().setRows({
-        {RowShape::File, "1", 0, "月下听风", "http://127.0.0.1:9/s01/1.mp3", "8.5 M", "mp3"},
-        {RowShape::File, "2", 1, "风之歌", "http://127.0.0.1:9/s02/2.rm", "2.1 M", "rm"},
-        melorin::core::listEntry("3", "沈墨川", "http://127.0.0.1:9/singer/3.html"),
-        {RowShape::File, "4", 2, "a/../b", "http://127.0.0.1:9/s03/4", "1 M", ""},
-    });
+    return {{RowShape::File, "1", 0, "月下听风", "http://127.0.0.1:9/s01/1.mp3", "8.5 M", "mp3"},
+            {RowShape::File, "2", 1, "风之歌", "http://127.0.0.1:9/s02/2.rm", "2.1 M", "rm"},
+            melorin::core::listEntry("3", "沈墨川", "http://127.0.0.1:9/singer/3.html"),
+            {RowShape::File, "4", 2, "a/../b", "http://127.0.0.1:9/s03/4", "1 M", ""}};
 }
 
 // Quietly: selecting a list entry would start its search at once and clear the list.
@@ -99,13 +97,10 @@ void TestDownloadQueue::addingRows() {
     QFETCH(QList<int>, selected);
     QFETCH(int, presses);
     QFETCH(QStringList, names);
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    fillSearchList(form);
-    selectRows(form.ListView1, selected);
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
+    QVERIFY(fx.showWindow());
+    fx.offer(searchRows(), selected);
     for (int i = 0; i < presses; ++i) QTest::mouseClick(form.dragdownbtn, Qt::LeftButton);
 
     QStringList expected;
@@ -130,30 +125,27 @@ void TestDownloadQueue::addingRows() {
 }
 
 void TestDownloadQueue::newFolderOnlyForLaterRows() {
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
     TForm2 chooser(form);
-    fillSearchList(form);
-    selectRows(form.ListView1, {0});
+    fx.offer(searchRows(), {0});
     form.dragdownbtnClick();
     const QString first = form.SaveFolder + QStringLiteral("月下听风.mp3");
     form.SeSkinButton1->click();
-    chooser.pathedit->setText(dir.path() + QStringLiteral("/other"));
+    chooser.pathedit->setText(fx.programDir() + QStringLiteral("/other"));
     chooser.pathbtn->click();
-    QCOMPARE(form.SaveFolder, dir.path() + QStringLiteral("/other/"));
+    QCOMPARE(form.SaveFolder, fx.programDir() + QStringLiteral("/other/"));
     selectRows(form.ListView1, {1});
     form.dragdownbtnClick();
     QCOMPARE(savePaths(form),
-             (QStringList{first, dir.path() + QStringLiteral("/other/风之歌.rm")}));
+             (QStringList{first, fx.programDir() + QStringLiteral("/other/风之歌.rm")}));
 }
 
 void TestDownloadQueue::removeSelectedAndClear() {
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
-    fillSearchList(form);
-    selectRows(form.ListView1, {0, 1, 3});
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
+    RecordingUi& ui = fx.ui();
+    fx.offer(searchRows(), {0, 1, 3});
     form.dragdownbtnClick();
     form.dragdownbtnClick();  // six rows: 0 1 3 0 1 3
     QCOMPARE(form.downloadlistview->rowCount(), 6);
@@ -183,9 +175,8 @@ void TestDownloadQueue::removeSelectedAndClear() {
 }
 
 void TestDownloadQueue::chooserIsHiddenAndNotModal() {
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
     TForm2 chooser(form);
     QCOMPARE(form.Form2, &chooser);
     QVERIFY(!chooser.isVisible());
@@ -200,12 +191,12 @@ void TestDownloadQueue::chooserIsHiddenAndNotModal() {
     QVERIFY(QApplication::activeModalWidget() == nullptr);
     QVERIFY(!form.retargetRows);
     // Only a mouse click in the tree fills the edit box.
-    const QModelIndex folder = chooser.folders->index(dir.path());
+    const QModelIndex folder = chooser.folders->index(fx.programDir());
     QVERIFY(folder.isValid());
     chooser.ShellTreeView1->setCurrentIndex(folder);
     QVERIFY(chooser.pathedit->text().isEmpty());
     chooser.ShellTreeView1Click(folder);
-    QCOMPARE(chooser.pathedit->text(), dir.path());
+    QCOMPARE(chooser.pathedit->text(), fx.programDir());
 }
 
 void TestDownloadQueue::chooserDefaultMode_data() {
@@ -219,9 +210,8 @@ void TestDownloadQueue::chooserDefaultMode_data() {
 void TestDownloadQueue::chooserDefaultMode() {
     QFETCH(QString, text);
     QFETCH(QString, saveFolder);
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
     TForm2 chooser(form);
     const QString before = form.SaveFolder;
     form.SeSkinButton1Click();
@@ -233,17 +223,15 @@ void TestDownloadQueue::chooserDefaultMode() {
 }
 
 void TestDownloadQueue::chooserRetargetsSelectedRows() {
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
     TForm2 chooser(form);
-    fillSearchList(form);
-    selectRows(form.ListView1, {0, 1, 3});
+    fx.offer(searchRows(), {0, 1, 3});
     form.dragdownbtnClick();
     const QStringList before = savePaths(form);
     const QString folderBefore = form.SaveFolder;
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("mp3")));
-    const QString target = dir.path() + QStringLiteral("/mp3");
+    QVERIFY(QDir(fx.programDir()).mkdir(QStringLiteral("mp3")));
+    const QString target = fx.programDir() + QStringLiteral("/mp3");
 
     // An empty edit box would mean the file-system root: the rows keep their paths.
     selectRows(form.downloadlistview, {0, 2});
@@ -268,12 +256,10 @@ void TestDownloadQueue::chooserRetargetsSelectedRows() {
 }
 
 void TestDownloadQueue::chooserClosedKeepsRetargetMode() {
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
     TForm2 chooser(form);
-    fillSearchList(form);
-    selectRows(form.ListView1, {0, 1});
+    fx.offer(searchRows(), {0, 1});
     form.dragdownbtnClick();
     selectRows(form.downloadlistview, {1});
     form.SeSkinButton3Click();
@@ -282,20 +268,18 @@ void TestDownloadQueue::chooserClosedKeepsRetargetMode() {
     QVERIFY(form.retargetRows);
     const QString folderBefore = form.SaveFolder;
     form.SeSkinButton1Click();  // "保存目录" now still retargets the selected rows
-    chooser.pathedit->setText(dir.path());
+    chooser.pathedit->setText(fx.programDir());
     chooser.pathbtnClick();
     QCOMPARE(form.SaveFolder, folderBefore);
-    QCOMPARE(form.queueRows().text(1, 5), dir.path() + QStringLiteral("/风之歌.rm"));
+    QCOMPARE(form.queueRows().text(1, 5), fx.programDir() + QStringLiteral("/风之歌.rm"));
     QVERIFY(!form.retargetRows);
 }
 
 void TestDownloadQueue::retargetWithoutSelectionDoesNothing() {
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
     TForm2 chooser(form);
-    fillSearchList(form);
-    selectRows(form.ListView1, {0});
+    fx.offer(searchRows(), {0});
     form.dragdownbtnClick();
     form.downloadlistview->clearSelection();
     form.SeSkinButton3->click();
@@ -332,13 +316,11 @@ void TestDownloadQueue::failureHookOnIdleQueue() {
     QFETCH(QString, message);
     QFETCH(QStringList, log);
     QFETCH(bool, panelShown);
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    fillSearchList(form);
-    selectRows(form.ListView1, {0});
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
+    RecordingUi& ui = fx.ui();
+    QVERIFY(fx.showWindow());
+    fx.offer(searchRows(), {0});
     for (int i = 0; i < queueRows; ++i) form.dragdownbtnClick();
     form.Button3Click();
     melorin::reportFailure(message);
@@ -349,12 +331,11 @@ void TestDownloadQueue::failureHookOnIdleQueue() {
 }
 
 void TestDownloadQueue::fatalFailureClosesBothWindows() {
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
+    RecordingUi& ui = fx.ui();
     TForm2 chooser(form);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(fx.showWindow());
     form.SeSkinButton1Click();
     QVERIFY(chooser.isVisible());
     QSignalSpy closed(&form, &TForm1::closed);

@@ -2,7 +2,6 @@
 // 127.0.0.1. Closed while two files download, a new window on the same program folder has the
 // rows back in its queue and finishes them with "开始下载", from the bytes already received.
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -14,14 +13,12 @@
 #include "app/songrowmodel.h"
 #include "download/resumestate.h"
 #include "tests/app/guitestmain.h"
-#include "tests/app/recordingui.h"
-#include "tests/support/nginxserver.h"
+#include "tests/app/windowfixture.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
 using melorin::download::RowState;
-using melorin::testing::NginxServer;
-using melorin::testing::RecordingUi;
+using melorin::testing::WindowFixture;
 
 namespace {
 
@@ -43,19 +40,6 @@ qint64 savedBytes(const QString& savePath) {
     return state ? melorin::download::rangeBytes(state->received) : 0;
 }
 
-// Lets the window work, firing its one-second timer every 200 ms, until done() or the time is up.
-template <typename Done>
-bool runUntil(RecordingUi& ui, Done done, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < timeoutMs) {
-        if (done()) return true;
-        QTest::qWait(200);
-        if (ui.lastTicker != nullptr && ui.lastTicker->isActive()) ui.lastTicker->fire();
-    }
-    return done();
-}
-
 }  // namespace
 
 class TestDownloadResume : public QObject {
@@ -65,58 +49,43 @@ private slots:
 };
 
 void TestDownloadResume::unfinishedRowsComeBackAndFinish() {
-    QTemporaryDir dir;
-    const QString serverDir = dir.path() + QStringLiteral("/nginx");
-    QVERIFY(QDir().mkpath(serverDir));
-    NginxServer server(serverDir.toStdString(), "256k");
-    QVERIFY(server.running());
+    WindowFixture fx;
+    QVERIFY(fx.startNginx("256k"));
     const QStringList titles{QStringLiteral("月下听风"), QStringLiteral("风之歌")};
     QList<QByteArray> bodies;
     QStringList saved;
     {
-        RecordingUi ui;
-        TForm1 form(ui, {dir.path(), {}});
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        TForm1& form = fx.createWindow();
+        QVERIFY(fx.showWindow());
+        std::vector<melorin::core::SongRow> rows;
         for (int i = 0; i < titles.size(); ++i) {
             bodies << randomBytes(3'000'000 + i, static_cast<quint32>(i + 7));
             const QString name = QStringLiteral("slow/%1.mp3").arg(i);
-            QFile out(QString::fromStdString(server.www()) + u'/' + name);
-            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bodies.last()) == bodies[i].size());
-            out.close();
-            form.resultRows().appendRows(
-                {{melorin::core::RowShape::File, std::to_string(i + 1), 0, titles[i].toStdString(),
-                  QStringLiteral("http://127.0.0.1:%1/%2")
-                      .arg(server.port())
-                      .arg(name)
-                      .toStdString(),
-                  "3 M", "mp3"}});
+            QVERIFY(fx.serveFile(name, bodies.last()));
+            rows.push_back(melorin::testing::fileRow(QString::number(i + 1), titles[i],
+                                                     fx.nginxUrl(name), QStringLiteral("3 M"),
+                                                     QStringLiteral("mp3")));
         }
-        {
-            const QSignalBlocker quiet(form.ListView1->selectionModel());
-            form.ListView1->selectAll();
-        }
-        QTest::mouseClick(form.dragdownbtn, Qt::LeftButton);
+        fx.queue(rows);
         for (int r = 0; r < 2; ++r) saved << form.queueRows().text(r, 5);
         QTest::mouseClick(form.downbtn, Qt::LeftButton);
         // Both files have bytes on disk and named in their state files, none is complete.
-        QVERIFY(runUntil(
-            ui, [&] { return savedBytes(saved[0]) > 200'000 && savedBytes(saved[1]) > 200'000; },
+        QVERIFY(fx.stepUntil(
+            [&] { return savedBytes(saved[0]) > 200'000 && savedBytes(saved[1]) > 200'000; },
             20'000));
         QVERIFY(form.downloader().rowState(0) == RowState::Running);
-        ui.answerYes = true;
+        fx.ui().answerYes = true;
         QVERIFY(form.close());  // after the exit question
-        QCOMPARE(ui.questions.size(), 1);
+        QCOMPARE(fx.ui().questions.size(), 1);
+        fx.closeWindow();
     }
     for (const QString& path : saved) {
         QVERIFY(!QFile::exists(path));
         QVERIFY(QFile::exists(path + QStringLiteral(".part")));
     }
 
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    TForm1& form = fx.createWindow();
+    QVERIFY(fx.showWindow());
     QCOMPARE(form.downloadlistview->rowCount(), 2);
     for (int r = 0; r < 2; ++r) {
         QCOMPARE(form.queueRows().text(r, 1), titles[r]);
@@ -126,8 +95,7 @@ void TestDownloadResume::unfinishedRowsComeBackAndFinish() {
     QCOMPARE(log.count(QStringLiteral("上次未完成的2个下载已放回下载列表，按“开始下载”继续")), 1);
 
     QTest::mouseClick(form.downbtn, Qt::LeftButton);
-    QVERIFY2(runUntil(
-                 ui,
+    QVERIFY2(fx.stepUntil(
                  [&] {
                      return !form.downloader().passRunning() &&
                             form.downloader().rowState(0) == RowState::Finished &&
@@ -143,11 +111,11 @@ void TestDownloadResume::unfinishedRowsComeBackAndFinish() {
         QVERIFY2(text.contains(titles[r] + QStringLiteral("：接着上次下载")), qPrintable(text));
     }
     // Nothing is left unfinished: a third window starts with an empty queue.
-    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(dir.path() + QStringLiteral("/downloads.queue")), 5000);
+    QVERIFY(fx.stepUntil(
+        [&] { return !QFile::exists(fx.programDir() + QStringLiteral("/downloads.queue")); },
+        5000));
     QVERIFY(form.close());
-    RecordingUi ui3;
-    TForm1 third(ui3, {dir.path(), {}});
-    QCOMPARE(third.downloadlistview->rowCount(), 0);
+    QCOMPARE(fx.createWindow().downloadlistview->rowCount(), 0);
 }
 
 MELORIN_GUI_TEST_MAIN(TestDownloadResume)

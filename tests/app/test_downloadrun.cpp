@@ -3,7 +3,6 @@
 // and the failure hook acting on running files.
 
 #include <QComboBox>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -13,7 +12,6 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QToolButton>
 
 #include "app/failurehook.h"
@@ -22,15 +20,13 @@
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "tests/app/guitestmain.h"
-#include "tests/app/recordingui.h"
-#include "tests/support/nginxserver.h"
-#include "tests/support/servicerun.h"
+#include "tests/app/windowfixture.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
 using melorin::download::RowState;
-using melorin::testing::NginxServer;
 using melorin::testing::RecordingUi;
+using melorin::testing::WindowFixture;
 
 namespace {
 
@@ -48,39 +44,22 @@ QByteArray randomBytes(qsizetype n, quint32 seed) {
     return b;
 }
 
-// The server's files, config and logs, beside the program folder.
-std::string nginxDir(const QTemporaryDir& dir) {
-    const QString path = dir.path() + QStringLiteral("/nginx");
-    QDir().mkpath(path);
-    return path.toStdString();
-}
-
-QString url(const NginxServer& server, const QString& path) {
-    return QStringLiteral("http://127.0.0.1:%1/%2").arg(server.port()).arg(path);
-}
-
-// Writes the files under the server's root and puts one search row per file into ListView1.
-QList<QByteArray> serve(TForm1& form, const NginxServer& server, const QList<ServedFile>& files) {
+// Writes the files under the server's root and offers one selected search row per file.
+QList<QByteArray> serve(const WindowFixture& fx, const QList<ServedFile>& files) {
     QList<QByteArray> bodies;
     std::vector<melorin::core::SongRow> rows;
+    QList<int> all;
     for (int i = 0; i < files.size(); ++i) {
         const ServedFile& f = files[i];
         bodies << randomBytes(f.size, static_cast<quint32>(i + 1));
-        QFile out(QString::fromStdString(server.www()) + u'/' + f.path);
-        if (!out.open(QIODevice::WriteOnly) || out.write(bodies.last()) != f.size) return {};
-        out.close();
-        rows.push_back({melorin::core::RowShape::File, std::to_string(i + 1), 0,
-                        f.title.toStdString(), url(server, f.path).toStdString(),
-                        QStringLiteral("%1 B").arg(f.size).toStdString(), f.type.toStdString()});
+        if (!fx.serveFile(f.path, bodies.last())) return {};
+        rows.push_back(melorin::testing::fileRow(QString::number(i + 1), f.title,
+                                                 fx.nginxUrl(f.path),
+                                                 QStringLiteral("%1 B").arg(f.size), f.type));
+        all << i;
     }
-    form.resultRows().setRows(rows);
-    const QSignalBlocker quiet(form.ListView1->selectionModel());
-    form.ListView1->selectAll();
+    fx.offer(rows, all);
     return bodies;
-}
-
-QStringList logLines(const TForm1& form) {
-    return form.DownloadLog;
 }
 
 bool allRowsIn(const TForm1& form, int rows, RowState state) {
@@ -89,17 +68,11 @@ bool allRowsIn(const TForm1& form, int rows, RowState state) {
     return true;
 }
 
-// Lets the window work, firing its one-second timer every 200 ms, until done() or the time is up.
-template <typename Done>
-bool runUntil(RecordingUi& ui, Done done, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < timeoutMs) {
-        if (done()) return true;
-        QTest::qWait(200);
-        if (ui.lastTicker != nullptr && ui.lastTicker->isActive()) ui.lastTicker->fire();
-    }
-    return done();
+// `rows` progress rows, each reading "下载已经完成".
+bool progressShowsDone(const TForm1& form, int rows) {
+    for (int r = 0; r < form.downloadnow->rowCount(); ++r)
+        if (form.progressRows().text(r, 1) != QStringLiteral("下载已经完成")) return false;
+    return form.downloadnow->rowCount() == rows;
 }
 
 }  // namespace
@@ -107,28 +80,36 @@ bool runUntil(RecordingUi& ui, Done done, int timeoutMs) {
 class TestDownloadRun : public QObject {
     Q_OBJECT
 private slots:
+    void init() { fx_ = std::make_unique<WindowFixture>(); }
+    void cleanup() { fx_.reset(); }
     void threeFilesFromSearchRowsToDisk();
+    void onlyThePumpCarriesTheNews();
     void threeSongsSearchedOnTheServiceToDisk();
     void closeWhileDownloadingAsksThenStops();
     void failureHookSkipsWaitingRow();
     void errorAnswerReleasesRunningSlot();
+
+private:
+    // A shown window with nginx beside its program folder, "/slow/" at `slowRate`.
+    [[nodiscard]] bool openWithNginx(const std::string& slowRate) {
+        if (!fx_->startNginx(slowRate)) return false;
+        fx_->createWindow();
+        return fx_->showWindow();
+    }
+
+    std::unique_ptr<WindowFixture> fx_;
 };
 
 void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
-    QTemporaryDir dir;
-    NginxServer server(nginxDir(dir), "64k");
-    QVERIFY(server.running());
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(openWithNginx("64k"));
+    TForm1& form = fx_->form();
     // The first file is throttled so that the one-second timer sees it running.
     const QList<ServedFile> files{
         {QStringLiteral("月下听风"), QStringLiteral("slow/a.mp3"), QStringLiteral("mp3"),
          1'000'003},
         {QStringLiteral("风之歌"), QStringLiteral("b.rm"), QStringLiteral("rm"), 300'000},
         {QStringLiteral("小曲"), QStringLiteral("c.wma"), QStringLiteral("wma"), 7}};
-    const QList<QByteArray> bodies = serve(form, server, files);
+    const QList<QByteArray> bodies = serve(*fx_, files);
     QCOMPARE(bodies.size(), 3);
     QTest::mouseClick(form.dragdownbtn, Qt::LeftButton);
     QVERIFY(form.Iesetpanel->isVisible());
@@ -137,13 +118,10 @@ void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
     QTest::mouseClick(form.downbtn, Qt::LeftButton);
 
     auto finished = [&] {
-        if (form.downloader().passRunning() || !allRowsIn(form, 3, RowState::Finished))
-            return false;
-        for (int r = 0; r < form.downloadnow->rowCount(); ++r)
-            if (form.progressRows().text(r, 1) != QStringLiteral("下载已经完成")) return false;
-        return form.downloadnow->rowCount() == 3;
+        return !form.downloader().passRunning() && allRowsIn(form, 3, RowState::Finished) &&
+               progressShowsDone(form, 3);
     };
-    QVERIFY2(runUntil(ui, finished, 30'000), qPrintable(form.DownloadLog.join(u'\n')));
+    QVERIFY2(fx_->stepUntil(finished, 30'000), qPrintable(form.DownloadLog.join(u'\n')));
 
     for (int i = 0; i < 3; ++i) {
         const QString saved = form.queueRows().text(i, 5);
@@ -155,7 +133,7 @@ void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
         QVERIFY(form.downloadlistview->selectedRowIndexes().contains(i));
     }
     // One progress row per file, in queue order, each logged exactly once with its six lines.
-    const QStringList log = logLines(form);
+    const QStringList log = fx_->logLines();
     for (int r = 0; r < 3; ++r) {
         QCOMPARE(form.progressRows().text(r, 0), files[r].title);
         QCOMPARE(form.progressRows().text(r, 3), QString::number(r));
@@ -167,7 +145,7 @@ void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
         QCOMPARE(log[at + 1], QStringLiteral("保存地址：") + form.queueRows().text(r, 5));
         QCOMPARE(log[at + 2],
                  QStringLiteral("用时：") + form.progressRows().text(r, 2) + QStringLiteral("秒"));
-        QCOMPARE(log[at + 3], QStringLiteral("下载地址：") + url(server, files[r].path));
+        QCOMPARE(log[at + 3], QStringLiteral("下载地址：") + fx_->nginxUrl(files[r].path));
         QCOMPARE(log[at + 4], QStringLiteral("文件大小：%1 B").arg(files[r].size));
     }
     // The progress list's columns fit the texts they grew to ("下载已经完成").
@@ -193,23 +171,45 @@ void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
     QCOMPARE(form.downloadnow->rowCount(), 3);
 }
 
+void TestDownloadRun::onlyThePumpCarriesTheNews() {
+    // The pass runs on its own threads; what it did reaches the window only through the pump.
+    QVERIFY(openWithNginx("2m"));
+    TForm1& form = fx_->form();
+    const QList<ServedFile> files{
+        {QStringLiteral("风之歌"), QStringLiteral("b.rm"), QStringLiteral("rm"), 300'000},
+        {QStringLiteral("小曲"), QStringLiteral("c.wma"), QStringLiteral("wma"), 7}};
+    QCOMPARE(serve(*fx_, files).size(), 2);
+    form.dragdownbtnClick();
+    QVERIFY(!form.eventPump().isActive());
+    form.downbtnClick();
+    QVERIFY(form.eventPump().isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !form.downloader().passRunning() && allRowsIn(form, 2, RowState::Finished), 30'000);
+    const QString done = QStringLiteral("下载完毕!");
+    QVERIFY2(!form.DownloadLog.join(u'\n').contains(done),
+             qPrintable(form.DownloadLog.join(u'\n')));
+    QVERIFY(!progressShowsDone(form, 2));
+
+    // One step takes all of it, once, and the pump rests with nothing left to take.
+    fx_->stepPump();
+    QVERIFY(progressShowsDone(form, 2));
+    for (const ServedFile& f : files) QCOMPARE(fx_->logLines().count(f.title + done), 1);
+    QVERIFY(!form.eventPump().isActive());
+    fx_->turn(3);
+    QCOMPARE(fx_->logLines().filter(done).size(), 2);
+}
+
 void TestDownloadRun::threeSongsSearchedOnTheServiceToDisk() {
-    melorin::testing::ServiceRun service;
-    QVERIFY2(service.start(), qPrintable(service.error()));
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), QString::fromLatin1(service.host())});
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY2(fx_->startService(), qPrintable(fx_->serviceError()));
+    TForm1& form = fx_->createWindow();
+    QVERIFY(fx_->showWindow());
     // One singer's song of each of three kinds, each searched and queued from the result list.
     const QStringList kinds{QStringLiteral("mp3"), QStringLiteral("wma"), QStringLiteral("rm")};
     for (int kind : {0, 2, 1}) {
         form.Edit1->clear();
-        form.SeSkinComboBox1->setCurrentIndex(kind);
-        form.Edit1->setText(QStringLiteral("沈墨川"));
-        QTest::mouseClick(form.Button1, Qt::LeftButton);
-        QVERIFY(runUntil(
-            ui, [&] { return form.ListView1->rowCount() > 0 && !form.WebBrowser1->isLoading(); },
+        fx_->search(QStringLiteral("沈墨川"), kind);
+        QVERIFY(fx_->stepUntil(
+            [&] { return form.ListView1->rowCount() > 0 && !form.WebBrowser1->isLoading(); },
             30'000));
         form.ListView1->clearSelection();
         form.ListView1->selectRow(0);
@@ -217,21 +217,20 @@ void TestDownloadRun::threeSongsSearchedOnTheServiceToDisk() {
     }
     QCOMPARE(form.downloadlistview->rowCount(), 3);
     QTest::mouseClick(form.downbtn, Qt::LeftButton);
-    QVERIFY2(runUntil(
-                 ui,
+    QVERIFY2(fx_->stepUntil(
                  [&] {
                      return !form.downloader().passRunning() &&
                             allRowsIn(form, 3, RowState::Finished);
                  },
                  30'000),
              qPrintable(form.DownloadLog.join(u'\n')));
-    const QStringList log = logLines(form);
+    const QStringList log = fx_->logLines();
     for (int i = 0; i < 3; ++i) {
         const melorin::core::SongRow row = form.queueRows().row(i);
         const QString savePath = QString::fromStdString(form.queueRows().savePath(i));
         QCOMPARE(QString::fromStdString(row.type), kinds[i]);
         QVERIFY(QString::fromStdString(row.address)
-                    .startsWith(QStringLiteral("http://") + QString::fromLatin1(service.host())));
+                    .startsWith(QStringLiteral("http://") + fx_->serviceHost()));
         QFile saved(savePath);
         QVERIFY2(saved.open(QIODevice::ReadOnly), qPrintable(savePath));
         QFile served(QStringLiteral(MELORIN_AUDIO_DIR "/sample.") + kinds[i]);
@@ -239,31 +238,21 @@ void TestDownloadRun::threeSongsSearchedOnTheServiceToDisk() {
         QVERIFY2(saved.readAll() == served.readAll(), qPrintable(savePath));
         QCOMPARE(log.count(QString::fromStdString(row.title) + QStringLiteral("下载完毕!")), 1);
     }
-    QTRY_COMPARE_WITH_TIMEOUT(form.downloadnow->rowCount(), 3, 5000);
-    for (int r = 0; r < 3; ++r) {
-        runUntil(
-            ui, [&] { return form.progressRows().text(r, 1) == QStringLiteral("下载已经完成"); },
-            5000);
-        QCOMPARE(form.progressRows().text(r, 1), QStringLiteral("下载已经完成"));
-    }
+    // The progress list shows the pass's last news once the pump has taken it.
+    QVERIFY(fx_->stepUntil([&] { return progressShowsDone(form, 3); }, 5000));
 }
 
 void TestDownloadRun::closeWhileDownloadingAsksThenStops() {
-    QTemporaryDir dir;
-    NginxServer server(nginxDir(dir), "32k");
-    QVERIFY(server.running());
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QVERIFY(!serve(form, server,
-                   {{QStringLiteral("长歌"), QStringLiteral("slow/long.mp3"), QStringLiteral("mp3"),
-                     4'000'000}})
+    QVERIFY(openWithNginx("32k"));
+    TForm1& form = fx_->form();
+    RecordingUi& ui = fx_->ui();
+    QVERIFY(!serve(*fx_, {{QStringLiteral("长歌"), QStringLiteral("slow/long.mp3"),
+                           QStringLiteral("mp3"), 4'000'000}})
                  .isEmpty());
     form.dragdownbtnClick();
     form.downbtnClick();
-    QVERIFY(runUntil(
-        ui, [&] { return form.downloader().snapshot().runningWorkers > 0; }, 10'000));
+    QVERIFY(
+        fx_->stepUntil([&] { return form.downloader().snapshot().runningWorkers > 0; }, 10'000));
 
     // While files run, rows keep their indices: both removal buttons refuse and stay off.
     form.downloadlistview->selectAll();
@@ -297,18 +286,14 @@ void TestDownloadRun::closeWhileDownloadingAsksThenStops() {
 }
 
 void TestDownloadRun::failureHookSkipsWaitingRow() {
-    QTemporaryDir dir;
-    NginxServer server(nginxDir(dir), "32k");
-    QVERIFY(server.running());
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(openWithNginx("32k"));
+    TForm1& form = fx_->form();
+    RecordingUi& ui = fx_->ui();
     QList<ServedFile> files;
     for (int i = 0; i < 5; ++i)
         files.push_back({QStringLiteral("歌%1").arg(i), QStringLiteral("slow/%1.mp3").arg(i),
                          QStringLiteral("mp3"), 2'000'000});
-    QCOMPARE(serve(form, server, files).size(), 5);
+    QCOMPARE(serve(*fx_, files).size(), 5);
     form.dragdownbtnClick();
     form.downbtnClick();
     // Rows 0 to 2 run in slots 0 to 2; row 3 has been probed and waits for slot 0.
@@ -318,23 +303,23 @@ void TestDownloadRun::failureHookSkipsWaitingRow() {
                    form.downloader().probing();
         };
     };
-    QVERIFY(runUntil(ui, waitingAt(3), 10'000));
+    QVERIFY(fx_->stepUntil(waitingAt(3), 10'000));
 
     form.Button3Click();
     melorin::reportFailure(QStringLiteral("Socket Error # 10054 Connection reset by peer."));
     QVERIFY(form.Iesetpanel->isVisible());
-    QVERIFY(logLines(form).contains(QStringLiteral("歌3不能下载")));
-    QVERIFY(runUntil(
-        ui, [&] { return form.downloader().rowState(3) == RowState::Skipped; }, 5000));
+    QVERIFY(fx_->logLines().contains(QStringLiteral("歌3不能下载")));
+    QVERIFY(
+        fx_->stepUntil([&] { return form.downloader().rowState(3) == RowState::Skipped; }, 5000));
     // The pass goes on with row 4, which waits for slot 1.
-    QVERIFY(runUntil(ui, waitingAt(4), 10'000));
+    QVERIFY(fx_->stepUntil(waitingAt(4), 10'000));
 
     // At the last row the hook only logs: nothing left to skip to.
     form.Button3Click();
     melorin::reportFailure(QStringLiteral("HTTP/1.1 404 Not Found"));
     QVERIFY(!form.Iesetpanel->isVisible());
-    QVERIFY(logLines(form).contains(QStringLiteral("歌4不能下载")));
-    QTest::qWait(300);
+    QVERIFY(fx_->logLines().contains(QStringLiteral("歌4不能下载")));
+    fx_->turn(3);  // what the pass still had to say has been taken
     QCOMPARE(form.downloader().rowState(4), RowState::Probing);
     QCOMPARE(form.downloadnow->rowCount(), 3);  // the skipped row never got a progress row
     QVERIFY(ui.messages.isEmpty());
@@ -342,28 +327,23 @@ void TestDownloadRun::failureHookSkipsWaitingRow() {
 }
 
 void TestDownloadRun::errorAnswerReleasesRunningSlot() {
-    QTemporaryDir dir;
-    NginxServer server(nginxDir(dir), "32k");
-    QVERIFY(server.running());
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QCOMPARE(serve(form, server,
-                   {{QStringLiteral("长歌"), QStringLiteral("slow/long.mp3"), QStringLiteral("mp3"),
-                     4'000'000}})
+    QVERIFY(openWithNginx("32k"));
+    TForm1& form = fx_->form();
+    RecordingUi& ui = fx_->ui();
+    QCOMPARE(serve(*fx_, {{QStringLiteral("长歌"), QStringLiteral("slow/long.mp3"),
+                           QStringLiteral("mp3"), 4'000'000}})
                  .size(),
              1);
     form.dragdownbtnClick();
     form.downbtnClick();
-    QVERIFY(runUntil(
-        ui, [&] { return form.downloader().rowState(0) == RowState::Running; }, 10'000));
+    QVERIFY(
+        fx_->stepUntil([&] { return form.downloader().rowState(0) == RowState::Running; }, 10'000));
     melorin::reportFailure(QStringLiteral("HTTP/1.1 404 Not Found"));
-    QVERIFY(runUntil(
-        ui, [&] { return form.progressRows().text(0, 1) == QStringLiteral("下载失败"); }, 5000));
+    QVERIFY(fx_->stepUntil(
+        [&] { return form.progressRows().text(0, 1) == QStringLiteral("下载失败"); }, 5000));
     QCOMPARE(form.downloader().rowState(0), RowState::Failed);
     QCOMPARE(form.downloader().snapshot().runningWorkers, 0);
-    const QStringList log = logLines(form);
+    const QStringList log = fx_->logLines();
     QVERIFY(log.contains(QStringLiteral("长歌不能下载")));
     QVERIFY(std::any_of(log.begin(), log.end(), [](const QString& l) {
         return l.startsWith(QStringLiteral("长歌下载失败!"));

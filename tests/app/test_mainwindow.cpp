@@ -25,12 +25,13 @@
 #include "app/startup.h"
 #include "app/webbrowser.h"
 #include "tests/app/guitestmain.h"
-#include "tests/app/recordingui.h"
+#include "tests/app/windowfixture.h"
 #include "ui/reportview.h"
 #include "ui/uiport.h"
 
 using melorin::TForm1;
 using melorin::testing::RecordingUi;
+using melorin::testing::WindowFixture;
 
 namespace {
 QAction* menuAction(QMenu* menu, const QString& text) {
@@ -82,10 +83,10 @@ private slots:
 };
 
 void TestMainWindow::startUpPreparesStateAndFolders() {
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
-    const QString pd = dir.path() + u'/';
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
+    RecordingUi& ui = fx.ui();
+    const QString pd = fx.programDir() + u'/';
     QCOMPARE(form.ProgramDir, pd);
     QCOMPARE(form.SaveFolder, pd + QStringLiteral("music/"));
     QVERIFY(QDir(pd + QStringLiteral("music")).exists());
@@ -109,27 +110,25 @@ void TestMainWindow::startUpPreparesStateAndFolders() {
 }
 
 void TestMainWindow::startUpKeepsExistingMusicFolder() {
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("music")));
-    QFile keep(dir.path() + QStringLiteral("/music/old.mp3"));
+    WindowFixture fx;
+    QVERIFY(QDir(fx.programDir()).mkdir(QStringLiteral("music")));
+    QFile keep(fx.programDir() + QStringLiteral("/music/old.mp3"));
     QVERIFY(keep.open(QIODevice::WriteOnly));
     keep.write("song");
     keep.close();
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
-    QVERIFY(QFile::exists(dir.path() + QStringLiteral("/music/old.mp3")));
-    QCOMPARE(QFile(dir.path() + QStringLiteral("/music/old.mp3")).size(), 4);
+    fx.createWindow();
+    QVERIFY(QFile::exists(fx.programDir() + QStringLiteral("/music/old.mp3")));
+    QCOMPARE(QFile(fx.programDir() + QStringLiteral("/music/old.mp3")).size(), 4);
 }
 
 void TestMainWindow::startUpGoesOnWhenMusicCannotBeCreated() {
-    QTemporaryDir dir;
+    WindowFixture fx;
     // A plain file where the folder should be: it can be neither used nor created.
-    QFile blocker(dir.path() + QStringLiteral("/music"));
+    QFile blocker(fx.programDir() + QStringLiteral("/music"));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
-    QCOMPARE(form.SaveFolder, dir.path() + QStringLiteral("/music/"));
+    TForm1& form = fx.createWindow();
+    QCOMPARE(form.SaveFolder, fx.programDir() + QStringLiteral("/music/"));
     QCOMPARE(form.ImageList1.size(), 5);  // the rest of start-up ran
     QVERIFY(form.ListView1->isVisibleTo(&form));
 }
@@ -148,11 +147,9 @@ void TestMainWindow::unwritableProgramFolderFallsBack() {
 }
 
 void TestMainWindow::startViewAndFocus() {
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
+    QVERIFY(fx.showWindow());
     QVERIFY(form.ListView1->isVisible());
     QVERIFY(form.SeSkinPanel1->isVisible());
     QVERIFY(!form.Iesetpanel->isVisible());
@@ -189,11 +186,9 @@ void TestMainWindow::enterSearchesWhereverTheFocusIs() {
     QFETCH(QString, control);
     QFETCH(int, key);
     QFETCH(int, searches);
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
+    QVERIFY(fx.showWindow());
     if (control == QStringLiteral("nameedit") || control == QStringLiteral("iememo"))
         form.Button5Click();
     auto* w = form.findChild<QWidget*>(control);
@@ -206,11 +201,9 @@ void TestMainWindow::enterSearchesWhereverTheFocusIs() {
 }
 
 void TestMainWindow::viewButtonsSwitchPanels() {
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
+    QVERIFY(fx.showWindow());
     struct View {
         QPushButton* button;
         bool list, play, download, card;
@@ -235,11 +228,9 @@ void TestMainWindow::viewButtonsSwitchPanels() {
 }
 
 void TestMainWindow::windowMenus() {
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
+    QVERIFY(fx.showWindow());
     QStringList items;
     for (QAction* a : form.systemMenu()->actions()) items << a->text();
     QCOMPARE(items, (QStringList{QStringLiteral("还原"), QStringLiteral("最小化"),
@@ -273,9 +264,8 @@ void TestMainWindow::windowMenus() {
 }
 
 void TestMainWindow::fitScalesControlsOnWideScreen() {
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
     const int fontBefore = form.ListView1->font().pointSize();
     form.fitToScreen(QRect(0, 0, 1280, 1024));
     QCOMPARE(form.Panel2->width(), 151);
@@ -292,9 +282,8 @@ void TestMainWindow::fitScalesControlsOnWideScreen() {
 }
 
 void TestMainWindow::fitKeepsDesignSizeAt1024() {
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
     const QSize before = form.size();
     form.fitToScreen(QRect(0, 0, 1024, 768));
     QCOMPARE(form.size(), before);
@@ -318,15 +307,13 @@ void TestMainWindow::fitShowsEveryCaptionWhole_data() {
 
 void TestMainWindow::fitShowsEveryCaptionWhole() {
     QFETCH(QRect, available);
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
     const double designPoints = form.Button3->font().pointSizeF();
     form.fitToScreen(available);
     QVERIFY(form.width() <= available.width());
     QVERIFY(form.height() <= available.height());
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(fx.showWindow());
     const double scale = std::min(available.width() / 1024.0, available.height() / 768.0);
     const double expected = designPoints * std::max(scale, 1.0);
     for (QPushButton* view : {form.Button4, form.Button5, form.Button3}) {
@@ -366,20 +353,18 @@ void TestMainWindow::fitShowsEveryCaptionWhole() {
 }
 
 void TestMainWindow::failureHookWritesIntoDownloadLog() {
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
     melorin::reportFailure(QStringLiteral("disk full while writing"));
     QVERIFY(form.DownloadLog.join(u'\n').contains(QStringLiteral("disk full while writing")));
 }
 
 void TestMainWindow::closeRunsCloseStepsWithoutAskingWhenIdle() {
     // The question while files download is covered over loopback in test_downloadrun.
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
+    RecordingUi& ui = fx.ui();
+    QVERIFY(fx.showWindow());
     QSignalSpy closed(&form, &TForm1::closed);
     form.Timer1->start();
     QVERIFY(form.close());
@@ -391,12 +376,10 @@ void TestMainWindow::closeRunsCloseStepsWithoutAskingWhenIdle() {
 
 void TestMainWindow::closingTheChooserWithTheWindowInTheTrayDoesNotQuit() {
     melorin::configureApplication(*qApp);
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
     melorin::TForm2 chooser(form);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(fx.showWindow());
     form.SeSkinButton1Click();
     QVERIFY(chooser.isVisible());
     form.hide();  // what the tray does; offscreen has no tray
@@ -435,11 +418,10 @@ void TestMainWindow::doubleClickOpensOnlyWebAddresses_data() {
 void TestMainWindow::doubleClickOpensOnlyWebAddresses() {
     QFETCH(QString, address);
     QFETCH(bool, opened);
-    QTemporaryDir dir;
-    RecordingUi ui;
-    TForm1 form(ui, {dir.path(), {}});
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
+    RecordingUi& ui = fx.ui();
+    QVERIFY(fx.showWindow());
     form.resultRows().setRows(
         {{melorin::core::RowShape::File, "1", 0, "歌", address.toStdString(), "1 M", "mp3"}});
     form.ListView1->selectRow(0);

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QWebEngineView>
 
@@ -22,15 +21,14 @@
 #include "player/playlist.h"
 #include "player/playlistfile.h"
 #include "tests/app/guitestmain.h"
-#include "tests/app/recordingui.h"
-#include "tests/support/servicerun.h"
+#include "tests/app/windowfixture.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
 using melorin::core::SongRow;
 using melorin::player::NativePlayer;
 using melorin::testing::RecordingUi;
-using melorin::testing::ServiceRun;
+using melorin::testing::WindowFixture;
 namespace player = melorin::player;
 
 namespace {
@@ -75,8 +73,7 @@ private slots:
 
 private:
     SongRow song(const QString& path, const QString& type, const QString& title) const {
-        const QString address =
-            QStringLiteral("http://") + QString::fromLatin1(service_.host()) + path;
+        const QString address = QStringLiteral("http://") + fx_.serviceHost() + path;
         return {melorin::core::RowShape::File,
                 "1",
                 0,
@@ -85,10 +82,8 @@ private:
                 "3.5 M",
                 type.toStdString()};
     }
-    // Puts `rows` into the result list and selects those at `selected`.
     void offer(const std::vector<SongRow>& rows, const QList<int>& selected) {
-        form_->resultRows().setRows(rows);
-        for (int i : selected) form_->ListView1->selectRow(i);
+        fx_.offer(rows, selected);
     }
     // The play panel's player once it sounds, or null.
     NativePlayer* soundingPlayer() {
@@ -98,29 +93,23 @@ private:
         return p;
     }
 
-    QTemporaryDir dir_;
-    QString programDir_;
-    ServiceRun service_;
+    WindowFixture fx_{QStringLiteral("Melorin 程序/")};
     RecordingUi* ui_ = nullptr;
     TForm1* form_ = nullptr;
 };
 
 void TestPlayWindow::initTestCase() {
-    QVERIFY2(service_.start(), qPrintable(service_.error()));
-    programDir_ = dir_.filePath(QStringLiteral("Melorin 程序/"));
-    QVERIFY(QDir().mkpath(programDir_));
+    QVERIFY2(fx_.startService(), qPrintable(fx_.serviceError()));
 }
 
 void TestPlayWindow::init() {
-    ui_ = new RecordingUi;
-    form_ = new TForm1(*ui_, {programDir_, QString::fromLatin1(service_.host())});
-    form_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form_));
+    form_ = &fx_.createWindow();
+    ui_ = &fx_.ui();
+    QVERIFY(fx_.showWindow());
 }
 
 void TestPlayWindow::cleanup() {
-    delete form_;
-    delete ui_;
+    fx_.closeWindow();
 }
 
 void TestPlayWindow::playListButtons() {
@@ -191,7 +180,7 @@ void TestPlayWindow::saveThenLoad() {
     QFETCH(QString, type);
     QFETCH(QString, file);
     const bool real = type == u"rm";
-    const QString path = dir_.filePath(file);
+    const QString path = fx_.tempPath(file);
     const std::vector<SongRow> rows = {
         song(real ? QStringLiteral("/music/s04/016.rm") : QStringLiteral("/music/s02/033.wma"),
              type, QStringLiteral("一")),
@@ -212,7 +201,7 @@ void TestPlayWindow::saveThenLoad() {
     QCOMPARE(fileBytes(path), QByteArray::fromStdString(player::playListText(rows)));
 
     // Loading gives one row a line, shows the page for the file and leaves the working lists.
-    const QByteArray workingList = fileBytes(programDir_ + QStringLiteral("winmedia.asx"));
+    const QByteArray workingList = fileBytes(fx_.programDir() + QStringLiteral("winmedia.asx"));
     ui_->nextOpenFile = path;
     QTest::mouseClick(form_->playloadbtn, Qt::LeftButton);
     QCOMPARE(ui_->openFilter,
@@ -223,13 +212,14 @@ void TestPlayWindow::saveThenLoad() {
         form_->playRows().text(0, 0),
         real ? QString::fromStdString(rows[0].address)
              : QStringLiteral("<ref href = \"%1\"/>").arg(QString::fromStdString(rows[0].address)));
-    const QString page = programDir_ + (real ? QStringLiteral("1.html") : QStringLiteral("2.html"));
+    const QString page =
+        fx_.programDir() + (real ? QStringLiteral("1.html") : QStringLiteral("2.html"));
     const std::string expected =
         real
             ? player::realPage(path.toStdString())
             : player::windowsMediaPage(path.toStdString(), player::WindowsMediaPageFor::LoadedFile);
     QCOMPARE(fileBytes(page), QByteArray::fromStdString(expected));
-    QCOMPARE(fileBytes(programDir_ + QStringLiteral("winmedia.asx")), workingList);
+    QCOMPARE(fileBytes(fx_.programDir() + QStringLiteral("winmedia.asx")), workingList);
     QTRY_COMPARE_WITH_TIMEOUT(form_->WebBrowser3->engineView()->url(), QUrl::fromLocalFile(page),
                               kLoadMs);
     if (real) return;
@@ -278,12 +268,12 @@ void TestPlayWindow::onlinePlayWritesAndPlays() {
     QCOMPARE(form_->cardList.size(), std::size_t{2});
 
     // The files are what the page library makes for this folder, blank and all.
-    const player::OnlinePlayStep step = player::onlinePlay(programDir_.toStdString(), rows);
+    const player::OnlinePlayStep step = player::onlinePlay(fx_.programDir().toStdString(), rows);
     QVERIFY(step.page);
     QCOMPARE(step.page->files.size(), std::size_t{2});
     for (int i = 0; i < 2; ++i) {
         QCOMPARE(QString::fromStdString(step.page->files[i].name), files[i]);
-        QCOMPARE(fileBytes(programDir_ + files[i]),
+        QCOMPARE(fileBytes(fx_.programDir() + files[i]),
                  QByteArray::fromStdString(step.page->files[i].bytes));
     }
     QCOMPARE(form_->playListView->height(), heightAfter);  // shrunk once: 70 + 70 < 140
@@ -291,7 +281,7 @@ void TestPlayWindow::onlinePlayWritesAndPlays() {
     const QObjectList& siblings = form_->SeSkinPanel1->children();
     QVERIFY(siblings.indexOf(form_->WebBrowser3->view()) > siblings.indexOf(form_->playListView));
     QTRY_COMPARE_WITH_TIMEOUT(form_->WebBrowser3->engineView()->url(),
-                              QUrl::fromLocalFile(programDir_ + files[1]), kLoadMs);
+                              QUrl::fromLocalFile(fx_.programDir() + files[1]), kLoadMs);
 
     // The page's player sounds and goes on; the loading label has gone.
     NativePlayer* p = soundingPlayer();
@@ -349,20 +339,19 @@ void TestPlayWindow::htmlRows() {
 void TestPlayWindow::unwritablePageReachesTheLog() {
     // A folder in the page's place: the page cannot be replaced; the failure is logged and
     // nothing is shown.
-    QTemporaryDir other;
-    QVERIFY(QDir().mkpath(other.filePath(QStringLiteral("2.html"))));
-    RecordingUi ui;
-    TForm1 form(ui, {other.path(), QString::fromLatin1(service_.host())});
+    WindowFixture other;
+    const QString page = other.programDir() + QStringLiteral("/2.html");
+    QVERIFY(QDir().mkpath(page));
+    TForm1& form = other.createWindow(fx_.serviceHost());
     const std::vector<SongRow> rows = {
         song(QStringLiteral("/music/s01/000.mp3"), QStringLiteral("mp3"), QStringLiteral("歌"))};
-    form.resultRows().setRows(rows);
-    form.ListView1->selectRow(0);
+    other.offer(rows, {0});
     form.SeSkinButton4->click();
     QVERIFY2(form.DownloadLog.join(u'\n').contains(QStringLiteral("2.html")),
              qPrintable(form.DownloadLog.join(u'\n')));
     QCOMPARE(addresses(form.PlayList), addresses(rows));
     QVERIFY(!form.WebBrowser3->isVisible());
-    QVERIFY(QFileInfo(other.filePath(QStringLiteral("2.html"))).isDir());
+    QVERIFY(QFileInfo(page).isDir());
 }
 
 MELORIN_GUI_TEST_MAIN(TestPlayWindow)

@@ -9,21 +9,20 @@
 #include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QToolButton>
 
 #include "app/mainwindow.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "tests/app/guitestmain.h"
-#include "tests/app/recordingui.h"
+#include "tests/app/windowfixture.h"
 #include "tests/support/pageserver.h"
 #include "tests/support/servicerun.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
 using melorin::testing::RecordingUi;
-using melorin::testing::ServiceRun;
+using melorin::testing::WindowFixture;
 
 namespace {
 
@@ -86,13 +85,14 @@ private slots:
     void errorPageEndsTheSearchQuietly();
 
 private:
-    void search(const QString& text, int kind);
+    // A new window in place of the one before, on the service or `service`.
+    void openWindow(const QString& service = {});
+    void search(const QString& text, int kind) { fx_.search(text, kind); }
     // The service keeps its log open, so a test reads only what came after its mark.
     void markLog() { mark_ = requestLines(log_).size(); }
     [[nodiscard]] QStringList requests() const { return requestLines(log_, mark_); }
 
-    QTemporaryDir dir_;
-    ServiceRun service_;
+    WindowFixture fx_;
     QString log_;
     qsizetype mark_ = 0;
     RecordingUi* ui_ = nullptr;
@@ -100,27 +100,23 @@ private:
 };
 
 void TestSearchWindow::initTestCase() {
-    log_ = dir_.filePath(QStringLiteral("requests.log"));
-    QVERIFY2(service_.start({QStringLiteral("--log"), log_}), qPrintable(service_.error()));
+    log_ = fx_.tempPath(QStringLiteral("requests.log"));
+    QVERIFY2(fx_.startService({QStringLiteral("--log"), log_}), qPrintable(fx_.serviceError()));
 }
 
 void TestSearchWindow::init() {
     markLog();
-    ui_ = new RecordingUi;
-    form_ = new TForm1(*ui_, {dir_.path(), QString::fromLatin1(service_.host())});
-    form_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form_));
+    openWindow();
+    QVERIFY(fx_.showWindow());
 }
 
 void TestSearchWindow::cleanup() {
-    delete form_;
-    delete ui_;
+    fx_.closeWindow();
 }
 
-void TestSearchWindow::search(const QString& text, int kind) {
-    form_->SeSkinComboBox1->setCurrentIndex(kind);  // with an empty box this searches nothing
-    form_->Edit1->setText(text);
-    QTest::mouseClick(form_->Button1, Qt::LeftButton);
+void TestSearchWindow::openWindow(const QString& service) {
+    form_ = &fx_.createWindow(service.isEmpty() ? fx_.serviceHost() : service);
+    ui_ = &fx_.ui();
 }
 
 void TestSearchWindow::firstAddressIsExact() {
@@ -230,8 +226,7 @@ void TestSearchWindow::selectingAnEntryThenClosingIsSafe() {
         QTRY_VERIFY_WITH_TIMEOUT(form_->ListView1->rowCount() > 0, kSearchTimeoutMs);
         form_->ListView1->selectRow(0);
         QVERIFY(!form_->Edit1->text().isEmpty());
-        delete form_;
-        form_ = new TForm1(*ui_, {dir_.path(), QString::fromLatin1(service_.host())});
+        openWindow();
     }
 }
 
@@ -240,11 +235,10 @@ void TestSearchWindow::unreachableServiceSaysSo() {
     QVERIFY(closed.listen(QHostAddress::LocalHost));
     const QString host = QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
     closed.close();
-    RecordingUi ui;
-    TForm1 form(ui, {dir_.path(), host});
-    form.Edit1->setText(QStringLiteral("ab"));
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(ui.messages, QStringList{QStringLiteral("请检查网络连接!")}, 30000);
+    openWindow(host);
+    form_->Edit1->setText(QStringLiteral("ab"));
+    QTest::mouseClick(form_->Button1, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(ui_->messages, QStringList{QStringLiteral("请检查网络连接!")}, 30000);
 }
 
 void TestSearchWindow::errorPageEndsTheSearchQuietly() {
@@ -265,8 +259,9 @@ void TestSearchWindow::errorPageEndsTheSearchQuietly() {
     });
     QVERIFY(server.listening());
     host = server.host();
-    RecordingUi ui;
-    TForm1 form(ui, {dir_.path(), host});
+    openWindow(host);
+    TForm1& form = *form_;
+    const RecordingUi& ui = *ui_;
     form.Edit1->setText(QStringLiteral("月下"));
     QTest::mouseClick(form.Button1, Qt::LeftButton);
     // The engine also asks for the site's icon; only the pages count.
@@ -284,6 +279,7 @@ void TestSearchWindow::errorPageEndsTheSearchQuietly() {
     QCOMPARE(QString::fromStdString(form.resultRows().row(0).address),
              QStringLiteral("http://") + host + QStringLiteral("/a.mp3"));
     QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join(u'|')));
+    fx_.closeWindow();  // before the server it talks to
 }
 
 MELORIN_GUI_TEST_MAIN(TestSearchWindow)

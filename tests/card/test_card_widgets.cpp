@@ -12,6 +12,7 @@
 #include "card/savecard.h"
 #include "core/text.h"
 #include "tests/app/guitestmain.h"
+#include "tests/app/pagescript.h"
 #include "ui/cardboxes.h"
 
 using namespace melorin;
@@ -22,39 +23,15 @@ core::SongRow song(std::string type) {
     return {core::RowShape::File, "1", 1, "七里香", "http://127.0.0.1:1/qlx." + type, "3M", type};
 }
 
-QVariant runScript(QWebEnginePage& page, const QString& script) {
-    QVariant result;
-    bool done = false;
-    page.runJavaScript(script, [&](const QVariant& v) {
-        result = v;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, 10000)) return {};
-    return result;
-}
-
 // Loads the page and gives the natural width of its background picture (0 when it fails).
-int backgroundWidth(QWebEngineView& view, const QString& pagePath, QString* title) {
+int loadBackgroundWidth(QWebEngineView& view, const QString& pagePath, QString* title) {
     QSignalSpy loaded(&view, &QWebEngineView::loadFinished);
     view.setUrl(QUrl::fromLocalFile(pagePath));
     if (!loaded.wait(20000) || !loaded.first().first().toBool()) return -1;
-    *title = runScript(*view.page(), QStringLiteral("document.querySelector('h2').textContent"))
-                 .toString();
-    runScript(*view.page(), QStringLiteral(R"(
-        window.bgWidth = -1;
-        const url = getComputedStyle(document.body).backgroundImage.slice(5, -2);
-        const img = new Image();
-        img.onload = () => { window.bgWidth = img.naturalWidth; };
-        img.onerror = () => { window.bgWidth = 0; };
-        img.src = url;)"));
-    int width = -1;
-    (void)QTest::qWaitFor(
-        [&] {
-            width = runScript(*view.page(), QStringLiteral("window.bgWidth")).toInt();
-            return width >= 0;
-        },
-        10000);
-    return width;
+    *title =
+        testing::runScript(*view.page(), QStringLiteral("document.querySelector('h2').textContent"))
+            .toString();
+    return testing::backgroundWidth(*view.page());
 }
 
 }  // namespace
@@ -188,7 +165,7 @@ private slots:
         view.show();
         QString shownTitle;
         const QString page = programDir + QStringLiteral("card.html");
-        QCOMPARE(backgroundWidth(view, page, &shownTitle), 37);
+        QCOMPARE(loadBackgroundWidth(view, page, &shownTitle), 37);
         QCOMPARE(shownTitle, QStringLiteral("新年快乐"));
 
         const QString saved = dir.filePath(QStringLiteral("saved"));
@@ -200,7 +177,7 @@ private slots:
         const QString elsewhere = dir.filePath(QStringLiteral("另一台电脑"));
         QVERIFY(QDir().rename(saved, elsewhere));
         QVERIFY(QFile::remove(picture));
-        QCOMPARE(backgroundWidth(view, elsewhere + QStringLiteral("/给朋友.html"), &shownTitle),
+        QCOMPARE(loadBackgroundWidth(view, elsewhere + QStringLiteral("/给朋友.html"), &shownTitle),
                  37);
         QCOMPARE(shownTitle, QStringLiteral("新年快乐"));
     }

@@ -1,0 +1,139 @@
+#include "tests/app/windowfixture.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QToolButton>
+
+#include "app/songrowmodel.h"
+#include "ui/reportview.h"
+
+namespace melorin::testing {
+
+namespace {
+
+// The window's tickers come from the recording port.
+FakeTicker& fake(ui::Ticker& ticker) {
+    return static_cast<FakeTicker&>(ticker);
+}
+
+}  // namespace
+
+WindowFixture::WindowFixture(const QString& programFolder)
+    : programDir_(programFolder.isEmpty() ? dir_.path() : dir_.filePath(programFolder)) {
+    QDir().mkpath(programDir_);
+}
+
+// The window goes before its port, and both before the servers it talks to.
+WindowFixture::~WindowFixture() {
+    closeWindow();
+}
+
+QString WindowFixture::tempPath(const QString& name) const {
+    return name.isEmpty() ? dir_.path() : dir_.filePath(name);
+}
+
+bool WindowFixture::startService(const QStringList& extraArgs) {
+    return service_.start(extraArgs);
+}
+
+QString WindowFixture::serviceHost() const {
+    return service_.port() == 0 ? QString() : QString::fromLatin1(service_.host());
+}
+
+bool WindowFixture::startNginx(const std::string& slowRate) {
+    const QString path = dir_.filePath(QStringLiteral("nginx"));
+    if (!QDir().mkpath(path)) return false;
+    nginx_ = std::make_unique<NginxServer>(path.toStdString(), slowRate);
+    return nginx_->running();
+}
+
+bool WindowFixture::serveFile(const QString& path, const QByteArray& body) const {
+    if (!nginx_) return false;
+    QFile out(QString::fromStdString(nginx_->www()) + u'/' + path);
+    return out.open(QIODevice::WriteOnly) && out.write(body) == body.size();
+}
+
+QString WindowFixture::nginxUrl(const QString& path) const {
+    return QStringLiteral("http://127.0.0.1:%1/%2").arg(nginx_ ? nginx_->port() : 0).arg(path);
+}
+
+TForm1& WindowFixture::createWindow() {
+    return createWindow(serviceHost());
+}
+
+TForm1& WindowFixture::createWindow(const QString& service) {
+    closeWindow();
+    ui_ = std::make_unique<RecordingUi>();
+    form_ = std::make_unique<TForm1>(*ui_, StartOptions{programDir_, service});
+    return *form_;
+}
+
+bool WindowFixture::showWindow() {
+    form_->show();
+    return QTest::qWaitForWindowExposed(form_.get());
+}
+
+bool WindowFixture::activateWindow() {
+    form_->show();
+    form_->activateWindow();
+    return QTest::qWaitForWindowActive(form_.get());
+}
+
+void WindowFixture::closeWindow() {
+    form_.reset();
+    ui_.reset();
+}
+
+void WindowFixture::stepPump() const {
+    if (form_ && form_->eventPump().isActive()) fake(form_->eventPump()).fire();
+}
+
+void WindowFixture::stepTimer1() const {
+    if (form_ && form_->Timer1->isActive()) fake(*form_->Timer1).fire();
+}
+
+void WindowFixture::turn(int turns) const {
+    for (int i = 0; i < turns; ++i) {
+        QCoreApplication::processEvents();
+        stepPump();
+    }
+}
+
+void WindowFixture::search(const QString& text, int kind) const {
+    form_->SeSkinComboBox1->setCurrentIndex(kind);  // with an empty box this searches nothing
+    form_->Edit1->setText(text);
+    QTest::mouseClick(form_->Button1, Qt::LeftButton);
+}
+
+void WindowFixture::offer(const std::vector<core::SongRow>& rows,
+                          const QList<int>& selected) const {
+    ui::ReportView& list = *form_->ListView1;
+    const QSignalBlocker quiet(list.selectionModel());
+    form_->resultRows().setRows(rows);
+    for (int i : selected) list.selectRow(i);
+}
+
+void WindowFixture::queue(const std::vector<core::SongRow>& rows) const {
+    QList<int> all;
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i) all << i;
+    offer(rows, all);
+    QTest::mouseClick(form_->dragdownbtn, Qt::LeftButton);
+}
+
+QStringList WindowFixture::logLines() const {
+    return form_->DownloadLog;
+}
+
+core::SongRow fileRow(const QString& caption, const QString& title, const QString& address,
+                      const QString& size, const QString& type) {
+    return {core::RowShape::File, caption.toStdString(), 0,
+            title.toStdString(),  address.toStdString(), size.toStdString(),
+            type.toStdString()};
+}
+
+}  // namespace melorin::testing
