@@ -11,7 +11,7 @@
 #include <QWebEngineView>
 
 #include "app/mainwindow.h"
-#include "app/songrows.h"
+#include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "card/cardpage.h"
 #include "card/editrules.h"
@@ -152,17 +152,22 @@ void TForm1::backbtnClick() {
 // --- Card list, page, preview and saving ---
 
 void TForm1::dragcardbtnClick() {
-    const std::vector<core::SongRow> selected = selectedRows(*ListView1);
+    const std::vector<core::SongRow> selected = selectedResults();
     if (!selected.empty()) {
         cardList = {selected.front()};
-        showRows(*cardlistview, cardList);
+        showCardList();
     }
     Button5Click();
 }
 
 void TForm1::cancelbtnClick() {
     cardList.clear();
-    showRows(*cardlistview, cardList);
+    showCardList();
+}
+
+void TForm1::showCardList() {
+    cardRows_->setRows(cardList);
+    cardlistview->fitColumns();
 }
 
 void TForm1::cardsurebtnClick() {

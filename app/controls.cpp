@@ -90,9 +90,10 @@ QProgressBar* progressBar(QWidget* parent, const QString& name, QRect bounds) {
     return p;
 }
 
-ui::ReportView* reportList(QWidget* parent, const QString& name, const QStringList& columns,
+ui::ReportView* reportList(QWidget* parent, const QString& name, QAbstractItemModel* rows,
                            QRect bounds) {
-    auto* list = new ui::ReportView(parent, name, columns);
+    auto* list = new ui::ReportView(parent, name);
+    if (rows != nullptr) list->setModel(rows);
     list->setGeometry(bounds);
     ui::assignSkin(list, ui::Skin::Paper);
     return list;

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+class QAbstractItemModel;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -32,7 +33,8 @@ QLineEdit* edit(QWidget* parent, const QString& name, const QString& text, QRect
 QPlainTextEdit* memo(QWidget* parent, const QString& name, const QString& text, QRect bounds);
 QComboBox* dropDown(QWidget* parent, const QString& name, QRect bounds);
 QProgressBar* progressBar(QWidget* parent, const QString& name, QRect bounds);
-ui::ReportView* reportList(QWidget* parent, const QString& name, const QStringList& columns,
+// A list showing `rows` (null: a model is given later).
+ui::ReportView* reportList(QWidget* parent, const QString& name, QAbstractItemModel* rows,
                            QRect bounds);
 
 // The columns of the result list, which the play list and the card list share.

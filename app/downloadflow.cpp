@@ -16,7 +16,9 @@
 
 #include "app/logtime.h"
 #include "app/mainwindow.h"
+#include "app/progressmodel.h"
 #include "app/selectdir.h"
+#include "app/songrowmodel.h"
 #include "download/failureactions.h"
 #include "download/filename.h"
 #include "ui/reportview.h"
@@ -29,35 +31,23 @@ namespace {
 // How often the window looks for news from the pass and the workers while they run.
 constexpr int kEventPollMs = 100;
 
-// Columns of a queue row: caption, then title, address, size, type, save path.
-constexpr int kSavePathColumn = 5;
-// Columns of a progress row: title, status, seconds, queue row.
-constexpr int kStatusColumn = 1;
-constexpr int kSecondsColumn = 2;
-
 QString fromUtf8(const std::string& s) {
     return QString::fromStdString(s);
 }
 
 // A search row as a queue row; none for a list entry, which has no size or type to copy.
-std::optional<download::DownloadJob> jobFromSearchRow(const ui::ListRow& row,
+std::optional<download::DownloadJob> jobFromSearchRow(const core::SongRow& row,
                                                       const QString& saveFolder) {
-    if (row.subItems.size() < 4) return std::nullopt;
-    download::DownloadJob job;
-    job.caption = row.caption.toStdString();
-    job.icon = row.imageIndex;
-    job.title = row.subItems[0].toStdString();
-    job.address = row.subItems[1].toStdString();
-    job.size = row.subItems[2].toStdString();
-    job.type = row.subItems[3].toStdString();
+    if (!row.isFile()) return std::nullopt;
+    download::DownloadJob job{row.caption, row.icon, row.title, row.address,
+                              row.size,    row.type, {}};
     job.savePath = download::savePathFor(saveFolder.toStdString(), job.title, job.type);
     return job;
 }
 
-ui::ListRow queueRow(const download::DownloadJob& job) {
-    return {fromUtf8(job.caption), job.icon,
-            QStringList{fromUtf8(job.title), fromUtf8(job.address), fromUtf8(job.size),
-                        fromUtf8(job.type), fromUtf8(job.savePath)}};
+core::SongRow queueRow(const download::DownloadJob& job) {
+    return {core::RowShape::File, job.caption, job.icon, job.title,
+            job.address,          job.size,    job.type};
 }
 
 int barValue(std::int64_t v) {
@@ -73,6 +63,7 @@ std::string localDateTime() {
 void TForm1::connectDownloadFlow() {
     board_ = std::make_unique<download::ProgressBoard>(
         [] { return std::chrono::steady_clock::now(); }, localDateTime);
+    progressRows_->setBoard(*board_);
     eventPump_ = ui_.createTicker(this, kEventPollMs);
     connect(eventPump_.get(), &ui::Ticker::tick, this, &TForm1::drainDownloadEvents);
     connect(Timer1.get(), &ui::Ticker::tick, this, &TForm1::Timer1Timer);
@@ -97,28 +88,36 @@ void TForm1::restoreUnfinishedDownloads() {
         downloader_->keepQueueIn((ProgramDir + QStringLiteral("downloads.queue")).toStdString());
     if (back > 0) {
         showQueue();
-        downinimemo->appendPlainText(
+        logDownload(
             QStringLiteral("上次未完成的%1个下载已放回下载列表，按“开始下载”继续").arg(back));
     }
     drainDownloadEvents();  // a damaged queue file has its log line
 }
 
 void TForm1::dragdownbtnClick() {
-    for (int r : ListView1->selectedRowIndexes()) {
-        const std::optional<download::DownloadJob> job =
-            jobFromSearchRow(ListView1->row(r), SaveFolder);
+    std::vector<core::SongRow> added;
+    std::vector<std::string> paths;
+    for (const core::SongRow& row : resultRows_->rowsAt(ListView1->selectedRowIndexes())) {
+        const std::optional<download::DownloadJob> job = jobFromSearchRow(row, SaveFolder);
         if (!job) continue;
         // The queue may number the save path: two rows never write one file.
-        downloadlistview->appendRow(queueRow(downloader_->job(downloader_->addJob(*job))));
+        const download::DownloadJob queued = downloader_->job(downloader_->addJob(*job));
+        added.push_back(queueRow(queued));
+        paths.push_back(queued.savePath);
     }
+    queueRows_->appendRows(added, paths);
     downloadlistview->fitColumns();
     Button4Click();
 }
 
 void TForm1::showQueue() {
-    downloadlistview->clearRows();
-    for (const download::DownloadJob& job : downloader_->jobs())
-        downloadlistview->appendRow(queueRow(job));
+    std::vector<core::SongRow> rows;
+    std::vector<std::string> paths;
+    for (const download::DownloadJob& job : downloader_->jobs()) {
+        rows.push_back(queueRow(job));
+        paths.push_back(job.savePath);
+    }
+    queueRows_->setRows(std::move(rows), std::move(paths));
     downloadlistview->fitColumns();
 }
 
@@ -137,7 +136,7 @@ void TForm1::delallbtnClick() {
         delallbtn->setEnabled(false);
         return;
     }
-    downloadlistview->clearRows();
+    queueRows_->clear();
 }
 
 void TForm1::SeSkinButton3Click() {
@@ -152,19 +151,11 @@ void TForm1::SeSkinButton1Click() {
 
 void TForm1::applyChosenFolder(const QString& text) {
     if (retargetRows) {
-        // An empty text would put the files at the file-system root: the rows keep their paths.
-        if (!text.isEmpty()) {
-            for (int r : downloadlistview->selectedRowIndexes()) {
-                const std::string path = download::savePathFor(
-                    text.toStdString(), downloadlistview->subItem(r, 0).toStdString(),
-                    downloadlistview->subItem(r, 3).toStdString());
-                // A row already fetched keeps the path its file was written to.
-                if (downloader_->setSavePath(r, path))
-                    downloadlistview->topLevelItem(r)->setText(
-                        kSavePathColumn, fromUtf8(downloader_->job(r).savePath));
-            }
-            downloadlistview->fitColumns();
-        }
+        const QList<int> selected = downloadlistview->selectedRowIndexes();
+        const std::vector<int> moved = downloader_->retarget(
+            std::vector<int>(selected.begin(), selected.end()), text.toStdString());
+        for (const int r : moved) queueRows_->setSavePath(r, downloader_->job(r).savePath);
+        if (!moved.empty()) downloadlistview->fitColumns();
         retargetRows = false;
     } else if (!text.isEmpty()) {
         SaveFolder = text + u'/';
@@ -185,13 +176,9 @@ void TForm1::downbtnClick() {
 
 void TForm1::drainDownloadEvents() {
     // Decided before the events are taken: once idle, nothing is pushed after this take.
-    bool idle = !downloader_->passRunning();
-    for (int r = 0, n = downloadlistview->rowCount(); idle && r < n; ++r)
-        idle = downloader_->rowState(r) != download::RowState::Running;
+    const bool idle = !downloader_->busy();
     const std::vector<download::DownloadEvent> events = downloader_->takeEvents();
     if (!events.empty()) showBoardChanges(board_->apply(events));
-    downloadState.runningWorkers = downloader_->snapshot().runningWorkers;
-    downloadState.probeRow = downloader_->probeRow();
     if (idle) eventPump_->stop();
 }
 
@@ -206,34 +193,18 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::showBoardChanges(const download::ProgressBoard::Changes& changes) {
-    const auto& rows = board_->rows();
-    for (int r : changes.addedRows) {
-        const download::ProgressRowView& row = rows[static_cast<std::size_t>(r)];
-        downloadnow->appendRow(
-            {fromUtf8(row.title),
-             0,
-             {fromUtf8(row.status), QString::number(row.seconds), QString::number(row.queueRow)}});
-    }
-    for (int r : changes.changedRows) {
-        QTreeWidgetItem* item = downloadnow->topLevelItem(r);
-        if (item == nullptr) continue;
-        item->setText(kStatusColumn, fromUtf8(rows[static_cast<std::size_t>(r)].status));
-        item->setText(kSecondsColumn, QString::number(rows[static_cast<std::size_t>(r)].seconds));
-    }
+    progressRows_->show(changes);
     // Status texts change length ("下载已经完成"): the columns follow them.
     if (!changes.addedRows.empty() || !changes.changedRows.empty()) downloadnow->fitColumns();
-    for (int q : changes.selectedQueueRows) {
-        if (QTreeWidgetItem* item = downloadlistview->topLevelItem(q)) item->setSelected(true);
-    }
+    for (int q : changes.selectedQueueRows) downloadlistview->selectRow(q);
     if (!changes.addedRows.empty()) {
         // The newest file is the one viewed; the board has already selected it.
         showingSelection_ = true;
         downloadnow->clearSelection();
-        if (const auto sel = board_->selectedRow())
-            downloadnow->topLevelItem(*sel)->setSelected(true);
+        if (const auto sel = board_->selectedRow()) downloadnow->selectRow(*sel);
         showingSelection_ = false;
     }
-    for (const std::string& line : changes.logLines) downinimemo->appendPlainText(fromUtf8(line));
+    for (const std::string& line : changes.logLines) logDownload(fromUtf8(line));
     if (changes.barsChanged) showBars();
     if (changes.timerRunning && !Timer1->isActive()) Timer1->start();
     if (!changes.timerRunning && Timer1->isActive()) Timer1->stop();
@@ -254,6 +225,11 @@ void TForm1::downloadnowSelectItem(std::optional<int> row) {
     if (board_->select(row)) showBars();
 }
 
+void TForm1::logDownload(const QString& line) {
+    DownloadLog.push_back(line);
+    downinimemo->appendPlainText(line);
+}
+
 void TForm1::myexception(const download::Failure& failure) {
     if (downinimemo == nullptr) {
         std::fprintf(stderr, "melorin: %s\n", failure.text.c_str());
@@ -261,7 +237,7 @@ void TForm1::myexception(const download::Failure& failure) {
     }
     if (!downloader_ || !board_) {
         // Before the download manager exists there is nothing to act on; the log still says it.
-        downinimemo->appendPlainText(fromUtf8(failure.text));
+        logDownload(fromUtf8(failure.text));
         return;
     }
     download::FailureContext context;
@@ -274,7 +250,7 @@ void TForm1::myexception(const download::Failure& failure) {
         context.probeRowTitle = jobs[static_cast<std::size_t>(context.probeRow)].title;
     }
     const download::FailureActions actions = download::decideFailure(failure, context);
-    for (const std::string& line : actions.logLines) downinimemo->appendPlainText(fromUtf8(line));
+    for (const std::string& line : actions.logLines) logDownload(fromUtf8(line));
     if (actions.showFatalMessage) {
         ui_.showMessage(this, QString::fromUtf8(download::kFatalMessage));
         if (Form2 != nullptr) Form2->close();

@@ -14,6 +14,8 @@
 
 #include "app/controls.h"
 #include "app/mainwindow.h"
+#include "app/progressmodel.h"
+#include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "card/colours.h"
 #include "card/tags.h"
@@ -37,21 +39,25 @@ QString utf8(std::string_view text) {
 void TForm1::buildDownloadPanel(QWidget* client) {
     Iesetpanel = panel(client, QStringLiteral("Iesetpanel"), QStringLiteral("下载"), kFillBounds);
     Iesetpanel->setProperty("alignClient", true);
-    downloadlistview = reportList(
-        Iesetpanel, QStringLiteral("downloadlistview"),
+    queueRows_ = new SongRowModel(
         {QString(), QStringLiteral("歌曲名"), QStringLiteral("下载地址"), QStringLiteral("大小"),
          QStringLiteral("类型"), QStringLiteral("保存地址")},
-        QRect(6, 24, 563, 150));
+        &ImageList1, this);
+    downloadlistview = reportList(Iesetpanel, QStringLiteral("downloadlistview"), queueRows_,
+                                  QRect(6, 24, 563, 150));
     downloadlistview->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    downloadlistview->setKindIcons(&ImageList1);
 
-    downbtn = button(Iesetpanel, QStringLiteral("downbtn"), QStringLiteral("开始下载"), QRect(6, 180, 96, 26));
-    delbtn = button(Iesetpanel, QStringLiteral("delbtn"), QStringLiteral("删除所选项"), QRect(108, 180, 96, 26));
-    delallbtn = button(Iesetpanel, QStringLiteral("delallbtn"), QStringLiteral("清空列表"), QRect(210, 180, 96, 26));
-    SeSkinButton3 = button(Iesetpanel, QStringLiteral("SeSkinButton3"), QStringLiteral("修改保存地址"),
-                           QRect(312, 180, 110, 26));
+    downbtn = button(Iesetpanel, QStringLiteral("downbtn"), QStringLiteral("开始下载"),
+                     QRect(6, 180, 96, 26));
+    delbtn = button(Iesetpanel, QStringLiteral("delbtn"), QStringLiteral("删除所选项"),
+                    QRect(108, 180, 96, 26));
+    delallbtn = button(Iesetpanel, QStringLiteral("delallbtn"), QStringLiteral("清空列表"),
+                       QRect(210, 180, 96, 26));
+    SeSkinButton3 = button(Iesetpanel, QStringLiteral("SeSkinButton3"),
+                           QStringLiteral("修改保存地址"), QRect(312, 180, 110, 26));
 
-    downinimemo = memo(Iesetpanel, QStringLiteral("downinimemo"), QString(), QRect(6, 212, 563, 104));
+    downinimemo =
+        memo(Iesetpanel, QStringLiteral("downinimemo"), QString(), QRect(6, 212, 563, 104));
     downinimemo->setProperty("logMemo", true);
     downinimemo->setReadOnly(true);
     downinimemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -60,12 +66,13 @@ void TForm1::buildDownloadPanel(QWidget* client) {
                          QRect(6, 320, 563, 18));
     SeSkinLabel2->setAlignment(Qt::AlignCenter);
 
-    downloadnow = reportList(Iesetpanel, QStringLiteral("downloadnow"),
-                             {QStringLiteral("歌曲名称"), QStringLiteral("进度"), QStringLiteral("时间"),
-                              QStringLiteral("相应序列")},
+    // Its rows are the download board's, which the download flow creates.
+    progressRows_ = new ProgressModel(this);
+    downloadnow = reportList(Iesetpanel, QStringLiteral("downloadnow"), progressRows_,
                              QRect(6, 340, 400, 162));
     for (int i = 0; i < 5; ++i) {
-        workerBars.push_back(progressBar(Iesetpanel, QStringLiteral("SeSkinProgressBar%1").arg(i + 1),
+        workerBars.push_back(progressBar(Iesetpanel,
+                                         QStringLiteral("SeSkinProgressBar%1").arg(i + 1),
                                          QRect(414, 348 + i * 31, 155, 18)));
     }
 }
@@ -76,9 +83,9 @@ void TForm1::buildCardPanel(QWidget* client) {
     setpanel->setToolTip(
         QStringLiteral("在搜索列表中双击某项变可添加到贺卡列表中，贺卡列表只能有一项 "));
 
-    cardlistview = reportList(setpanel, QStringLiteral("cardlistview"), resultColumns(),
-                              QRect(6, 24, 300, 112));
-    cardlistview->setKindIcons(&ImageList1);
+    cardRows_ = new SongRowModel(resultColumns(), &ImageList1, this);
+    cardlistview =
+        reportList(setpanel, QStringLiteral("cardlistview"), cardRows_, QRect(6, 24, 300, 112));
     cardlistview->setProperty("gridLines", true);
     cancelbtn = button(setpanel, QStringLiteral("cancelbtn"), QStringLiteral("清空列表"),
                        QRect(6, 140, 86, 24));

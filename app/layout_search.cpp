@@ -13,6 +13,7 @@
 
 #include "app/controls.h"
 #include "app/mainwindow.h"
+#include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "ui/reportview.h"
 #include "ui/skin.h"
@@ -98,11 +99,11 @@ void TForm1::buildFunctionPanel(QWidget* client) {
 }
 
 void TForm1::buildSearchView(QWidget* client) {
+    resultRows_ = new SongRowModel(resultColumns(), &ImageList1, this);
     ListView1 =
-        reportList(client, QStringLiteral("ListView1"), resultColumns(), QRect(121, 73, 577, 320));
+        reportList(client, QStringLiteral("ListView1"), resultRows_, QRect(121, 73, 577, 320));
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setToolTip(QStringLiteral("请按下ctrl,或者shift进行多选"));
-    ListView1->setKindIcons(&ImageList1);
 
     SeSkinPanel1 =
         panel(client, QStringLiteral("SeSkinPanel1"), QString(), QRect(121, 384, 575, 201));
@@ -143,10 +144,10 @@ void TForm1::buildSearchView(QWidget* client) {
                            QStringLiteral("在线播放"), QRect(436, 2, 84, 25));
     SeSkinButton4->setToolTip(QStringLiteral("播放当前列表"));
 
-    playListView = reportList(SeSkinPanel1, QStringLiteral("playListView"), resultColumns(),
-                              QRect(8, 56, 561, 137));
+    playRows_ = new SongRowModel(resultColumns(), &ImageList1, this);
+    playListView =
+        reportList(SeSkinPanel1, QStringLiteral("playListView"), playRows_, QRect(8, 56, 561, 137));
     playListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    playListView->setKindIcons(&ImageList1);
 
     WebBrowser3 = new WebBrowser(SeSkinPanel1, QStringLiteral("WebBrowser3"), ui_);
     WebBrowser3->view()->setGeometry(8, 128, 561, 73);

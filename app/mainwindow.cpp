@@ -99,14 +99,13 @@ TForm1::~TForm1() {
     mpris_.reset();
     if (Form2 != nullptr) Form2->detach();
     downloader_->stopAll();
+    // The widgets go after the members; a list hidden on the way would still ask its model for
+    // the icons and the board's rows.
+    for (ui::ReportView* list : findChildren<ui::ReportView*>()) list->setModel(nullptr);
 }
 
 void TForm1::setUp(const StartOptions& options) {
-    downloadState.probeRow = 0;
-    SearchRowCount = 0;
-    SearchPage = 2;
-    downloadState.runningWorkers = 0;
-    downloadState.probedSize = 0;
+    searchSession = {};
     WebBrowser3->setVisible(false);
     WebBrowser3->view()->lower();
     installFailureHook([this](const download::Failure& failure) { myexception(failure); });
@@ -124,10 +123,8 @@ void TForm1::setUp(const StartOptions& options) {
                          SaveFolder.toLocal8Bit().constData());
         }
         retargetRows = false;
-        downloadState.exitConfirmed = false;
         OpenDialog1InitialDir = ProgramDir + QStringLiteral("pic/");
         CardPicture = ProgramDir + QStringLiteral("pic/0103.jpg");
-        SearchStopped = false;
         ImageList1 = loadKindIcons();
         if (ImageList1.size() != 5) throw std::runtime_error("file-type icons are missing");
         showView(true, false, false);
@@ -279,7 +276,6 @@ bool TForm1::FormCloseQuery() {
     if (!downloader_->exitQuestionNeeded()) return true;
     if (!ui_.askYesNo(this, QStringLiteral("还存在下载进程，确定退出吗？"))) return false;
     downloader_->confirmExit();
-    downloadState.exitConfirmed = true;
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "core/screenfit.h"
@@ -46,6 +47,8 @@ class ReportView;
 class Ticker;
 class UiPort;
 }  // namespace ui
+class ProgressModel;
+class SongRowModel;
 class WebBrowser;
 class TForm2;
 
@@ -55,12 +58,14 @@ struct StartOptions {
         service;  // "HOST[:PORT]" that serves every role of the search service; empty: public hosts
 };
 
-// Counters and flags of the download manager that start-up resets.
-struct DownloadState {
-    int probeRow = 0;
-    int runningWorkers = 0;
-    qint64 probedSize = 0;
-    bool exitConfirmed = false;
+// The search as the window holds it: the parser's state, the addresses the result list holds
+// (a page may not repeat one), and whether the count label and the caption show what a page
+// told. The result list's rows are in its model.
+struct SearchSession {
+    search::SearchState state;
+    std::unordered_set<std::string> knownAddresses;
+    bool countShown = false;  // the count label shows a count, not its initial text
+    bool ipShown = false;     // the caption shows the client address
 };
 
 class TForm1 : public ui::SkinnedWindow {
@@ -80,12 +85,8 @@ public:
     QString SaveFolder;
     QString CardPicture;
     QString OpenDialog1InitialDir;  // the card picture dialog's first folder
-    int SearchPage = 2;
-    int SearchRowCount = 0;
-    bool SearchStopped = false;
-    QString LocalIp;
+    SearchSession searchSession;
     bool retargetRows = false;
-    DownloadState downloadState;
     QVector<QIcon> ImageList1;  // the kind icons
     [[nodiscard]] const search::Hosts& serviceHosts() const { return hosts_; }
     // The queue and the passes over it; downloadlistview shows its rows.
@@ -94,9 +95,21 @@ public:
     // Runs while a pass or a worker may still have news; each tick takes what they pushed.
     [[nodiscard]] ui::Ticker& eventPump() const { return *eventPump_; }
     // The play list and the card list, in the result list's row shape; playListView and
-    // cardlistview show them.
+    // cardlistview show them once showPlayList() or showCardList() has run.
     std::vector<core::SongRow> PlayList;
     std::vector<core::SongRow> cardList;
+    void showPlayList();
+    void showCardList();
+    // The download log's entries, oldest first, as downinimemo shows them.
+    QStringList DownloadLog;
+    void logDownload(const QString& line);
+    // What the lists show: ListView1, downloadlistview (with save paths), playListView,
+    // cardlistview and downloadnow.
+    [[nodiscard]] SongRowModel& resultRows() const { return *resultRows_; }
+    [[nodiscard]] SongRowModel& queueRows() const { return *queueRows_; }
+    [[nodiscard]] SongRowModel& playRows() const { return *playRows_; }
+    [[nodiscard]] SongRowModel& cardRows() const { return *cardRows_; }
+    [[nodiscard]] const ProgressModel& progressRows() const { return *progressRows_; }
     // One player sounds at a time in the program: the play panel's and the card preview's.
     [[nodiscard]] player::PlaybackCoordinator& playback() const { return *playback_; }
     // The save-folder chooser, created hidden at start-up; null until one attaches itself.
@@ -302,9 +315,10 @@ private:
     void FormClose();
 
     void connectSearchFlow();
-    [[nodiscard]] search::SearchState searchState() const;
-    void takeSearchState(const search::SearchState& state);
     void runRequest(const search::Request& request);
+    void appendResults(const std::vector<core::SongRow>& rows);
+    void clearResults();
+    [[nodiscard]] std::vector<core::SongRow> selectedResults() const;
     // True when the row was a list entry and started a search.
     bool ListView1SelectItem(int row);
 
@@ -338,6 +352,11 @@ private:
     core::Ratio screenScale_;                      // what fitToScreen scaled the controls by
 
     ui::UiPort& ui_;
+    SongRowModel* resultRows_ = nullptr;
+    SongRowModel* queueRows_ = nullptr;
+    SongRowModel* playRows_ = nullptr;
+    SongRowModel* cardRows_ = nullptr;
+    ProgressModel* progressRows_ = nullptr;
     search::Hosts hosts_;
     std::unique_ptr<download::Downloader> downloader_;
     std::unique_ptr<download::ProgressBoard> board_;

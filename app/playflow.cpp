@@ -15,7 +15,7 @@
 #include <ctime>
 
 #include "app/mainwindow.h"
-#include "app/songrows.h"
+#include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "core/webaddress.h"
 #include "download/failureactions.h"
@@ -85,13 +85,22 @@ bool TForm1::applyPlayListAdd(const player::AddOutcome& add) {
         return false;
     }
     player::applyAdd(add, PlayList, cardList);
-    showRows(*playListView, PlayList);
-    showRows(*cardlistview, cardList);
+    showPlayList();
+    showCardList();
     return true;
 }
 
+void TForm1::showPlayList() {
+    playRows_->setRows(PlayList);
+    playListView->fitColumns();
+}
+
+std::vector<core::SongRow> TForm1::selectedResults() const {
+    return resultRows_->rowsAt(ListView1->selectedRowIndexes());
+}
+
 void TForm1::dragplaybtnClick() {
-    applyPlayListAdd(player::addToPlayList(PlayList, selectedRows(*ListView1)));
+    applyPlayListAdd(player::addToPlayList(PlayList, selectedResults()));
 }
 
 void TForm1::playdelbtnClick() {
@@ -100,18 +109,18 @@ void TForm1::playdelbtnClick() {
     const auto row = static_cast<std::size_t>(selected.first());
     if (row >= PlayList.size()) return;
     PlayList.erase(PlayList.begin() + static_cast<std::ptrdiff_t>(row));
-    showRows(*playListView, PlayList);
+    showPlayList();
 }
 
 void TForm1::playclearClick() {
     PlayList.clear();
-    showRows(*playListView, PlayList);
+    showPlayList();
     applyHeightRule(*playListView, screenScale_, player::heightAfterClear);
 }
 
 void TForm1::playsavebtnClick() {
-    const player::SavePreparation prep = player::prepareSave(
-        PlayList, selectedRows(*ListView1), Edit1->text().toStdString(), localNow());
+    const player::SavePreparation prep =
+        player::prepareSave(PlayList, selectedResults(), Edit1->text().toStdString(), localNow());
     if (prep.ranAdd) applyPlayListAdd(prep.add);
     if (!prep.proceed) return;
     // No folder of its own: the dialog starts where it starts, with the proposed name.
@@ -129,27 +138,27 @@ void TForm1::playloadbtnClick() {
     // The page names the file by its absolute path.
     const QString path = QFileInfo(chosen).absoluteFilePath();
     PlayList.clear();
-    showRows(*playListView, PlayList);
+    showPlayList();
     const player::LoadedFile loaded = player::readPlayListFile(path.toStdString());
     if (!loaded.error.empty()) {
         myexception(download::fileFailure(loaded.error));
         return;
     }
     PlayList = loaded.rows;
-    showRows(*playListView, PlayList);
+    showPlayList();
     // The file's entries show their own names: the window's titles are not theirs.
     showPlayerPage(player::loadedFilePage(path.toStdString()), {});
 }
 
 void TForm1::SeSkinButton4Click() {
     const player::OnlinePlayStep step =
-        player::onlinePlay(ProgramDir.toStdString(), selectedRows(*ListView1));
+        player::onlinePlay(ProgramDir.toStdString(), selectedResults());
     if (!step.openAddress.empty()) {
         // The address comes from a result page: only a web address goes to the desktop.
         if (core::isWebAddress(step.openAddress)) {
             ui_.openAddress(utf8(step.openAddress));
         } else {
-            downinimemo->appendPlainText(utf8(core::notOpenedLine(step.openAddress)));
+            logDownload(utf8(core::notOpenedLine(step.openAddress)));
         }
         return;
     }

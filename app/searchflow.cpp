@@ -9,10 +9,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
-#include <unordered_set>
 #include <vector>
 
 #include "app/mainwindow.h"
+#include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "core/webaddress.h"
 #include "search/pages.h"
@@ -65,23 +65,15 @@ void TForm1::connectSearchFlow() {
     ListView1->viewport()->installEventFilter(this);
 }
 
-search::SearchState TForm1::searchState() const {
-    return {SearchPage, SearchRowCount, SearchStopped, LocalIp.toStdString()};
-}
-
-void TForm1::takeSearchState(const search::SearchState& s) {
-    SearchPage = s.searchPage;
-    SearchRowCount = s.searchRowCount;
-    SearchStopped = s.searchStopped;
-    LocalIp = QString::fromStdString(s.localIp);
-}
-
 void TForm1::runRequest(const search::Request& r) {
-    takeSearchState(r.state);
+    searchSession.state = r.state;
     if (r.focusSearchBox) Edit1->setFocus();
-    if (r.clearList) ListView1->clearRows();
-    if (r.resetCountLabel) resultlabel->setText(kCountLabelInitial);
-    if (r.headerIcon) ListView1->setHeaderImageIndex(*r.headerIcon);
+    if (r.clearList) clearResults();
+    if (r.resetCountLabel) {
+        resultlabel->setText(kCountLabelInitial);
+        searchSession.countShown = false;
+    }
+    if (r.headerIcon) resultRows_->setHeaderIcon(*r.headerIcon);
     if (!r.address) return;
     WebBrowser* browser = r.browser == search::Browser::Results ? WebBrowser1 : WebBrowser2;
     browser->setVisible(false);
@@ -90,35 +82,36 @@ void TForm1::runRequest(const search::Request& r) {
 }
 
 void TForm1::Button1Click() {
-    runRequest(search::searchRequest(hosts_, searchState(), Edit1->text().toStdString(),
+    runRequest(search::searchRequest(hosts_, searchSession.state, Edit1->text().toStdString(),
                                      SeSkinComboBox1->currentIndex()));
 }
 
 void TForm1::Button9Click() {
-    runRequest(search::nextPageRequest(hosts_, searchState(), Edit1->text().toStdString(),
+    runRequest(search::nextPageRequest(hosts_, searchSession.state, Edit1->text().toStdString(),
                                        SeSkinComboBox1->currentIndex()));
 }
 
 void TForm1::SeSkinComboBox1Change() {
     if (SeSkinComboBox1->currentText().isEmpty()) return;
-    runRequest(search::typeChangedRequest(hosts_, searchState(), Edit1->text().toStdString(),
+    runRequest(search::typeChangedRequest(hosts_, searchSession.state, Edit1->text().toStdString(),
                                           SeSkinComboBox1->currentIndex()));
 }
 
 void TForm1::manlistbtnClick() {
-    runRequest(search::listPageRequest(hosts_, searchState(), search::ListPage::MaleSingers));
+    runRequest(search::listPageRequest(hosts_, searchSession.state, search::ListPage::MaleSingers));
 }
 void TForm1::womanlistbtnClick() {
-    runRequest(search::listPageRequest(hosts_, searchState(), search::ListPage::FemaleSingers));
+    runRequest(
+        search::listPageRequest(hosts_, searchSession.state, search::ListPage::FemaleSingers));
 }
 void TForm1::musiclistClick() {
-    runRequest(search::listPageRequest(hosts_, searchState(), search::ListPage::Songs));
+    runRequest(search::listPageRequest(hosts_, searchSession.state, search::ListPage::Songs));
 }
 void TForm1::singerlistbtnClick() {
-    runRequest(search::listPageRequest(hosts_, searchState(), search::ListPage::AllSingers));
+    runRequest(search::listPageRequest(hosts_, searchSession.state, search::ListPage::AllSingers));
 }
 void TForm1::menubtnClick() {
-    runRequest(search::albumRequest(hosts_, searchState(), Edit1->text().toStdString(),
+    runRequest(search::albumRequest(hosts_, searchSession.state, Edit1->text().toStdString(),
                                     SeSkinComboBox1->currentIndex()));
 }
 
@@ -138,32 +131,29 @@ void TForm1::Button7Click() {
     if (doc == nullptr) return;
     const std::vector<search::PageLink> links = pageLinks(*doc);
     const std::string body = Memo1->toPlainText().toStdString();
-    std::unordered_set<std::string> known;
-    for (int i = 0; i < ListView1->rowCount(); ++i)
-        known.insert(ListView1->subItem(i, 1).toStdString());
 
     search::ListContext list;
     list.kindIndex = SeSkinComboBox1->currentIndex();
-    list.headerIcon = ListView1->headerImageIndex();
-    list.rowsBefore = static_cast<std::size_t>(ListView1->rowCount());
-    list.knownAddresses = &known;
-    list.countShown = resultlabel->text() != kCountLabelInitial;
-    list.ipShown = windowTitle().contains(QStringLiteral("本机ip为"));
+    list.headerIcon = resultRows_->headerIcon();
+    list.rowsBefore = static_cast<std::size_t>(resultRows_->size());
+    list.knownAddresses = &searchSession.knownAddresses;
+    list.countShown = searchSession.countShown;
+    list.ipShown = searchSession.ipShown;
     const search::ResultPageRead out =
-        search::readResultPage(hosts_, searchState(), {links, body}, list);
+        search::readResultPage(hosts_, searchSession.state, {links, body}, list);
 
-    const int firstNew = ListView1->rowCount();
-    for (const core::SongRow& r : out.rows) {
-        ListView1->appendRow({QString::fromStdString(r.caption),
-                              r.icon,
-                              {QString::fromStdString(r.title), QString::fromStdString(r.address),
-                               QString::fromStdString(r.size), QString::fromStdString(r.type)}});
+    appendResults(out.rows);
+    searchSession.state = out.state;
+    if (out.countLabel) {
+        const QString label = QString::fromStdString(*out.countLabel);
+        resultlabel->setText(label);
+        // A page without a count leaves the initial text: the next page tries again.
+        searchSession.countShown = label != kCountLabelInitial;
     }
-    if (!out.rows.empty()) ListView1->fitColumnsToRows(firstNew);
-    takeSearchState(out.state);
-    if (out.countLabel) resultlabel->setText(QString::fromStdString(*out.countLabel));
-    if (out.captionSuffix)
+    if (out.captionSuffix) {
         setWindowTitle(windowTitle() + QString::fromStdString(*out.captionSuffix));
+        searchSession.ipShown = true;
+    }
     if (out.requestNextPage) Button9Click();
 }
 
@@ -174,15 +164,21 @@ void TForm1::WebBrowser2DocumentComplete() {
         return;
     }
     const std::vector<search::PageLink> links = pageLinks(*doc);
-    const int firstNew = ListView1->rowCount();
-    const auto entries = search::readListPage(hosts_, links, static_cast<std::size_t>(firstNew));
-    for (const core::SongRow& e : entries) {
-        ListView1->appendRow(
-            {QString::fromStdString(e.caption),
-             0,
-             {QString::fromStdString(e.title), QString::fromStdString(e.address)}});
-    }
-    if (!entries.empty()) ListView1->fitColumnsToRows(firstNew);
+    appendResults(
+        search::readListPage(hosts_, links, static_cast<std::size_t>(resultRows_->size())));
+}
+
+void TForm1::appendResults(const std::vector<core::SongRow>& rows) {
+    if (rows.empty()) return;
+    const int firstNew = resultRows_->size();
+    for (const core::SongRow& r : rows) searchSession.knownAddresses.insert(r.address);
+    resultRows_->appendRows(rows);
+    ListView1->fitColumnsToRows(firstNew);
+}
+
+void TForm1::clearResults() {
+    resultRows_->clear();
+    searchSession.knownAddresses.clear();
 }
 
 void TForm1::WebBrowser1ProgressChange(int progress, int maximum) {
@@ -191,19 +187,19 @@ void TForm1::WebBrowser1ProgressChange(int progress, int maximum) {
 }
 
 void TForm1::stopbtnClick() {
-    SearchStopped = true;
+    searchSession.state.searchStopped = true;
     WebBrowser1->Stop();
 }
 
 void TForm1::SeSkinSpeedButton2Click() {
-    ListView1->clearRows();
+    clearResults();
     Button1->click();
 }
 
 bool TForm1::ListView1SelectItem(int row) {
-    const ui::ListRow r = ListView1->row(row);
-    if (r.subItems.size() >= 3) return false;
-    Edit1->setText(r.subItems.value(0));
+    const core::SongRow r = resultRows_->row(row);
+    if (r.shape != core::RowShape::ListEntry) return false;
+    Edit1->setText(QString::fromStdString(r.title));
     // The search clears the list, which would delete the row whose selection is still being
     // reported; it runs as soon as that notification has returned.
     QMetaObject::invokeMethod(Button1, &QPushButton::click, Qt::QueuedConnection);
@@ -213,11 +209,10 @@ bool TForm1::ListView1SelectItem(int row) {
 void TForm1::ListView1DblClick() {
     const QList<int> selected = ListView1->selectedRowIndexes();
     if (selected.isEmpty()) return;
-    const QString address = ListView1->subItem(selected.first(), 1);
+    const QString address = QString::fromStdString(resultRows_->row(selected.first()).address);
     // The address comes from a page: anything but a web address is refused, and said so.
     if (!core::isWebAddress(address.toStdString())) {
-        downinimemo->appendPlainText(
-            QString::fromStdString(core::notOpenedLine(address.toStdString())));
+        logDownload(QString::fromStdString(core::notOpenedLine(address.toStdString())));
         return;
     }
     ui_.openAddress(address);

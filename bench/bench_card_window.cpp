@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/mainwindow.h"
+#include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "bench/windowbench.h"
 #include "player/nativeplayer.h"
@@ -30,12 +31,9 @@ struct Figures {
 
 // One "预览" of the card of `address`: the song goes in through the result list and "卡".
 Figures previewOnce(TForm1& form, const QString& address) {
-    form.ListView1->clearRows();
-    form.ListView1->appendRow(
-        {QStringLiteral("1"),
-         0,
-         {QStringLiteral("贺卡之歌"), address, QStringLiteral("1.2 M"), QStringLiteral("mp3")}});
-    form.ListView1->topLevelItem(0)->setSelected(true);
+    form.resultRows().setRows(
+        {{core::RowShape::File, "1", 0, "贺卡之歌", address.toStdString(), "1.2 M", "mp3"}});
+    form.ListView1->selectRow(0);
     form.dragcardbtn->click();
     Figures f;
     bool complete = false;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/mainwindow.h"
+#include "app/songrowmodel.h"
 #include "bench/windowbench.h"
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
@@ -94,13 +95,12 @@ CpuShare cpuOver(int ms) {
 // window; the play panel's player once its position passes 0, or null.
 NativePlayer* clickOnlinePlay(TForm1& form, const testing::ServiceRun& service,
                               const std::vector<int>& songs, double* ms) {
-    form.ListView1->clearRows();
+    std::vector<core::SongRow> rows;
     for (const int song : songs) {
-        form.ListView1->appendRow({QString::number(song),
-                                   0,
-                                   {QStringLiteral("月下听风"), songAddress(service, song),
-                                    QStringLiteral("1 M"), QStringLiteral("mp3")}});
+        rows.push_back({core::RowShape::File, std::to_string(song), 0, "月下听风",
+                        songAddress(service, song).toStdString(), "1 M", "mp3"});
     }
+    form.resultRows().setRows(rows);
     form.ListView1->selectAll();
     const QUrl first(songAddress(service, songs.front()));
     QElapsedTimer clock;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/mainwindow.h"
+#include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "tests/support/servicerun.h"
 #include "ui/reportview.h"
@@ -49,7 +50,7 @@ Run searchOnce(melorin::TForm1& form) {
     QElapsedTimer parse;
     auto parsed = QObject::connect(form.WebBrowser1, &melorin::WebBrowser::DocumentComplete,
                                    [&] { parse.start(); });
-    form.ListView1->clearRows();
+    form.resultRows().clear();
     clock.start();
     form.Button1->click();
     QElapsedTimer quiet;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -18,6 +19,13 @@
 
 namespace melorin::download {
 namespace {
+
+constexpr std::array<std::pair<ProgressState, std::string_view>, 4> kProgressTexts{{
+    {ProgressState::Running, "正在下载"},
+    {ProgressState::Ended, "下载结束"},
+    {ProgressState::Logged, "下载已经完成"},
+    {ProgressState::Failed, "下载失败"},
+}};
 
 bool unfinished(RowState s) {
     return s == RowState::Waiting || s == RowState::Probing || s == RowState::Running;
@@ -37,6 +45,12 @@ Downloader::Downloader(std::unique_ptr<Network> network) : network_(std::move(ne
 Downloader::~Downloader() {
     stopAll();
     keeper_.reset();  // its last write reads the rows
+}
+
+std::string_view progressText(ProgressState state) {
+    for (const auto& [s, text] : kProgressTexts)
+        if (s == state) return text;
+    return {};
 }
 
 int Downloader::keepQueueIn(const std::string& path) {
@@ -136,6 +150,17 @@ bool Downloader::setSavePath(int row, std::string path) {
     return true;
 }
 
+std::vector<int> Downloader::retarget(const std::vector<int>& rows, const std::string& folder) {
+    std::vector<int> moved;
+    if (folder.empty()) return moved;
+    for (const int row : rows) {
+        // A row already fetched keeps the path its file was written to (setSavePath refuses it).
+        const DownloadJob j = job(row);
+        if (setSavePath(row, savePathFor(folder, j.title, j.type))) moved.push_back(row);
+    }
+    return moved;
+}
+
 std::vector<DownloadJob> Downloader::jobs() const {
     std::lock_guard lock(mutex_);
     return jobs_;
@@ -190,6 +215,12 @@ bool Downloader::start(const PassSettings& settings) {
 bool Downloader::passRunning() const {
     std::lock_guard lock(mutex_);
     return passActive_;
+}
+
+bool Downloader::busy() const {
+    std::lock_guard lock(mutex_);
+    return passActive_ || std::any_of(states_.begin(), states_.end(),
+                                      [](RowState s) { return s == RowState::Running; });
 }
 
 bool Downloader::exitQuestionNeeded() const {
@@ -352,7 +383,7 @@ bool Downloader::runRow(int row, const PassSettings& settings) {
         failed.kind = DownloadEvent::Kind::ProgressRowAdded;
         failed.progressRow = nextProgressRow_++;
         failed.queueRow = row;
-        failed.text = kStatusFailed;
+        failed.state = ProgressState::Failed;
         failed.job = job;
         push(std::move(failed));
         log(job.title + "下载失败!服务器返回的是网页，不是歌曲文件");
@@ -428,7 +459,7 @@ bool Downloader::runRow(int row, const PassSettings& settings) {
         added.kind = DownloadEvent::Kind::ProgressRowAdded;
         added.progressRow = progressRow;
         added.queueRow = row;
-        added.text = kStatusRunning;
+        added.state = ProgressState::Running;
         added.job = job;
         push(std::move(added));
         DownloadEvent selected;
@@ -489,7 +520,7 @@ void Downloader::fileEnded(int slot, const FileOutcome& outcome) {
         status.kind = DownloadEvent::Kind::RowStatus;
         status.progressRow = slotProgressRow_[slot];
         status.queueRow = row;
-        status.text = result.complete ? kStatusEnded : kStatusFailed;
+        status.state = result.complete ? ProgressState::Ended : ProgressState::Failed;
         push(std::move(status));
         if (rowExists && !result.note.empty()) log(jobs_[row].title + "：" + result.note);
         if (rowExists && !result.complete && !interrupted)

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -32,10 +33,11 @@ struct DownloadJob {
 
 enum class RowState { Waiting, Probing, Running, Finished, Failed, Skipped };
 
-inline constexpr const char* kStatusRunning = "正在下载";
-inline constexpr const char* kStatusEnded = "下载结束";
-inline constexpr const char* kStatusLogged = "下载已经完成";
-inline constexpr const char* kStatusFailed = "下载失败";
+// What a progress row says of its file; the board moves Ended to Logged once the file's log
+// entry is written.
+enum class ProgressState { Running, Ended, Logged, Failed };
+// The text the progress list shows for a state.
+std::string_view progressText(ProgressState state);
 
 struct FileOrder {
     int queueRow = 0;
@@ -95,8 +97,9 @@ struct DownloadEvent {
     Kind kind = Kind::Log;
     int progressRow = -1;
     int queueRow = -1;
-    std::string text;  // status text or log line
-    DownloadJob job;   // ProgressRowAdded: the row as it was started
+    ProgressState state = ProgressState::Running;  // ProgressRowAdded, RowStatus
+    std::string text;                              // Log: the line
+    DownloadJob job;                               // ProgressRowAdded: the row as it was started
 };
 
 struct Counters {
@@ -135,6 +138,9 @@ public:
     bool removeJobs(std::vector<int> rows);
     bool clearJobs();
     bool setSavePath(int row, std::string path);  // only for rows not started; made distinct
+    // Moves the rows not started into `folder`, each under the name its title and type give;
+    // returns the rows that moved. An empty folder would mean the file-system root: none move.
+    std::vector<int> retarget(const std::vector<int>& rows, const std::string& folder);
     std::vector<DownloadJob> jobs() const;
     DownloadJob job(int row) const;  // an empty job for a row that does not exist
     RowState rowState(int row) const;
@@ -148,6 +154,8 @@ public:
     // pass runs or when there is no such row.
     bool start(const PassSettings& settings);
     bool passRunning() const;
+    // A pass runs or a file it started has not ended.
+    bool busy() const;
 
     // The exit question is asked only while workers run and it was not answered Yes.
     bool exitQuestionNeeded() const;

@@ -34,8 +34,8 @@ int viewedSlot(std::optional<int> selectedQueueRow) {
     return selectedQueueRow && *selectedQueueRow >= 0 ? *selectedQueueRow % kSlots : 0;
 }
 
-bool fillsBarsOnSelect(std::string_view status) {
-    return status == kStatusEnded || status == kStatusLogged;
+bool fillsBarsOnSelect(ProgressState state) {
+    return state == ProgressState::Ended || state == ProgressState::Logged;
 }
 
 std::vector<std::string> completionEntry(const std::string& dateTime, const DownloadJob& job,
@@ -54,8 +54,8 @@ ProgressBoard::ProgressBoard(Clock clock, DateTime dateTime)
 void ProgressBoard::logFinished(Changes& changes) {
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         auto& row = rows_[i];
-        if (row.status != kStatusEnded) continue;
-        row.status = kStatusLogged;
+        if (row.state != ProgressState::Ended) continue;
+        row.state = ProgressState::Logged;
         auto lines = completionEntry(dateTime_(), row.job, row.seconds);
         changes.logLines.insert(changes.logLines.end(), lines.begin(), lines.end());
         changes.changedRows.push_back(static_cast<int>(i));
@@ -68,7 +68,7 @@ ProgressBoard::Changes ProgressBoard::apply(const std::vector<DownloadEvent>& ev
     for (const auto& e : events) {
         switch (e.kind) {
             case Kind::ProgressRowAdded: {
-                rows_.push_back({e.job.title, e.text, 0, e.queueRow, e.job});
+                rows_.push_back({e.job.title, e.state, 0, e.queueRow, e.job});
                 c.addedRows.push_back(static_cast<int>(rows_.size()) - 1);
                 select(static_cast<int>(rows_.size()) - 1);
                 c.barsChanged = true;
@@ -76,9 +76,9 @@ ProgressBoard::Changes ProgressBoard::apply(const std::vector<DownloadEvent>& ev
             }
             case Kind::RowStatus:
                 if (e.progressRow >= 0 && e.progressRow < static_cast<int>(rows_.size())) {
-                    rows_[e.progressRow].status = e.text;
+                    rows_[e.progressRow].state = e.state;
                     c.changedRows.push_back(e.progressRow);
-                    if (e.text == kStatusEnded && selected_ == e.progressRow) {
+                    if (e.state == ProgressState::Ended && selected_ == e.progressRow) {
                         barPos_ = barMax_;
                         c.barsChanged = true;
                     }
@@ -159,7 +159,7 @@ bool ProgressBoard::select(std::optional<int> progressRow) {
     if (progressRow && (*progressRow < 0 || *progressRow >= static_cast<int>(rows_.size())))
         progressRow.reset();
     selected_ = progressRow;
-    if (!progressRow || !fillsBarsOnSelect(rows_[*progressRow].status)) return false;
+    if (!progressRow || !fillsBarsOnSelect(rows_[*progressRow].state)) return false;
     barPos_ = barMax_;
     return true;
 }

@@ -29,14 +29,14 @@ std::int64_t barMaximum(std::int64_t fileSize, int workers);
 // The slot whose bars are shown: the selected progress row's queue row mod 3, else 0.
 int viewedSlot(std::optional<int> selectedQueueRow);
 // Selecting a row in one of these states fills its bars.
-bool fillsBarsOnSelect(std::string_view status);
+bool fillsBarsOnSelect(ProgressState state);
 // The six log lines for a finished file.
 std::vector<std::string> completionEntry(const std::string& dateTime, const DownloadJob& job,
                                          int seconds);
 
 struct ProgressRowView {
     std::string title;
-    std::string status;
+    ProgressState state = ProgressState::Running;
     int seconds = 0;
     int queueRow = 0;
     DownloadJob job;

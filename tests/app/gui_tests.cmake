@@ -25,3 +25,4 @@ add_dependencies(test_card_window melorin-service)
 melorin_add_test(test_play_window SOURCES test_play_window.cpp
   LIBS melorin_window_fixture TIMEOUT 300)
 add_dependencies(test_play_window melorin-service)
+melorin_add_test(test_rowmodels SOURCES test_rowmodels.cpp LIBS melorin_app)

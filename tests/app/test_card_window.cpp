@@ -15,6 +15,7 @@
 #include <QWebEngineView>
 
 #include "app/mainwindow.h"
+#include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "card/picture.h"
 #include "player/nativeplayer.h"
@@ -202,14 +203,14 @@ void TestCardWindow::previewPlaysAndSaves() {
     QTest::mouseClick(form_->Button1, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(form_->ListView1->rowCount() >= 2, kLoadMs);
     QTRY_VERIFY_WITH_TIMEOUT(!form_->WebBrowser1->isLoading(), kLoadMs);
-    form_->ListView1->topLevelItem(1)->setSelected(true);
-    form_->ListView1->topLevelItem(0)->setSelected(true);
+    form_->ListView1->selectRow(1);
+    form_->ListView1->selectRow(0);
     QTest::mouseClick(form_->dragcardbtn, Qt::LeftButton);
     QVERIFY(form_->setpanel->isVisible());
     QCOMPARE(form_->cardList.size(), std::size_t{1});
     QCOMPARE(QString::fromStdString(form_->cardList[0].address),
-             form_->ListView1->row(0).subItems.value(1));
-    QCOMPARE(form_->cardlistview->row(0).subItems, form_->ListView1->row(0).subItems);
+             QString::fromStdString(form_->resultRows().row(0).address));
+    QCOMPARE(form_->cardRows().rows(), std::vector{form_->resultRows().row(0)});
 
     form_->nameedit->setText(QStringLiteral("新年快乐"));
     form_->iememo->setPlainText(QStringLiteral("祝你\n万事如意"));
@@ -283,8 +284,8 @@ void TestCardWindow::unwritablePageReachesTheLog() {
     form.cardList = {
         {melorin::core::RowShape::File, "1", 0, "歌", "http://127.0.0.1:1/a.mp3", "1M", "mp3"}};
     form.cardsurebtn->click();  // the button is never shown; "预览" and "图" run it
-    QVERIFY2(form.downinimemo->toPlainText().contains(QStringLiteral("card.html")),
-             qPrintable(form.downinimemo->toPlainText()));
+    QVERIFY2(form.DownloadLog.join(u'\n').contains(QStringLiteral("card.html")),
+             qPrintable(form.DownloadLog.join(u'\n')));
     QVERIFY(QFileInfo(page).isDir());
 }
 

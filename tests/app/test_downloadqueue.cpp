@@ -14,6 +14,7 @@
 #include "app/logtime.h"
 #include "app/mainwindow.h"
 #include "app/selectdir.h"
+#include "app/songrowmodel.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
 #include "ui/reportview.h"
@@ -38,18 +39,18 @@ std::vector<melorin::core::SongRow> searchRows() {
 void selectRows(melorin::ui::ReportView* view, const QList<int>& rows) {
     const QSignalBlocker quiet(view->selectionModel());
     view->clearSelection();
-    for (int r : rows) view->topLevelItem(r)->setSelected(true);
+    for (int r : rows) view->selectRow(r);
 }
 
 QStringList savePaths(const TForm1& form) {
     QStringList paths;
     for (int r = 0; r < form.downloadlistview->rowCount(); ++r)
-        paths << form.downloadlistview->subItem(r, 4);
+        paths << form.queueRows().text(r, 5);
     return paths;
 }
 
 QStringList logLines(const TForm1& form) {
-    return form.downinimemo->toPlainText().split(u'\n', Qt::SkipEmptyParts);
+    return form.DownloadLog;
 }
 
 }  // namespace
@@ -110,15 +111,11 @@ void TestDownloadQueue::addingRows() {
     int q = 0;
     for (int i = 0; i < presses; ++i) {
         for (int s : selected) {
-            const melorin::ui::ListRow from = form.ListView1->row(s);
-            if (from.subItems.size() < 4) continue;
-            const melorin::ui::ListRow to = form.downloadlistview->row(q);
-            QCOMPARE(to.caption, from.caption);
-            QCOMPARE(to.imageIndex, from.imageIndex);
-            QCOMPARE(to.subItems.mid(0, 4), from.subItems);
-            QCOMPARE(QString::fromStdString(
-                         form.downloader().jobs()[static_cast<std::size_t>(q)].savePath),
-                     to.subItems[4]);
+            const melorin::core::SongRow from = form.resultRows().row(s);
+            if (!from.isFile()) continue;
+            QCOMPARE(form.queueRows().row(q), from);
+            QCOMPARE(form.downloader().jobs()[static_cast<std::size_t>(q)].savePath,
+                     form.queueRows().savePath(q));
             ++q;
         }
     }
@@ -161,7 +158,7 @@ void TestDownloadQueue::removeSelectedAndClear() {
     form.delbtn->click();
     QCOMPARE(form.downloadlistview->rowCount(), 3);
     QStringList titles;
-    for (int r = 0; r < 3; ++r) titles << form.downloadlistview->subItem(r, 0);
+    for (int r = 0; r < 3; ++r) titles << form.queueRows().text(r, 1);
     QCOMPARE(titles, (QStringList{QStringLiteral("风之歌"), QStringLiteral("月下听风"),
                                   QStringLiteral("a/../b")}));
     const auto jobs = form.downloader().jobs();
@@ -274,7 +271,7 @@ void TestDownloadQueue::chooserClosedKeepsRetargetMode() {
     chooser.pathedit->setText(fx.programDir());
     chooser.pathbtnClick();
     QCOMPARE(form.SaveFolder, folderBefore);
-    QCOMPARE(form.downloadlistview->subItem(1, 4), fx.programDir() + QStringLiteral("/风之歌.rm"));
+    QCOMPARE(form.queueRows().text(1, 5), fx.programDir() + QStringLiteral("/风之歌.rm"));
     QVERIFY(!form.retargetRows);
 }
 

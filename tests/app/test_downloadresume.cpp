@@ -10,6 +10,7 @@
 #include <QToolButton>
 
 #include "app/mainwindow.h"
+#include "app/songrowmodel.h"
 #include "download/resumestate.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
@@ -66,7 +67,7 @@ void TestDownloadResume::unfinishedRowsComeBackAndFinish() {
                                                      QStringLiteral("mp3")));
         }
         fx.queue(rows);
-        for (int r = 0; r < 2; ++r) saved << form.downloadlistview->subItem(r, 4);
+        for (int r = 0; r < 2; ++r) saved << form.queueRows().text(r, 5);
         QTest::mouseClick(form.downbtn, Qt::LeftButton);
         // Both files have bytes on disk and named in their state files, none is complete.
         QVERIFY(fx.stepUntil(
@@ -87,10 +88,10 @@ void TestDownloadResume::unfinishedRowsComeBackAndFinish() {
     QVERIFY(fx.showWindow());
     QCOMPARE(form.downloadlistview->rowCount(), 2);
     for (int r = 0; r < 2; ++r) {
-        QCOMPARE(form.downloadlistview->subItem(r, 0), titles[r]);
-        QCOMPARE(form.downloadlistview->subItem(r, 4), saved[r]);
+        QCOMPARE(form.queueRows().text(r, 1), titles[r]);
+        QCOMPARE(form.queueRows().text(r, 5), saved[r]);
     }
-    const QStringList log = form.downinimemo->toPlainText().split(u'\n');
+    const QStringList log = form.DownloadLog;
     QCOMPARE(log.count(QStringLiteral("上次未完成的2个下载已放回下载列表，按“开始下载”继续")), 1);
 
     QTest::mouseClick(form.downbtn, Qt::LeftButton);
@@ -101,8 +102,8 @@ void TestDownloadResume::unfinishedRowsComeBackAndFinish() {
                             form.downloader().rowState(1) == RowState::Finished;
                  },
                  60'000),
-             qPrintable(form.downinimemo->toPlainText()));
-    const QString text = form.downinimemo->toPlainText();
+             qPrintable(form.DownloadLog.join(u'\n')));
+    const QString text = form.DownloadLog.join(u'\n');
     for (int r = 0; r < 2; ++r) {
         QVERIFY2(fileBytes(saved[r]) == bodies[r], qPrintable(saved[r]));
         QVERIFY(!QFile::exists(saved[r] + QStringLiteral(".part")));

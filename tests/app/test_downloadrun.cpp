@@ -16,6 +16,8 @@
 
 #include "app/failurehook.h"
 #include "app/mainwindow.h"
+#include "app/progressmodel.h"
+#include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
@@ -69,7 +71,7 @@ bool allRowsIn(const TForm1& form, int rows, RowState state) {
 // `rows` progress rows, each reading "下载已经完成".
 bool progressShowsDone(const TForm1& form, int rows) {
     for (int r = 0; r < form.downloadnow->rowCount(); ++r)
-        if (form.downloadnow->subItem(r, 0) != QStringLiteral("下载已经完成")) return false;
+        if (form.progressRows().text(r, 1) != QStringLiteral("下载已经完成")) return false;
     return form.downloadnow->rowCount() == rows;
 }
 
@@ -119,30 +121,30 @@ void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
         return !form.downloader().passRunning() && allRowsIn(form, 3, RowState::Finished) &&
                progressShowsDone(form, 3);
     };
-    QVERIFY2(fx_->stepUntil(finished, 30'000), qPrintable(form.downinimemo->toPlainText()));
+    QVERIFY2(fx_->stepUntil(finished, 30'000), qPrintable(form.DownloadLog.join(u'\n')));
 
     for (int i = 0; i < 3; ++i) {
-        const QString saved = form.downloadlistview->subItem(i, 4);
+        const QString saved = form.queueRows().text(i, 5);
         QCOMPARE(saved, form.SaveFolder + files[i].title + u'.' + files[i].type);
         QFile f(saved);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QVERIFY2(f.readAll() == bodies[i], qPrintable(saved));
         // The pass marked each started row in the queue.
-        QVERIFY(form.downloadlistview->topLevelItem(i)->isSelected());
+        QVERIFY(form.downloadlistview->selectedRowIndexes().contains(i));
     }
     // One progress row per file, in queue order, each logged exactly once with its six lines.
     const QStringList log = fx_->logLines();
     for (int r = 0; r < 3; ++r) {
-        QCOMPARE(form.downloadnow->row(r).caption, files[r].title);
-        QCOMPARE(form.downloadnow->subItem(r, 2), QString::number(r));
+        QCOMPARE(form.progressRows().text(r, 0), files[r].title);
+        QCOMPARE(form.progressRows().text(r, 3), QString::number(r));
         const QString done = files[r].title + QStringLiteral("下载完毕!");
         QCOMPARE(log.count(done), 1);
         const qsizetype at = log.indexOf(done);
         QVERIFY(at >= 1 && at + 4 < log.size());
         QVERIFY(!log[at - 1].trimmed().isEmpty());  // date and time
-        QCOMPARE(log[at + 1], QStringLiteral("保存地址：") + form.downloadlistview->subItem(r, 4));
+        QCOMPARE(log[at + 1], QStringLiteral("保存地址：") + form.queueRows().text(r, 5));
         QCOMPARE(log[at + 2],
-                 QStringLiteral("用时：") + form.downloadnow->subItem(r, 1) + QStringLiteral("秒"));
+                 QStringLiteral("用时：") + form.progressRows().text(r, 2) + QStringLiteral("秒"));
         QCOMPARE(log[at + 3], QStringLiteral("下载地址：") + fx_->nginxUrl(files[r].path));
         QCOMPARE(log[at + 4], QStringLiteral("文件大小：%1 B").arg(files[r].size));
     }
@@ -150,9 +152,9 @@ void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
     const QAbstractItemView* progressList = form.downloadnow;  // its size hints are public there
     for (int c = 0; c < form.downloadnow->columnCount(); ++c)
         QVERIFY2(form.downloadnow->columnWidth(c) >= progressList->sizeHintForColumn(c),
-                 qPrintable(form.downloadnow->headerItem()->text(c)));
+                 qPrintable(form.downloadnow->columnCaption(c)));
     // The throttled file ran for at least one tick, and the timer wrote the status panels.
-    QVERIFY(form.downloadnow->subItem(0, 1).toInt() >= 1);
+    QVERIFY(form.progressRows().text(0, 2).toInt() >= 1);
     QVERIFY(form.statusPanels[1]->text().startsWith(QStringLiteral("总耗时：")));
     QVERIFY(form.statusPanels[1]->text().endsWith(QStringLiteral("秒")));
     QVERIFY(form.statusPanels[2]->text().endsWith(QStringLiteral("k/s")));
@@ -160,7 +162,7 @@ void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
     QVERIFY(!form.Timer1->isActive());
     // Selecting a finished file fills its five bars.
     for (QProgressBar* bar : form.workerBars) bar->setValue(0);
-    form.downloadnow->setCurrentItem(form.downloadnow->topLevelItem(1));
+    form.downloadnow->setCurrentIndex(form.downloadnow->model()->index(1, 0));
     QCOMPARE(form.progressBoard().selectedRow(), std::optional<int>(1));
     for (QProgressBar* bar : form.workerBars) QCOMPARE(bar->value(), bar->maximum());
     // Everything has been fetched: another press starts nothing.
@@ -184,8 +186,8 @@ void TestDownloadRun::onlyThePumpCarriesTheNews() {
     QTRY_VERIFY_WITH_TIMEOUT(
         !form.downloader().passRunning() && allRowsIn(form, 2, RowState::Finished), 30'000);
     const QString done = QStringLiteral("下载完毕!");
-    QVERIFY2(!form.downinimemo->toPlainText().contains(done),
-             qPrintable(form.downinimemo->toPlainText()));
+    QVERIFY2(!form.DownloadLog.join(u'\n').contains(done),
+             qPrintable(form.DownloadLog.join(u'\n')));
     QVERIFY(!progressShowsDone(form, 2));
 
     // One step takes all of it, once, and the pump rests with nothing left to take.
@@ -210,7 +212,7 @@ void TestDownloadRun::threeSongsSearchedOnTheServiceToDisk() {
             [&] { return form.ListView1->rowCount() > 0 && !form.WebBrowser1->isLoading(); },
             30'000));
         form.ListView1->clearSelection();
-        form.ListView1->topLevelItem(0)->setSelected(true);
+        form.ListView1->selectRow(0);
         QTest::mouseClick(form.dragdownbtn, Qt::LeftButton);
     }
     QCOMPARE(form.downloadlistview->rowCount(), 3);
@@ -221,18 +223,20 @@ void TestDownloadRun::threeSongsSearchedOnTheServiceToDisk() {
                             allRowsIn(form, 3, RowState::Finished);
                  },
                  30'000),
-             qPrintable(form.downinimemo->toPlainText()));
+             qPrintable(form.DownloadLog.join(u'\n')));
     const QStringList log = fx_->logLines();
     for (int i = 0; i < 3; ++i) {
-        const melorin::ui::ListRow row = form.downloadlistview->row(i);
-        QCOMPARE(row.subItems[3], kinds[i]);
-        QVERIFY(row.subItems[1].startsWith(QStringLiteral("http://") + fx_->serviceHost()));
-        QFile saved(row.subItems[4]);
-        QVERIFY2(saved.open(QIODevice::ReadOnly), qPrintable(row.subItems[4]));
+        const melorin::core::SongRow row = form.queueRows().row(i);
+        const QString savePath = QString::fromStdString(form.queueRows().savePath(i));
+        QCOMPARE(QString::fromStdString(row.type), kinds[i]);
+        QVERIFY(QString::fromStdString(row.address)
+                    .startsWith(QStringLiteral("http://") + fx_->serviceHost()));
+        QFile saved(savePath);
+        QVERIFY2(saved.open(QIODevice::ReadOnly), qPrintable(savePath));
         QFile served(QStringLiteral(MELORIN_AUDIO_DIR "/sample.") + kinds[i]);
         QVERIFY(served.open(QIODevice::ReadOnly));
-        QVERIFY2(saved.readAll() == served.readAll(), qPrintable(row.subItems[4]));
-        QCOMPARE(log.count(row.subItems[0] + QStringLiteral("下载完毕!")), 1);
+        QVERIFY2(saved.readAll() == served.readAll(), qPrintable(savePath));
+        QCOMPARE(log.count(QString::fromStdString(row.title) + QStringLiteral("下载完毕!")), 1);
     }
     // The progress list shows the pass's last news once the pump has taken it.
     QVERIFY(fx_->stepUntil([&] { return progressShowsDone(form, 3); }, 5000));
@@ -247,7 +251,8 @@ void TestDownloadRun::closeWhileDownloadingAsksThenStops() {
                  .isEmpty());
     form.dragdownbtnClick();
     form.downbtnClick();
-    QVERIFY(fx_->stepUntil([&] { return form.downloadState.runningWorkers > 0; }, 10'000));
+    QVERIFY(
+        fx_->stepUntil([&] { return form.downloader().snapshot().runningWorkers > 0; }, 10'000));
 
     // While files run, rows keep their indices: both removal buttons refuse and stay off.
     form.downloadlistview->selectAll();
@@ -335,9 +340,9 @@ void TestDownloadRun::errorAnswerReleasesRunningSlot() {
         fx_->stepUntil([&] { return form.downloader().rowState(0) == RowState::Running; }, 10'000));
     melorin::reportFailure(QStringLiteral("HTTP/1.1 404 Not Found"));
     QVERIFY(fx_->stepUntil(
-        [&] { return form.downloadnow->subItem(0, 0) == QStringLiteral("下载失败"); }, 5000));
+        [&] { return form.progressRows().text(0, 1) == QStringLiteral("下载失败"); }, 5000));
     QCOMPARE(form.downloader().rowState(0), RowState::Failed);
-    QCOMPARE(form.downloadState.runningWorkers, 0);
+    QCOMPARE(form.downloader().snapshot().runningWorkers, 0);
     const QStringList log = fx_->logLines();
     QVERIFY(log.contains(QStringLiteral("长歌不能下载")));
     QVERIFY(std::any_of(log.begin(), log.end(), [](const QString& l) {

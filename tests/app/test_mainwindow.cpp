@@ -21,6 +21,7 @@
 #include "app/failurehook.h"
 #include "app/mainwindow.h"
 #include "app/selectdir.h"
+#include "app/songrowmodel.h"
 #include "app/startup.h"
 #include "app/webbrowser.h"
 #include "tests/app/guitestmain.h"
@@ -92,15 +93,15 @@ void TestMainWindow::startUpPreparesStateAndFolders() {
     QCOMPARE(form.CardPicture, pd + QStringLiteral("pic/0103.jpg"));
     QCOMPARE(form.OpenDialog1InitialDir, pd + QStringLiteral("pic/"));
     QVERIFY(!QDir(pd + QStringLiteral("pic")).exists());  // named, not created
-    QCOMPARE(form.SearchPage, 2);
-    QCOMPARE(form.SearchRowCount, 0);
-    QCOMPARE(form.SearchStopped, false);
-    QVERIFY(form.LocalIp.isEmpty());
+    QCOMPARE(form.searchSession.state.searchPage, 2);
+    QCOMPARE(form.searchSession.state.searchRowCount, 0);
+    QCOMPARE(form.searchSession.state.searchStopped, false);
+    QVERIFY(form.searchSession.state.localIp.empty());
+    QVERIFY(!form.searchSession.countShown && !form.searchSession.ipShown);
     QCOMPARE(form.retargetRows, false);
-    QCOMPARE(form.downloadState.probeRow, 0);
-    QCOMPARE(form.downloadState.runningWorkers, 0);
-    QCOMPARE(form.downloadState.probedSize, 0);
-    QCOMPARE(form.downloadState.exitConfirmed, false);
+    QCOMPARE(form.downloader().probeRow(), 0);
+    QCOMPARE(form.downloader().snapshot().runningWorkers, 0);
+    QVERIFY(!form.downloader().busy());
     QCOMPARE(form.ImageList1.size(), 5);
     for (const QIcon& icon : form.ImageList1) QVERIFY(!icon.isNull());
     QCOMPARE(form.windowTitle(), QStringLiteral("Melorin"));
@@ -345,7 +346,7 @@ void TestMainWindow::fitShowsEveryCaptionWhole() {
             if (!list->isVisible()) continue;
             for (int c = 0; c < list->columnCount(); ++c) {
                 QVERIFY2(list->header()->sectionSize(c) >= list->header()->sectionSizeHint(c),
-                         qPrintable(list->objectName() + u' ' + list->headerItem()->text(c)));
+                         qPrintable(list->objectName() + u' ' + list->columnCaption(c)));
             }
         }
     }
@@ -355,7 +356,7 @@ void TestMainWindow::failureHookWritesIntoDownloadLog() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
     melorin::reportFailure(QStringLiteral("disk full while writing"));
-    QVERIFY(form.downinimemo->toPlainText().contains(QStringLiteral("disk full while writing")));
+    QVERIFY(form.DownloadLog.join(u'\n').contains(QStringLiteral("disk full while writing")));
 }
 
 void TestMainWindow::closeRunsCloseStepsWithoutAskingWhenIdle() {
@@ -421,15 +422,13 @@ void TestMainWindow::doubleClickOpensOnlyWebAddresses() {
     TForm1& form = fx.createWindow();
     RecordingUi& ui = fx.ui();
     QVERIFY(fx.showWindow());
-    form.ListView1->appendRow(
-        {QStringLiteral("1"),
-         0,
-         {QStringLiteral("歌"), address, QStringLiteral("1 M"), QStringLiteral("mp3")}});
-    form.ListView1->topLevelItem(0)->setSelected(true);
+    form.resultRows().setRows(
+        {{melorin::core::RowShape::File, "1", 0, "歌", address.toStdString(), "1 M", "mp3"}});
+    form.ListView1->selectRow(0);
     QTest::mouseDClick(form.ListView1->viewport(), Qt::LeftButton, {},
-                       form.ListView1->visualItemRect(form.ListView1->topLevelItem(0)).center());
+                       form.ListView1->rowRect(0).center());
     QCOMPARE(ui.openedAddresses, opened ? QStringList{address} : QStringList{});
-    const QString log = form.downinimemo->toPlainText();
+    const QString log = form.DownloadLog.join(u'\n');
     if (opened) {
         QVERIFY(log.isEmpty());
     } else {

@@ -11,9 +11,8 @@
 #include <QTemporaryDir>
 #include <QWebEngineView>
 
-#include "app/webbrowser.h"
-
 #include "app/mainwindow.h"
+#include "app/webbrowser.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/recordingui.h"
 #include "ui/reportview.h"
@@ -34,7 +33,7 @@ QString captionOf(QWidget* w) {
 
 QStringList columnsOf(melorin::ui::ReportView* v) {
     QStringList c;
-    for (int i = 0; i < v->columnCount(); ++i) c << v->headerItem()->text(i);
+    for (int i = 0; i < v->columnCount(); ++i) c << v->columnCaption(i);
     return c;
 }
 }  // namespace
@@ -56,7 +55,9 @@ private:
     TForm1* form_ = nullptr;
 };
 
-void TestMainWindowTexts::initTestCase() { form_ = new TForm1(ui_, {dir_.path(), {}}); }
+void TestMainWindowTexts::initTestCase() {
+    form_ = new TForm1(ui_, {dir_.path(), {}});
+}
 
 void TestMainWindowTexts::captionAndHint_data() {
     QTest::addColumn<QString>("name");
@@ -99,7 +100,8 @@ void TestMainWindowTexts::captionAndHint_data() {
         {u"SeSkinButton3", u"修改保存地址", u""},
         {u"downinimemo", u"", u""},
         {u"SeSkinLabel2", u"下载进度", u""},
-        {u"setpanel", u"音乐贺卡", u"在搜索列表中双击某项变可添加到贺卡列表中，贺卡列表只能有一项 "},
+        {u"setpanel", u"音乐贺卡",
+         u"在搜索列表中双击某项变可添加到贺卡列表中，贺卡列表只能有一项 "},
         {u"cancelbtn", u"清空列表", u""},
         {u"SeSkinPanel2", u"贺卡内容", u""},
         {u"nameedit", u"标题", u""},
@@ -125,7 +127,8 @@ void TestMainWindowTexts::captionAndHint_data() {
     };
     for (const auto& r : rows) {
         const QString name = QString::fromUtf16(r[0]);
-        QTest::newRow(qPrintable(name)) << name << QString::fromUtf16(r[1]) << QString::fromUtf16(r[2]);
+        QTest::newRow(qPrintable(name))
+            << name << QString::fromUtf16(r[1]) << QString::fromUtf16(r[2]);
     }
 }
 
@@ -147,10 +150,13 @@ void TestMainWindowTexts::columns_data() {
     QTest::newRow("ListView1") << QStringLiteral("ListView1") << result;
     QTest::newRow("playListView") << QStringLiteral("playListView") << result;
     QTest::newRow("cardlistview") << QStringLiteral("cardlistview") << result;
-    QTest::newRow("downloadlistview")
-        << QStringLiteral("downloadlistview")
-        << QStringList{QString(), QStringLiteral("歌曲名"), QStringLiteral("下载地址"),
-                       QStringLiteral("大小"), QStringLiteral("类型"), QStringLiteral("保存地址")};
+    QTest::newRow("downloadlistview") << QStringLiteral("downloadlistview")
+                                      << QStringList{QString(),
+                                                     QStringLiteral("歌曲名"),
+                                                     QStringLiteral("下载地址"),
+                                                     QStringLiteral("大小"),
+                                                     QStringLiteral("类型"),
+                                                     QStringLiteral("保存地址")};
     QTest::newRow("downloadnow") << QStringLiteral("downloadnow")
                                  << QStringList{QStringLiteral("歌曲名称"), QStringLiteral("进度"),
                                                 QStringLiteral("时间"), QStringLiteral("相应序列")};
@@ -166,9 +172,11 @@ void TestMainWindowTexts::columns() {
 
 void TestMainWindowTexts::boxItems() {
     QStringList kinds;
-    for (int i = 0; i < form_->SeSkinComboBox1->count(); ++i) kinds << form_->SeSkinComboBox1->itemText(i);
-    QCOMPARE(kinds, (QStringList{QStringLiteral("MP3"), QStringLiteral("RM"), QStringLiteral("WMA"),
-                                 QStringLiteral("ASF"), QStringLiteral("RAM"), QStringLiteral("FLASH")}));
+    for (int i = 0; i < form_->SeSkinComboBox1->count(); ++i)
+        kinds << form_->SeSkinComboBox1->itemText(i);
+    QCOMPARE(kinds,
+             (QStringList{QStringLiteral("MP3"), QStringLiteral("RM"), QStringLiteral("WMA"),
+                          QStringLiteral("ASF"), QStringLiteral("RAM"), QStringLiteral("FLASH")}));
     QCOMPARE(form_->colorcombox->count(), 49);
     QCOMPARE(form_->colorcombox->itemText(19), QStringLiteral("clMedGray"));
     QCOMPARE(form_->colorcombox->itemText(48), QStringLiteral("clWindowText"));

@@ -13,7 +13,7 @@
 #include <QWebEngineView>
 
 #include "app/mainwindow.h"
-#include "app/songrows.h"
+#include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
@@ -123,9 +123,9 @@ void TestPlayWindow::playListButtons() {
     QTest::mouseClick(form_->dragplaybtn, Qt::LeftButton);
     QCOMPARE(ui_->messages, QStringList{kNothingSelected});
 
-    form_->ListView1->topLevelItem(2)->setSelected(true);
-    form_->ListView1->topLevelItem(0)->setSelected(true);
-    const std::vector<SongRow> picked = melorin::selectedRows(*form_->ListView1);
+    form_->ListView1->selectRow(2);
+    form_->ListView1->selectRow(0);
+    const std::vector<SongRow> picked = {form_->resultRows().row(0), form_->resultRows().row(2)};
     QTest::mouseClick(form_->dragplaybtn, Qt::LeftButton);
     QTest::mouseClick(form_->dragplaybtn, Qt::LeftButton);  // no check for rows already there
     std::vector<SongRow> twice = picked;
@@ -134,7 +134,8 @@ void TestPlayWindow::playListButtons() {
     QCOMPARE(form_->cardList, twice);
     QCOMPARE(form_->playListView->rowCount(), 4);
     QCOMPARE(form_->cardlistview->rowCount(), 4);
-    QCOMPARE(form_->playListView->row(1).subItems, form_->ListView1->row(2).subItems);
+    QCOMPARE(form_->playRows().rows(), twice);
+    QCOMPARE(form_->cardRows().rows(), twice);
 
     // An "rm" selection against a list that starts with "mp3" is taken; "wma" against a list
     // that starts with "rm" is not.
@@ -149,10 +150,10 @@ void TestPlayWindow::playListButtons() {
 
     // Delete takes the selected row; nothing selected, nothing happens.
     form_->PlayList = twice;
-    melorin::showRows(*form_->playListView, form_->PlayList);
+    form_->showPlayList();
     QTest::mouseClick(form_->playdelbtn, Qt::LeftButton);
     QCOMPARE(form_->PlayList.size(), std::size_t{4});
-    form_->playListView->topLevelItem(1)->setSelected(true);
+    form_->playListView->selectRow(1);
     QTest::mouseClick(form_->playdelbtn, Qt::LeftButton);
     QCOMPARE(form_->PlayList, (std::vector<SongRow>{twice[0], twice[2], twice[3]}));
     QCOMPARE(form_->playListView->rowCount(), 3);
@@ -209,7 +210,7 @@ void TestPlayWindow::saveThenLoad() {
     QCOMPARE(form_->PlayList.size(), rows.size());
     QVERIFY(!form_->PlayList[0].isFile());
     QCOMPARE(
-        form_->playListView->row(0).caption,
+        form_->playRows().text(0, 0),
         real ? QString::fromStdString(rows[0].address)
              : QStringLiteral("<ref href = \"%1\"/>").arg(QString::fromStdString(rows[0].address)));
     const QString page =
@@ -330,7 +331,7 @@ void TestPlayWindow::htmlRows() {
     offer({melorin::core::listEntry("1", "歌手", "m?word=x"), flash}, {0, 1});
     QTest::mouseClick(form_->SeSkinButton4, Qt::LeftButton);
     QCOMPARE(ui_->openedAddresses, opened ? QStringList{address} : QStringList());
-    QCOMPARE(form_->downinimemo->toPlainText().contains(address), !opened);
+    QCOMPARE(form_->DownloadLog.join(u'\n').contains(address), !opened);
     QCOMPARE(form_->PlayList, std::vector<SongRow>{kept});
     QVERIFY(!form_->WebBrowser3->isVisible());
     QVERIFY(ui_->messages.isEmpty());
@@ -361,9 +362,9 @@ void TestPlayWindow::unwritablePageReachesTheLog() {
     // Two queued rows that a skip would move past.
     form.dragdownbtnClick();
     form.dragdownbtnClick();
-    QCOMPARE(form.downloadlistview->topLevelItemCount(), 2);
+    QCOMPARE(form.downloadlistview->rowCount(), 2);
     form.SeSkinButton4->click();
-    const QString log = form.downinimemo->toPlainText();
+    const QString log = form.DownloadLog.join(u'\n');
     QVERIFY2(log.contains(folder + QStringLiteral("/2.html")), qPrintable(log));
     QVERIFY2(!log.contains(QStringLiteral("不能下载")), qPrintable(log));
     QVERIFY(other.ui().messages.isEmpty());

@@ -12,10 +12,12 @@
 #include <QToolButton>
 
 #include "app/mainwindow.h"
+#include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
 #include "tests/support/pageserver.h"
+#include "tests/support/servicerun.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
@@ -149,20 +151,20 @@ void TestSearchWindow::longSearchPagesToTheLimit() {
             qPrintable(next[i]));
     }
     QCOMPARE(form_->ListView1->rowCount(), 20 * 30);
-    QCOMPARE(form_->ListView1->row(599).caption, QStringLiteral("600"));
-    QCOMPARE(form_->ListView1->row(0).subItems.size(), 4);
+    QCOMPARE(form_->resultRows().row(599).caption, "600");
+    QVERIFY(form_->resultRows().row(0).isFile());
     // The count from the first page, and the client address once in the caption.
     QCOMPARE(form_->resultlabel->text(), QStringLiteral(" 搜索结果  750"));
     QCOMPARE(form_->windowTitle().count(QStringLiteral("本机ip为")), 1);
     QVERIFY(form_->windowTitle().endsWith(QStringLiteral("   本机ip为:  127.0.0.1")));
-    QCOMPARE(form_->SearchPage, 21);
+    QCOMPARE(form_->searchSession.state.searchPage, 21);
 }
 
 void TestSearchWindow::stopEndsPaging() {
     search(QStringLiteral("歌"), 1);
     QTRY_VERIFY_WITH_TIMEOUT(form_->ListView1->rowCount() >= 30, kSearchTimeoutMs);
     QTest::mouseClick(form_->stopbtn, Qt::LeftButton);
-    QVERIFY(form_->SearchStopped);
+    QVERIFY(form_->searchSession.state.searchStopped);
     waitUntilQuiet(*form_, log_);
     const qsizetype pagesAfterStop = followUps(requests()).size();
     QVERIFY2(pagesAfterStop < 19, qPrintable(QString::number(pagesAfterStop)));
@@ -184,7 +186,7 @@ void TestSearchWindow::refreshStartsOver() {
     const QStringList lines = requests();
     QVERIFY(lines.value(0).startsWith(QStringLiteral("GET /m?tn=baidump3&ct=134217728&rn=&word=")));
     QCOMPARE(form_->ListView1->rowCount(), rows);
-    QCOMPARE(form_->ListView1->row(0).caption, QStringLiteral("1"));
+    QCOMPARE(form_->resultRows().row(0).caption, "1");
 }
 
 void TestSearchWindow::chartEntryStartsSearch() {
@@ -192,28 +194,28 @@ void TestSearchWindow::chartEntryStartsSearch() {
     waitUntilQuiet(*form_, log_);
     QCOMPARE(requests().value(0), QStringLiteral("GET /ngeshou.html HTTP/1.1"));
     QVERIFY(form_->ListView1->rowCount() > 0);
-    const melorin::ui::ListRow entry = form_->ListView1->row(0);
-    QCOMPARE(entry.subItems.size(), 2);
-    QCOMPARE(entry.caption, QStringLiteral("1"));
-    QVERIFY(!entry.subItems[0].isEmpty());
+    const melorin::core::SongRow entry = form_->resultRows().row(0);
+    QCOMPARE(entry.shape, melorin::core::RowShape::ListEntry);
+    QCOMPARE(entry.caption, "1");
+    QVERIFY(!entry.title.empty());
 
     markLog();
-    form_->ListView1->topLevelItem(0)->setSelected(true);
-    QCOMPARE(form_->Edit1->text(), entry.subItems[0]);
+    form_->ListView1->selectRow(0);
+    QCOMPARE(form_->Edit1->text(), QString::fromStdString(entry.title));
     waitUntilQuiet(*form_, log_);
     QVERIFY(requests().value(0).startsWith(
         QStringLiteral("GET /m?tn=baidump3&ct=134217728&rn=&word=")));
     QVERIFY(form_->ListView1->rowCount() > 0);
-    QCOMPARE(form_->ListView1->row(0).subItems.size(), 4);  // file rows of the singer
+    QVERIFY(form_->resultRows().row(0).isFile());  // file rows of the singer
 
     // Double-click opens the selected row's address through the desktop.
     form_->ListView1->clearSelection();
-    form_->ListView1->topLevelItem(0)->setSelected(true);
-    QTest::mouseDClick(
-        form_->ListView1->viewport(), Qt::LeftButton, {},
-        form_->ListView1->visualItemRect(form_->ListView1->topLevelItem(0)).center());
+    form_->ListView1->selectRow(0);
+    QTest::mouseDClick(form_->ListView1->viewport(), Qt::LeftButton, {},
+                       form_->ListView1->rowRect(0).center());
     QVERIFY(!ui_->openedAddresses.isEmpty());
-    QCOMPARE(ui_->openedAddresses.last(), form_->ListView1->row(0).subItems[1]);
+    QCOMPARE(ui_->openedAddresses.last(),
+             QString::fromStdString(form_->resultRows().row(0).address));
 }
 
 void TestSearchWindow::selectingAnEntryThenClosingIsSafe() {
@@ -222,7 +224,7 @@ void TestSearchWindow::selectingAnEntryThenClosingIsSafe() {
     for (int round = 0; round < 3; ++round) {
         QTest::mouseClick(form_->womanlistbtn, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(form_->ListView1->rowCount() > 0, kSearchTimeoutMs);
-        form_->ListView1->topLevelItem(0)->setSelected(true);
+        form_->ListView1->selectRow(0);
         QVERIFY(!form_->Edit1->text().isEmpty());
         openWindow();
     }
@@ -274,7 +276,7 @@ void TestSearchWindow::errorPageEndsTheSearchQuietly() {
     QCOMPARE(pages().size(), 2);  // the error page ended the chain
     QVERIFY(pages()[1].startsWith("/m?lm=0&ct=134217728&tn=baidump3&word="));
     QCOMPARE(form.ListView1->rowCount(), 1);
-    QCOMPARE(form.ListView1->row(0).subItems.value(1),
+    QCOMPARE(QString::fromStdString(form.resultRows().row(0).address),
              QStringLiteral("http://") + host + QStringLiteral("/a.mp3"));
     QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join(u'|')));
     fx_.closeWindow();  // before the server it talks to

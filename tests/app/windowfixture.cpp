@@ -9,7 +9,7 @@
 #include <QSignalBlocker>
 #include <QToolButton>
 
-#include "app/songrows.h"
+#include "app/songrowmodel.h"
 #include "ui/reportview.h"
 
 namespace melorin::testing {
@@ -114,9 +114,8 @@ void WindowFixture::offer(const std::vector<core::SongRow>& rows,
                           const QList<int>& selected) const {
     ui::ReportView& list = *form_->ListView1;
     const QSignalBlocker quiet(list.selectionModel());
-    list.clearRows();
-    for (const core::SongRow& r : rows) list.appendRow(listRowOf(r));
-    for (int i : selected) list.topLevelItem(i)->setSelected(true);
+    form_->resultRows().setRows(rows);
+    for (int i : selected) list.selectRow(i);
 }
 
 void WindowFixture::queue(const std::vector<core::SongRow>& rows) const {
@@ -127,7 +126,7 @@ void WindowFixture::queue(const std::vector<core::SongRow>& rows) const {
 }
 
 QStringList WindowFixture::logLines() const {
-    return form_->downinimemo->toPlainText().split(u'\n');
+    return form_->DownloadLog;
 }
 
 core::SongRow fileRow(const QString& caption, const QString& title, const QString& address,

@@ -421,6 +421,22 @@ private slots:
         QCOMPARE(kibPerSecond(delta, std::chrono::milliseconds(ms)), kib);
     }
 
+    // Each progress state has its own text, the one the progress list shows.
+    void progressTexts_data() {
+        QTest::addColumn<ProgressState>("state");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("running") << ProgressState::Running << QStringLiteral("正在下载");
+        QTest::newRow("ended") << ProgressState::Ended << QStringLiteral("下载结束");
+        QTest::newRow("logged") << ProgressState::Logged << QStringLiteral("下载已经完成");
+        QTest::newRow("failed") << ProgressState::Failed << QStringLiteral("下载失败");
+    }
+    void progressTexts() {
+        QFETCH(ProgressState, state);
+        QFETCH(QString, text);
+        const std::string_view shown = progressText(state);
+        QCOMPARE(QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size())), text);
+    }
+
     void texts() {
         QCOMPARE(q(elapsedText(1)), QStringLiteral("总耗时：1秒"));
         QCOMPARE(q(speedText(500)), QStringLiteral("500k/s"));
@@ -430,10 +446,10 @@ private slots:
         QCOMPARE(barMaximum(1000, 0), std::int64_t(0));
         QCOMPARE(viewedSlot(std::nullopt), 0);
         QCOMPARE(viewedSlot(7), 1);
-        QVERIFY(fillsBarsOnSelect("下载结束"));
-        QVERIFY(fillsBarsOnSelect("下载已经完成"));
-        QVERIFY(!fillsBarsOnSelect("正在下载"));
-        QVERIFY(!fillsBarsOnSelect("下载失败"));
+        QVERIFY(fillsBarsOnSelect(ProgressState::Ended));
+        QVERIFY(fillsBarsOnSelect(ProgressState::Logged));
+        QVERIFY(!fillsBarsOnSelect(ProgressState::Running));
+        QVERIFY(!fillsBarsOnSelect(ProgressState::Failed));
         DownloadJob job{"1", 0, "歌", "http://h/a.mp3", "3.2M", "mp3", "/m/歌.mp3"};
         auto lines = completionEntry("2024-01-02 03:04:05", job, 12);
         QStringList got;

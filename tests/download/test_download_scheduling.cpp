@@ -15,6 +15,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
+QString progressShown(const ProgressBoard& board, std::size_t row) {
+    const std::string_view text = progressText(board.rows()[row].state);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 struct FakeState {
     std::mutex mutex;
     std::vector<FileOrder> started;
@@ -262,7 +267,7 @@ private slots:
         auto c = board.apply(dl->takeEvents());
         QVERIFY(c.timerRunning);
         QCOMPARE(board.rows().size(), std::size_t(2));
-        QCOMPARE(QString::fromStdString(board.rows()[0].status), QStringLiteral("正在下载"));
+        QCOMPARE(progressShown(board, 0), QStringLiteral("正在下载"));
         finish(0, true);
         now += 1000ms;
         board.apply(dl->takeEvents());
@@ -270,7 +275,7 @@ private slots:
         QCOMPARE(QString::fromStdString(board.elapsedPanel()), QStringLiteral("总耗时：1秒"));
         QCOMPARE(t.logLines.size(), std::size_t(6));
         QCOMPARE(QString::fromStdString(t.logLines[1]), QStringLiteral("t0下载完毕!"));
-        QCOMPARE(QString::fromStdString(board.rows()[0].status), QStringLiteral("下载已经完成"));
+        QCOMPARE(progressShown(board, 0), QStringLiteral("下载已经完成"));
         QCOMPARE(board.rows()[1].seconds, 1);
         QCOMPARE(board.rows()[0].seconds, 0);
         finish(1, false);
@@ -278,7 +283,7 @@ private slots:
         QVERIFY(!end.timerRunning);
         QCOMPARE(end.logLines.size(), std::size_t(1));  // the failure; no completion entry
         QCOMPARE(QString::fromStdString(end.logLines[0]), QStringLiteral("t1下载失败!断了"));
-        QCOMPARE(QString::fromStdString(board.rows()[1].status), QStringLiteral("下载失败"));
+        QCOMPARE(progressShown(board, 1), QStringLiteral("下载失败"));
         now += 1000ms;
         QVERIFY(board.tick(dl->snapshot()).logLines.empty());
     }
@@ -324,6 +329,31 @@ private slots:
         QVERIFY(!dl->setSavePath(2, base + ".x"));  // fetched rows keep their path
     }
 
+    // A new folder moves only the rows not started, each to a file of its own there; a
+    // folder left empty moves none.
+    void retargetMovesOnlyRowsNotStarted() {
+        QVERIFY(!dl->busy());
+        addRows(2);
+        QVERIFY(dl->start(settings()));
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 2, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!dl->passRunning(), 5000);
+        finish(0, true);  // row 0 fetched, row 1 still running
+        addRows(1);
+        DownloadJob twin = dl->job(2);
+        twin.savePath = dir->path().toStdString() + "/elsewhere.mp3";
+        QCOMPARE(dl->addJob(twin), 3);
+        const std::vector<std::string> before = {dl->job(0).savePath, dl->job(1).savePath};
+
+        const std::string folder = dir->path().toStdString() + "/new";
+        QCOMPARE(dl->retarget({0, 1, 2, 3, 9, -1}, ""), std::vector<int>{});
+        QCOMPARE(dl->retarget({0, 1, 2, 3, 9, -1}, folder), (std::vector<int>{2, 3}));
+        QCOMPARE(dl->job(0).savePath, before[0]);
+        QCOMPARE(dl->job(1).savePath, before[1]);
+        QCOMPARE(dl->job(2).savePath, folder + "/t2.mp3");
+        QCOMPARE(dl->job(3).savePath, folder + "/t2 (2).mp3");  // same title: numbered
+        finish(1, true);
+    }
+
     // The last worker's end lowers the running count before its file's end takes the lock;
     // removing rows in between would leave the file's end with an index out of range.
     void removalRefusedUntilTheFileHasEnded() {
@@ -339,11 +369,13 @@ private slots:
         }
         for (int w = 0; w < int(o.plan.segments.size()); ++w) observer->workerEnded(o.slot, w);
         QCOMPARE(dl->snapshot().runningWorkers, 0);
+        QVERIFY(dl->busy());  // the pass has ended, its file has not
         QVERIFY(!dl->removeJobs({0}));
         QVERIFY(!dl->clearJobs());
         QCOMPARE(dl->jobs().size(), std::size_t(1));
         observer->fileEnded(o.slot, {true, {}});
         QCOMPARE(dl->rowState(0), RowState::Finished);
+        QVERIFY(!dl->busy());
         QVERIFY(dl->removeJobs({0}));
         QVERIFY(dl->jobs().empty());
     }
@@ -409,7 +441,7 @@ private slots:
         for (const auto& e : dl->takeEvents()) {
             if (e.kind == DownloadEvent::Kind::Log) lines.push_back(e.text);
             if (e.kind == DownloadEvent::Kind::ProgressRowAdded && e.queueRow == 1 &&
-                e.text == kStatusFailed)
+                e.state == ProgressState::Failed)
                 ++failedRows;
         }
         QCOMPARE(failedRows, 1);
@@ -465,7 +497,7 @@ private slots:
         DownloadEvent added;
         added.kind = DownloadEvent::Kind::ProgressRowAdded;
         added.queueRow = 4;  // slot 1
-        added.text = kStatusRunning;
+        added.state = ProgressState::Running;
         added.job.title = "x";
         DownloadEvent timer;
         timer.kind = DownloadEvent::Kind::TimerStarted;
