@@ -7,11 +7,11 @@
 
 #include "ui/skin.h"
 
-#define MELORIN_GUI_TEST_MAIN(TestClass)                                  \
-    int main(int argc, char** argv) {                                     \
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);       \
-        QApplication app(argc, argv);                                     \
-        melorin::ui::applySkins(app);                                     \
-        TestClass test;                                                   \
-        return QTest::qExec(&test, argc, argv);                           \
+#define MELORIN_GUI_TEST_MAIN(TestClass)                            \
+    int main(int argc, char** argv) {                               \
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); \
+        QApplication app(argc, argv);                               \
+        melorin::ui::applySkins(app);                               \
+        TestClass test;                                             \
+        return QTest::qExec(&test, argc, argv);                     \
     }

@@ -21,7 +21,8 @@ void TestProcessExit::closingTheWindowEndsWithZero() {
     QVERIFY(p.waitForStarted(10000));
     QByteArray err;
     QDeadlineTimer deadline(60000);
-    while (!err.contains("window shown") && !deadline.hasExpired() && p.state() == QProcess::Running) {
+    while (!err.contains("window shown") && !deadline.hasExpired() &&
+           p.state() == QProcess::Running) {
         p.waitForReadyRead(500);
         err += p.readAllStandardError();
     }

@@ -18,8 +18,8 @@
 #include "player/playerpagehost.h"
 #include "player/playerpages.h"
 #include "player/playlistfile.h"
-#include "tests/support/servicerun.h"
 #include "tests/player/tinyhttp.h"
+#include "tests/support/servicerun.h"
 
 using namespace melorin;
 using namespace melorin::player;

@@ -1,9 +1,10 @@
 #include "tests/support/servicerun.h"
 
+#include <sys/prctl.h>
+
 #include <QElapsedTimer>
 #include <QTcpSocket>
 #include <csignal>
-#include <sys/prctl.h>
 
 using namespace Qt::StringLiterals;
 
