@@ -39,15 +39,12 @@ QString fromUtf8(const std::string& s) {
 std::optional<download::DownloadJob> jobFromSearchRow(const core::SongRow& row,
                                                       const QString& saveFolder) {
     if (!row.isFile()) return std::nullopt;
-    download::DownloadJob job{row.caption, row.icon, row.title, row.address,
-                              row.size,    row.type, {}};
-    job.savePath = download::savePathFor(saveFolder.toStdString(), job.title, job.type);
-    return job;
+    return download::DownloadJob{
+        row, download::savePathFor(saveFolder.toStdString(), row.title, row.type)};
 }
 
-core::SongRow queueRow(const download::DownloadJob& job) {
-    return {core::RowShape::File, job.caption, job.icon, job.title,
-            job.address,          job.size,    job.type};
+const core::SongRow& queueRow(const download::DownloadJob& job) {
+    return job;
 }
 
 int barValue(std::int64_t v) {

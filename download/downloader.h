@@ -14,20 +14,15 @@
 #include <thread>
 #include <vector>
 
+#include "core/songrow.h"
 #include "download/httpfetch.h"
 #include "download/partfiles.h"
 #include "download/segmentplan.h"
 
 namespace melorin::download {
 
-// A queue row; its index is its identity.
-struct DownloadJob {
-    std::string caption;
-    int icon = 0;
-    std::string title;
-    std::string address;
-    std::string size;
-    std::string type;
+// A queue row: a found file plus where it goes; its index is its identity.
+struct DownloadJob : core::SongRow {
     std::string savePath;
 };
 

@@ -100,7 +100,7 @@ DecodedQueue decodeQueue(std::string_view text) {
             ++q.damagedLines;
             continue;
         }
-        q.rows.push_back({f[0], icon, f[2], f[3], f[4], f[5], f[6]});
+        q.rows.push_back({{core::RowShape::File, f[0], icon, f[2], f[3], f[4], f[5]}, f[6]});
     }
     return q;
 }

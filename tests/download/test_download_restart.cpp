@@ -200,9 +200,10 @@ private slots:
     }
 
     void queueFile() {
+        constexpr auto File = melorin::core::RowShape::File;
         const std::vector<DownloadJob> rows{
-            {"1", 0, "歌\t名", "http://h/a?b=1", "3.5 M", "mp3", "/m/歌\t名.mp3"},
-            {"2", 4, "a\\b\nc\r", "h:81/x", "", "", "/m/a\\b_c."}};
+            {{File, "1", 0, "歌\t名", "http://h/a?b=1", "3.5 M", "mp3"}, "/m/歌\t名.mp3"},
+            {{File, "2", 4, "a\\b\nc\r", "h:81/x", "", ""}, "/m/a\\b_c."}};
         const DecodedQueue back = decodeQueue(encodeQueue(rows));
         QVERIFY(back.known);
         QCOMPARE(back.damagedLines, 0);

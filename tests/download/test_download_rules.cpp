@@ -450,7 +450,9 @@ private slots:
         QVERIFY(fillsBarsOnSelect(ProgressState::Logged));
         QVERIFY(!fillsBarsOnSelect(ProgressState::Running));
         QVERIFY(!fillsBarsOnSelect(ProgressState::Failed));
-        DownloadJob job{"1", 0, "歌", "http://h/a.mp3", "3.2M", "mp3", "/m/歌.mp3"};
+        DownloadJob job{
+            {melorin::core::RowShape::File, "1", 0, "歌", "http://h/a.mp3", "3.2M", "mp3"},
+            "/m/歌.mp3"};
         auto lines = completionEntry("2024-01-02 03:04:05", job, 12);
         QStringList got;
         for (const auto& l : lines) got << q(l);
