@@ -69,6 +69,8 @@ struct Request {
     bool clearList = false;
     bool resetCountLabel = false;
     std::optional<int> headerIcon;
+    // A line for the status bar, when the request ends the search before it starts.
+    std::optional<std::string> statusLine;
 };
 
 // The search button (`text` in UTF-8; a character GBK lacks goes as percent-encoded UTF-8):
