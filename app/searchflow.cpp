@@ -118,6 +118,8 @@ const search::Engine& TForm1::engine() const {
 }
 
 void TForm1::SeSkinComboBox2Change() {
+    // The box is narrower than the catalogues' names.
+    SeSkinComboBox2->setToolTip(SeSkinComboBox2->currentText());
     // The search of the engine chosen before ends; a search box with text searches again.
     stopAllSearches();
     showSearchStatus({});
