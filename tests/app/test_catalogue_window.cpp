@@ -21,6 +21,7 @@
 #include "player/playbackcoordinator.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
+#include "tests/support/pageserver.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
@@ -57,6 +58,7 @@ private slots:
     void searchDownloadAndPlay_data();
     void searchDownloadAndPlay();
     void engineBoxRules();
+    void stopAndRefresh();
     void failedSearchesSaySo();
 
 private:
@@ -89,7 +91,10 @@ private:
 
 void TestCatalogueWindow::initTestCase() {
     log_ = fx_.tempPath(QStringLiteral("requests.log"));
-    QVERIFY2(fx_.startService({QStringLiteral("--log"), log_}), qPrintable(fx_.serviceError()));
+    // Answers a little late, as a distant catalogue's, so a search can be stopped halfway.
+    QVERIFY2(fx_.startService({QStringLiteral("--log"), log_, QStringLiteral("--delay-ms"),
+                               QStringLiteral("30")}),
+             qPrintable(fx_.serviceError()));
 }
 
 void TestCatalogueWindow::init() {
@@ -259,6 +264,34 @@ void TestCatalogueWindow::engineBoxRules() {
         kSearchMs));
 }
 
+void TestCatalogueWindow::stopAndRefresh() {
+    TForm1& form = fx_.form();
+    chooseEngine(kArchive);
+    typeAndSearch(QStringLiteral("唱片"));  // fifty items, four at a time
+    QVERIFY(fx_.stepUntil([&] { return form.resultRows().size() >= 4; }, kSearchMs));
+    QTest::mouseClick(form.stopbtn, Qt::LeftButton);
+    QVERIFY(!form.catalogueSearch.running);
+    QVERIFY2(status().startsWith(QStringLiteral("互联网档案馆：搜索已停止，找到 ")),
+             qPrintable(status()));
+    const int rows = form.resultRows().size();
+    QVERIFY(rows < 50);
+    QTest::qWait(300);
+    QCOMPARE(form.resultRows().size(), rows);
+
+    // "刷" starts over and runs to the end, numbering from 1 again.
+    QTest::mouseClick(form.SeSkinSpeedButton2, Qt::LeftButton);
+    QVERIFY(searchEnded());
+    QCOMPARE(form.resultRows().size(), 50);
+    QCOMPARE(form.resultRows().row(0).caption, "1");
+    QCOMPARE(form.resultRows().row(49).caption, "50");
+    QCOMPARE(form.resultlabel->text(), QStringLiteral(" 搜索结果  50"));
+    // Rows come in the search's order, whatever order the items' answers took.
+    for (int i = 0; i < 50; ++i) {
+        QVERIFY(QString::fromStdString(form.resultRows().row(i).address)
+                    .contains(QStringLiteral("/melorin-78rpm-%1/").arg(i + 1, 2, 10, QChar(u'0'))));
+    }
+}
+
 void TestCatalogueWindow::failedSearchesSaySo() {
     TForm1& form = fx_.form();
     chooseEngine(kMixter);
@@ -266,6 +299,36 @@ void TestCatalogueWindow::failedSearchesSaySo() {
     QVERIFY(searchEnded());
     QCOMPARE(status(), QStringLiteral("ccMixter的回答无法读取，搜索结束"));
     QCOMPARE(form.resultRows().size(), 0);
+
+    // Items that cannot be read are left out and counted; an error answer ends the search.
+    melorin::testing::PageServer archive([](const QByteArray& target) {
+        using A = melorin::testing::PageServer::Answer;
+        if (target.startsWith("/advancedsearch.php") && target.contains("503")) return A{503, ""};
+        if (target.startsWith("/advancedsearch.php")) {
+            return A{200,
+                     R"({"response":{"numFound":3,"start":0,"docs":[{"identifier":"a"},
+                        {"identifier":"b"},{"identifier":"c"}]}})",
+                     "application/json"};
+        }
+        if (target == "/metadata/a") {
+            return A{200, R"({"files":[{"name":"a.mp3","format":"VBR MP3","title":"A"}]})",
+                     "application/json"};
+        }
+        if (target == "/metadata/b") return A{500, "{}"};
+        return A{200, "<html>busy</html>"};
+    });
+    QVERIFY(archive.listening());
+    fx_.createWindow(archive.host());
+    QVERIFY(fx_.activateWindow());
+    chooseEngine(kArchive);
+    typeAndSearch(QStringLiteral("ab"));
+    QVERIFY(searchEnded());
+    QCOMPARE(::titles(fx_.form()), QStringList{QStringLiteral("A")});
+    QCOMPARE(status(), QStringLiteral("互联网档案馆：搜索完毕，找到 1 个文件，2 个条目无法读取"));
+    typeAndSearch(QStringLiteral("503"));
+    QVERIFY(searchEnded());
+    QCOMPARE(status(), QStringLiteral("互联网档案馆回答错误（HTTP 503），搜索结束"));
+    QVERIFY(fx_.ui().messages.isEmpty());
 
     // No service at all: the default engine's message.
     QTcpServer closed;
