@@ -17,19 +17,9 @@ std::string_view trimmedText(std::string_view text) {
 
 Request CatalogueEngine::search(const SearchState& state, std::string_view text,
                                 int kindIndex) const {
-    Request r;
-    r.state = state;
-    r.state.searchStopped = false;
     text = trimmedText(text);
-    if (text.empty()) {
-        r.focusSearchBox = true;
-        return r;
-    }
-    r.clearList = true;
-    r.resetCountLabel = true;
-    r.state.searchRowCount = 0;
-    r.state.searchPage = 1;
-    r.headerIcon = (kindIndex >= 0 && kindIndex <= 5) ? kindIndex : 5;
+    Request r = newSearch(state, text, kindIndex);
+    if (!r.clearList) return r;
     if (!holdsKind(kindIndex)) {
         r.statusLine = missingKindLine(shortName_, kindIndex);
         return r;
