@@ -38,7 +38,6 @@ void TForm1::buildSearchBar(QWidget* client) {
     // The catalogues' names are wider than the box; its list shows them whole.
     SeSkinComboBox2->view()->setMinimumWidth(widest + 32);
     SeSkinComboBox2->setCurrentIndex(0);
-    SeSkinComboBox2->setToolTip(SeSkinComboBox2->currentText());
     SeSkinComboBox1 = dropDown(Panel1, QStringLiteral("SeSkinComboBox1"), QRect(140, 8, 72, 24));
     SeSkinComboBox1->addItems({QStringLiteral("MP3"), QStringLiteral("RM"), QStringLiteral("WMA"),
                                QStringLiteral("ASF"), QStringLiteral("RAM"),

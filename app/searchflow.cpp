@@ -8,6 +8,8 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QToolButton>
 #include <vector>
 
@@ -118,8 +120,14 @@ const search::Engine& TForm1::engine() const {
 }
 
 void TForm1::SeSkinComboBox2Change() {
-    // The box is narrower than the catalogues' names.
-    SeSkinComboBox2->setToolTip(SeSkinComboBox2->currentText());
+    // The box is narrower than the catalogues' names: a tip names the engine when it is cut.
+    QStyleOptionComboBox box;
+    box.initFrom(SeSkinComboBox2);
+    const QRect field = SeSkinComboBox2->style()->subControlRect(
+        QStyle::CC_ComboBox, &box, QStyle::SC_ComboBoxEditField, SeSkinComboBox2);
+    const QString name = SeSkinComboBox2->currentText();
+    const bool cut = SeSkinComboBox2->fontMetrics().horizontalAdvance(name) > field.width();
+    SeSkinComboBox2->setToolTip(cut ? name : QString());
     // The search of the engine chosen before ends; a search box with text searches again.
     stopAllSearches();
     showSearchStatus({});

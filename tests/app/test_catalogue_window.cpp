@@ -202,6 +202,7 @@ void TestCatalogueWindow::engineBoxRules() {
     TForm1& form = fx_.form();
     QCOMPARE(form.SeSkinComboBox2->count(), 3);
     QCOMPARE(form.SeSkinComboBox2->currentText(), QStringLiteral("默认mp3搜索引擎"));
+    QVERIFY(form.SeSkinComboBox2->toolTip().isEmpty());
 
     // A change of engine with text in the box searches again, there.
     chooseEngine(kArchive);
@@ -213,6 +214,8 @@ void TestCatalogueWindow::engineBoxRules() {
         QVERIFY(!QString::fromStdString(r.address).contains(QStringLiteral("restricted")));
     }
     chooseEngine(kMixter);
+    // The box cuts the catalogue's name; its tip says it whole.
+    QCOMPARE(form.SeSkinComboBox2->toolTip(), QStringLiteral("ccMixter 知识共享音乐"));
     QVERIFY(fx_.stepUntil(
         [&] { return form.resultRows().size() > 0 && ::titles(form) != archiveRows; }, kSearchMs));
     QVERIFY(searchEnded());
