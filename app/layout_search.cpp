@@ -1,6 +1,7 @@
 // The search bar, the function panel, the search view (result list and play panel) and the
 // status bar, at their design bounds in client coordinates (696 x 604).
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QWebEngineView>
+#include <algorithm>
 
 #include "app/controls.h"
 #include "app/mainwindow.h"
@@ -27,7 +29,14 @@ void TForm1::buildSearchBar(QWidget* client) {
     Panel1->setProperty("alignTop", true);
 
     SeSkinComboBox2 = dropDown(Panel1, QStringLiteral("SeSkinComboBox2"), QRect(6, 8, 128, 24));
-    SeSkinComboBox2->addItem(QStringLiteral("默认mp3搜索引擎"));
+    int widest = 0;
+    for (const auto& engine : engines_) {
+        const QString name = QString::fromStdString(engine->name());
+        SeSkinComboBox2->addItem(name);
+        widest = std::max(widest, SeSkinComboBox2->fontMetrics().horizontalAdvance(name));
+    }
+    // The catalogues' names are wider than the box; its list shows them whole.
+    SeSkinComboBox2->view()->setMinimumWidth(widest + 32);
     SeSkinComboBox2->setCurrentIndex(0);
     SeSkinComboBox1 = dropDown(Panel1, QStringLiteral("SeSkinComboBox1"), QRect(140, 8, 72, 24));
     SeSkinComboBox1->addItems({QStringLiteral("MP3"), QStringLiteral("RM"), QStringLiteral("WMA"),
@@ -170,6 +179,9 @@ void TForm1::buildStatusBar(QWidget* client) {
         statusPanels.push_back(p);
         x += w;
     }
+    searchStatus = label(SeSkinStatusBar1, QStringLiteral("searchStatus"), QString(),
+                         QRect(x + 4, 1, 696 - x - 8, 20));
+    searchStatus->setTextFormat(Qt::PlainText);
 }
 
 }  // namespace melorin

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/failurehook.h"
 #include "app/mainwindow.h"
@@ -72,11 +73,34 @@ int main(int argc, char** argv) {
             "Use HOST[:PORT] for every host of the search service (also MELORIN_SERVICE)."),
         QStringLiteral("HOST[:PORT]"));
     options.addOption(service);
+    const QCommandLineOption archiveBase(
+        QStringLiteral("archive-base"),
+        QStringLiteral("Use URL in place of https://archive.org (also MELORIN_ARCHIVE_BASE)."),
+        QStringLiteral("URL"));
+    options.addOption(archiveBase);
+    const QCommandLineOption ccmixterBase(
+        QStringLiteral("ccmixter-base"),
+        QStringLiteral("Use URL in place of https://ccmixter.org (also MELORIN_CCMIXTER_BASE)."),
+        QStringLiteral("URL"));
+    options.addOption(ccmixterBase);
     options.process(app);
 
     melorin::StartOptions start;
     start.service =
         options.isSet(service) ? options.value(service) : qEnvironmentVariable("MELORIN_SERVICE");
+    const auto baseOption = [&options](const QCommandLineOption& option, const char* variable) {
+        const QString base =
+            options.isSet(option) ? options.value(option) : qEnvironmentVariable(variable);
+        if (!base.isEmpty() && !base.startsWith(QStringLiteral("http://")) &&
+            !base.startsWith(QStringLiteral("https://"))) {
+            std::fprintf(stderr, "melorin: %s is not an http or https address: %s\n",
+                         qPrintable(option.names().constFirst()), qPrintable(base));
+            std::exit(2);
+        }
+        return base;
+    };
+    start.archiveBase = baseOption(archiveBase, "MELORIN_ARCHIVE_BASE");
+    start.ccmixterBase = baseOption(ccmixterBase, "MELORIN_CCMIXTER_BASE");
     melorin::ui::applySkins(app);
     melorin::ui::DesktopUiPort ui;
     melorin::TForm1 form(ui, start);

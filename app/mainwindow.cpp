@@ -21,10 +21,14 @@
 #include "app/selectdir.h"
 #include "app/startup.h"
 #include "app/webbrowser.h"
+#include "core/httpget.h"
 #include "core/screenfit.h"
 #include "download/curltransfer.h"
 #include "player/mprisservice.h"
 #include "player/playbackcoordinator.h"
+#include "search/archiveengine.h"
+#include "search/ccmixterengine.h"
+#include "search/useragent.h"
 #include "ui/reportview.h"
 #include "ui/uiport.h"
 
@@ -59,6 +63,20 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     Button9->setObjectName(QStringLiteral("Button9"));
     Button9->hide();
 
+    // The engine box's items, in its order: the search service, then the music catalogues.
+    engines_.push_back(std::make_unique<search::DefaultEngine>(hosts_));
+    const auto baseOr = [](const QString& base, std::string_view fallback) {
+        return base.isEmpty() ? std::string(fallback) : base.toStdString();
+    };
+    engines_.push_back(std::make_unique<search::ArchiveEngine>(
+        baseOr(options.archiveBase, search::ArchiveEngine::kPublicBase)));
+    engines_.push_back(std::make_unique<search::CcMixterEngine>(
+        baseOr(options.ccmixterBase, search::CcMixterEngine::kPublicBase)));
+    core::HttpGetOptions http;
+    http.userAgent = search::catalogueUserAgent();
+    http.maxRunning = options.catalogueConnections;
+    catalogueHttp_ = std::make_unique<core::HttpGet>(http);
+
     buildSearchBar(client);
     buildFunctionPanel(client);
     buildSearchView(client);
@@ -92,6 +110,7 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
 
 TForm1::~TForm1() {
     installFailureHook(nullptr);
+    catalogueHttp_.reset();  // no answer reaches a window on its way out
     // The browsers' player hosts and their players go before playback() does, and so do the
     // desktop's media controls, which follow its current player.
     delete WebBrowser3;

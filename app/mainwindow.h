@@ -16,6 +16,8 @@
 #include "core/songrow.h"
 #include "download/downloader.h"
 #include "download/progressboard.h"
+#include "search/engine.h"
+#include "search/itemorder.h"
 #include "search/requests.h"
 #include "ui/skinframe.h"
 
@@ -29,6 +31,10 @@ class QPushButton;
 class QToolButton;
 
 namespace melorin {
+namespace core {
+class HttpGet;
+struct GetAnswer;
+}  // namespace core
 namespace card {
 struct EditOutcome;
 }
@@ -56,6 +62,9 @@ struct StartOptions {
     QString programDir;  // empty: the executable's folder (or its fallback)
     QString
         service;  // "HOST[:PORT]" that serves every role of the search service; empty: public hosts
+    QString archiveBase{};         // the Internet Archive's address; empty: the public one
+    QString ccmixterBase{};        // ccMixter's address; empty: the public one
+    int catalogueConnections = 4;  // a catalogue's requests at once
 };
 
 // The search as the window holds it: the parser's state, the addresses the result list holds
@@ -66,6 +75,15 @@ struct SearchSession {
     std::unordered_set<std::string> knownAddresses;
     bool countShown = false;  // the count label shows a count, not its initial text
     bool ipShown = false;     // the caption shows the client address
+};
+
+// A music catalogue's search while it runs: the items of the page being read and what decides
+// whether another page follows.
+struct CatalogueSearch {
+    bool running = false;
+    search::ItemOrder items;
+    bool pageGoesOn = false;  // the page said more may follow, if its items add rows
+    int unreadItems = 0;      // items whose answers could not be read, left out
 };
 
 class TForm1 : public ui::SkinnedWindow {
@@ -86,6 +104,12 @@ public:
     QString CardPicture;
     QString OpenDialog1InitialDir;  // the card picture dialog's first folder
     SearchSession searchSession;
+    CatalogueSearch catalogueSearch;
+    // The engine chosen in SeSkinComboBox2; engines() lists them in the box's order.
+    [[nodiscard]] const search::Engine& engine() const;
+    [[nodiscard]] const std::vector<std::unique_ptr<search::Engine>>& engines() const {
+        return engines_;
+    }
     bool retargetRows = false;
     QVector<QIcon> ImageList1;  // the kind icons
     [[nodiscard]] const search::Hosts& serviceHosts() const { return hosts_; }
@@ -204,6 +228,7 @@ public:
     // --- Status bar: four text panels ---
     QFrame* SeSkinStatusBar1 = nullptr;
     QVector<QLabel*> statusPanels;
+    QLabel* searchStatus = nullptr;  // how a catalogue search went, right of the panels
 
     // --- Browsers and timer ---
     WebBrowser* WebBrowser1 = nullptr;
@@ -234,6 +259,7 @@ public slots:
     void Button7Click();
     void Button9Click();
     void SeSkinComboBox1Change();
+    void SeSkinComboBox2Change();
     void manlistbtnClick();
     void womanlistbtnClick();
     void musiclistClick();
@@ -316,11 +342,30 @@ private:
 
     void connectSearchFlow();
     void runRequest(const search::Request& request);
+    // The result list as the engines read a page against it.
+    [[nodiscard]] search::ListContext listContext() const;
+    // Appends the rows, sets the count label and the caption, keeps the search state.
+    void showPageRead(const search::ResultPageRead& read);
+    // False (and says so in the status bar) when the engine has no chart, singer or album pages.
+    bool listPagesOffered();
     void appendResults(const std::vector<core::SongRow>& rows);
     void clearResults();
     [[nodiscard]] std::vector<core::SongRow> selectedResults() const;
     // True when the row was a list entry and started a search.
     bool ListView1SelectItem(int row);
+
+    // The music catalogues (app/catalogueflow.cpp): their pages and items over plain HTTP.
+    void fetchCataloguePage(const std::string& address);
+    void cataloguePageArrived(const core::GetAnswer& answer);
+    void catalogueItemArrived(std::size_t index, const search::ItemRef& item,
+                              const core::GetAnswer& answer);
+    // Numbers the rows on and appends them, up to the row limit; false once the list is full.
+    bool appendCatalogueRows(std::vector<core::SongRow> rows);
+    void continueCatalogueSearch(bool pageAddedRows);
+    void endCatalogueSearch(const std::string& line, bool noNetwork = false);
+    void showSearchStatus(const std::string& line);
+    // Ends whatever search runs: the browsers' loads and the catalogue's requests.
+    void stopAllSearches();
 
     void connectDownloadFlow();
     // Brings back the rows a previous run left unfinished and keeps the queue file from now on.
@@ -358,6 +403,8 @@ private:
     SongRowModel* cardRows_ = nullptr;
     ProgressModel* progressRows_ = nullptr;
     search::Hosts hosts_;
+    std::vector<std::unique_ptr<search::Engine>> engines_;  // the engine box's items
+    std::unique_ptr<core::HttpGet> catalogueHttp_;
     std::unique_ptr<download::Downloader> downloader_;
     std::unique_ptr<download::ProgressBoard> board_;
     std::unique_ptr<player::PlaybackCoordinator> playback_;

@@ -8,13 +8,17 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QToolButton>
 #include <vector>
 
 #include "app/mainwindow.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
+#include "core/httpget.h"
 #include "core/webaddress.h"
+#include "search/cataloguetext.h"
 #include "search/pages.h"
 #include "ui/reportview.h"
 #include "ui/uiport.h"
@@ -43,6 +47,7 @@ void TForm1::connectSearchFlow() {
     connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
     connect(Button9, &QPushButton::clicked, this, &TForm1::Button9Click);
     connect(SeSkinComboBox1, &QComboBox::currentIndexChanged, this, &TForm1::SeSkinComboBox1Change);
+    connect(SeSkinComboBox2, &QComboBox::currentIndexChanged, this, &TForm1::SeSkinComboBox2Change);
     connect(manlistbtn, &QToolButton::clicked, this, &TForm1::manlistbtnClick);
     connect(womanlistbtn, &QToolButton::clicked, this, &TForm1::womanlistbtnClick);
     connect(musiclist, &QToolButton::clicked, this, &TForm1::musiclistClick);
@@ -74,7 +79,18 @@ void TForm1::runRequest(const search::Request& r) {
         searchSession.countShown = false;
     }
     if (r.headerIcon) resultRows_->setHeaderIcon(*r.headerIcon);
+    if (r.clearList) {
+        // The catalogue search before this one ends here; its answers no longer count.
+        catalogueHttp_->cancelAll();
+        catalogueSearch = {};
+        showSearchStatus({});
+    }
+    if (r.statusLine) showSearchStatus(*r.statusLine);
     if (!r.address) return;
+    if (r.browser == search::Browser::Results && engine().transport() == search::Transport::Http) {
+        fetchCataloguePage(*r.address);
+        return;
+    }
     WebBrowser* browser = r.browser == search::Browser::Results ? WebBrowser1 : WebBrowser2;
     browser->setVisible(false);
     browser->Navigate(wireUrl(*r.address));
@@ -82,40 +98,75 @@ void TForm1::runRequest(const search::Request& r) {
 }
 
 void TForm1::Button1Click() {
-    runRequest(search::searchRequest(hosts_, searchSession.state, Edit1->text().toStdString(),
-                                     SeSkinComboBox1->currentIndex()));
+    runRequest(engine().search(searchSession.state, Edit1->text().toStdString(),
+                               SeSkinComboBox1->currentIndex()));
 }
 
 void TForm1::Button9Click() {
-    runRequest(search::nextPageRequest(hosts_, searchSession.state, Edit1->text().toStdString(),
-                                       SeSkinComboBox1->currentIndex()));
+    runRequest(engine().nextPage(searchSession.state, Edit1->text().toStdString(),
+                                 SeSkinComboBox1->currentIndex()));
 }
 
 void TForm1::SeSkinComboBox1Change() {
-    if (SeSkinComboBox1->currentText().isEmpty()) return;
-    runRequest(search::typeChangedRequest(hosts_, searchSession.state, Edit1->text().toStdString(),
-                                          SeSkinComboBox1->currentIndex()));
+    // A kind chosen with text in the search box searches again, with the engine chosen.
+    if (SeSkinComboBox1->currentText().isEmpty() || Edit1->text().isEmpty()) return;
+    Button1Click();
+}
+
+const search::Engine& TForm1::engine() const {
+    const int i = SeSkinComboBox2 == nullptr ? 0 : SeSkinComboBox2->currentIndex();
+    return *engines_[i >= 0 && i < static_cast<int>(engines_.size()) ? static_cast<std::size_t>(i)
+                                                                     : 0];
+}
+
+void TForm1::SeSkinComboBox2Change() {
+    // The box is narrower than the catalogues' names: a tip names the engine when it is cut.
+    QStyleOptionComboBox box;
+    box.initFrom(SeSkinComboBox2);
+    const QRect field = SeSkinComboBox2->style()->subControlRect(
+        QStyle::CC_ComboBox, &box, QStyle::SC_ComboBoxEditField, SeSkinComboBox2);
+    const QString name = SeSkinComboBox2->currentText();
+    const bool cut = SeSkinComboBox2->fontMetrics().horizontalAdvance(name) > field.width();
+    SeSkinComboBox2->setToolTip(cut ? name : QString());
+    // The search of the engine chosen before ends; a search box with text searches again.
+    stopAllSearches();
+    showSearchStatus({});
+    if (Edit1->text().isEmpty()) return;
+    Button1Click();
+}
+
+bool TForm1::listPagesOffered() {
+    if (engine().hasListPages()) return true;
+    showSearchStatus(search::listPagesLine());
+    return false;
 }
 
 void TForm1::manlistbtnClick() {
+    if (!listPagesOffered()) return;
     runRequest(search::listPageRequest(hosts_, searchSession.state, search::ListPage::MaleSingers));
 }
 void TForm1::womanlistbtnClick() {
+    if (!listPagesOffered()) return;
     runRequest(
         search::listPageRequest(hosts_, searchSession.state, search::ListPage::FemaleSingers));
 }
 void TForm1::musiclistClick() {
+    if (!listPagesOffered()) return;
     runRequest(search::listPageRequest(hosts_, searchSession.state, search::ListPage::Songs));
 }
 void TForm1::singerlistbtnClick() {
+    if (!listPagesOffered()) return;
     runRequest(search::listPageRequest(hosts_, searchSession.state, search::ListPage::AllSingers));
 }
 void TForm1::menubtnClick() {
+    if (!listPagesOffered()) return;
     runRequest(search::albumRequest(hosts_, searchSession.state, Edit1->text().toStdString(),
                                     SeSkinComboBox1->currentIndex()));
 }
 
 void TForm1::WebBrowser1DocumentComplete() {
+    // A page still on its way when another engine was chosen belongs to no search.
+    if (engine().transport() != search::Transport::Browser) return;
     Memo1->clear();
     const PageDocument* doc = WebBrowser1->Document();
     if (doc == nullptr) {
@@ -131,7 +182,13 @@ void TForm1::Button7Click() {
     if (doc == nullptr) return;
     const std::vector<search::PageLink> links = pageLinks(*doc);
     const std::string body = Memo1->toPlainText().toStdString();
+    const search::PageReading read =
+        engine().readPage(searchSession.state, {body, links}, listContext());
+    showPageRead(read.page);
+    if (read.page.requestNextPage) Button9Click();
+}
 
+search::ListContext TForm1::listContext() const {
     search::ListContext list;
     list.kindIndex = SeSkinComboBox1->currentIndex();
     list.headerIcon = resultRows_->headerIcon();
@@ -139,9 +196,10 @@ void TForm1::Button7Click() {
     list.knownAddresses = &searchSession.knownAddresses;
     list.countShown = searchSession.countShown;
     list.ipShown = searchSession.ipShown;
-    const search::ResultPageRead out =
-        search::readResultPage(hosts_, searchSession.state, {links, body}, list);
+    return list;
+}
 
+void TForm1::showPageRead(const search::ResultPageRead& out) {
     appendResults(out.rows);
     searchSession.state = out.state;
     if (out.countLabel) {
@@ -154,10 +212,10 @@ void TForm1::Button7Click() {
         setWindowTitle(windowTitle() + QString::fromStdString(*out.captionSuffix));
         searchSession.ipShown = true;
     }
-    if (out.requestNextPage) Button9Click();
 }
 
 void TForm1::WebBrowser2DocumentComplete() {
+    if (!engine().hasListPages()) return;  // loaded for the engine chosen before
     const PageDocument* doc = WebBrowser2->Document();
     if (doc == nullptr) {
         ui_.showMessage(this, kNoNetwork);
@@ -189,6 +247,10 @@ void TForm1::WebBrowser1ProgressChange(int progress, int maximum) {
 void TForm1::stopbtnClick() {
     searchSession.state.searchStopped = true;
     WebBrowser1->Stop();
+    if (catalogueSearch.running) {
+        endCatalogueSearch(search::endLine(engine().shortName(), search::SearchEnd::Stopped,
+                                           resultRows_->size(), catalogueSearch.unreadItems));
+    }
 }
 
 void TForm1::SeSkinSpeedButton2Click() {

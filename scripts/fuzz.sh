@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Fuzzes the result page parser for SECONDS (default 60) with clang's libFuzzer, seeded from
-# the parser's test fixtures. Exits non-zero when the fuzzer finds a crash.
+# the parser's test fixtures, then the music catalogues' answer readers for a quarter of that.
+# Exits non-zero when the fuzzer finds a crash.
 set -euo pipefail
 seconds=${1:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMELORIN_FUZZ=ON -DMELORIN_GUI=OFF -DMELORIN_BENCH=OFF >/dev/null
-cmake --build "$build" --target fuzz_pageparser -j 2
+cmake --build "$build" --target fuzz_pageparser fuzz_catalogues -j 2
 
 corpus="$build/fuzz-corpus"
 mkdir -p "$corpus"
@@ -26,3 +27,16 @@ cd "$build"
 # -rss_limit_mb and -timeout turn hangs and blow-ups into failures too.
 "$build/bin/fuzz_pageparser" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
   -max_len=65536 -print_final_stats=1 "$corpus"
+
+# The catalogue readers, seeded with answers of each shape (the first byte picks the reader).
+corpus="$build/fuzz-corpus-catalogues"
+mkdir -p "$corpus"
+printf '\x00{"n":007,"d":"a\nb"}' >"$corpus/mend"
+printf '\x01{"response":{"numFound":3,"start":0,"docs":[{"identifier":"a","title":["t"],"creator":"c"}]}}' \
+  >"$corpus/archive-page"
+printf '\x02{"files":[{"name":"a b.flac","source":"original","format":"Flac","title":"T"},{"name":"a b.mp3","source":"derivative","original":"a b.flac","format":"VBR MP3","size":"123"}],"metadata":{"creator":["x","y"]}}' \
+  >"$corpus/archive-item"
+printf '\x03[{"upload_name":"u","user_name":"n","files":[{"download_url":"http://h/a b.mp3","file_rawsize":12,"file_format_info":{"default-ext":"mp3"}}]}]' \
+  >"$corpus/ccmixter-page"
+"$build/bin/fuzz_catalogues" -max_total_time="$(( (seconds + 3) / 4 ))" -timeout=10 \
+  -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 "$corpus"

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, starts the local search service and Melorin pointed at it.
+# Installs what is missing, builds, starts the local search service and Melorin pointed at it
+# (all three search engines).
 source "$(dirname "$0")/common.sh"
 install_missing_packages
 build "$MELORIN_ROOT/build"
@@ -16,5 +17,8 @@ if [ -z "${MELORIN_SERVICE:-}" ] && [ -x "$bin/melorin-service" ]; then
   [ -n "$address" ] || { echo "melorin: the local search service did not start" >&2; exit 1; }
   echo "melorin: local search service on $address"
   export MELORIN_SERVICE="$address"
+  # The service imitates the two music catalogues too; unset these to reach the real ones.
+  export MELORIN_ARCHIVE_BASE="${MELORIN_ARCHIVE_BASE:-http://$address}"
+  export MELORIN_CCMIXTER_BASE="${MELORIN_CCMIXTER_BASE:-http://$address}"
 fi
 "$bin/melorin" "$@"

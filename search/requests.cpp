@@ -106,8 +106,7 @@ std::string wireAddress(std::string_view address) {
     return out;
 }
 
-Request searchRequest(const Hosts& hosts, const SearchState& state, std::string_view text,
-                      int kindIndex) {
+Request newSearch(const SearchState& state, std::string_view text, int kindIndex) {
     Request r;
     r.state = state;
     r.state.searchStopped = false;
@@ -120,8 +119,14 @@ Request searchRequest(const Hosts& hosts, const SearchState& state, std::string_
     r.resetCountLabel = true;
     r.state.searchRowCount = 0;
     r.headerIcon = (kindIndex >= 0 && kindIndex <= 5) ? kindIndex : 5;
-    r.address = wireAddress(firstPageAddress(hosts, wireText(text), kindIndex));
     r.state.searchPage = 1;
+    return r;
+}
+
+Request searchRequest(const Hosts& hosts, const SearchState& state, std::string_view text,
+                      int kindIndex) {
+    Request r = newSearch(state, text, kindIndex);
+    if (r.clearList) r.address = wireAddress(firstPageAddress(hosts, wireText(text), kindIndex));
     return r;
 }
 

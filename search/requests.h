@@ -69,7 +69,14 @@ struct Request {
     bool clearList = false;
     bool resetCountLabel = false;
     std::optional<int> headerIcon;
+    // A line for the status bar, when the request ends the search before it starts.
+    std::optional<std::string> statusLine;
 };
+
+// What every engine's search button does before it names its first page: the stop flag is
+// cleared; an empty text only focuses the search box; otherwise the list, its row count and the
+// count label start over, the list header shows the kind's icon and the page is 1.
+Request newSearch(const SearchState& state, std::string_view text, int kindIndex);
 
 // The search button (`text` in UTF-8; a character GBK lacks goes as percent-encoded UTF-8):
 // an empty text only focuses the search box (the stop flag is still

@@ -12,10 +12,11 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: melorin-service [--port N] [--log FILE] [--faults [--sent-log FILE]]\n"
+    "Usage: melorin-service [--port N] [--log FILE] [--delay-ms N] [--faults [--sent-log FILE]]\n"
     "Melorin's demo music search service on 127.0.0.1.\n"
     "  --port N    listen on port N (default 8360; 0 picks a free port)\n"
     "  --log FILE  append every request line to FILE\n"
+    "  --delay-ms N  the music catalogues' search and metadata answers wait N ms\n"
     "  --faults    also serve the test fault files under /fault/\n"
     "  --sent-log FILE  append a line per fault-file answer when it ends: body bytes sent\n"
     "  --help      show this text\n"
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
     std::string logPath;
     std::string sentLogPath;
     bool faults = false;
+    int delayMs = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -52,6 +54,14 @@ int main(int argc, char** argv) {
                 return 2;
             }
             port = static_cast<int>(p);
+        } else if (arg == "--delay-ms" && hasValue) {
+            char* end = nullptr;
+            const long ms = std::strtol(argv[++i], &end, 10);
+            if (*end != '\0' || ms < 0 || ms > 60000) {
+                std::fprintf(stderr, "melorin-service: bad delay: %s\n", argv[i]);
+                return 2;
+            }
+            delayMs = static_cast<int>(ms);
         } else if (arg == "--log" && hasValue) {
             logPath = argv[++i];
         } else if (arg == "--sent-log" && hasValue) {
@@ -84,6 +94,9 @@ int main(int argc, char** argv) {
         int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
+    // Answers go out as they are written: a head and a body written apart would otherwise wait
+    // for the client's delayed acknowledgement on a kept-alive connection (tens of ms each).
+    server.set_tcp_nodelay(true);
     const char* host = "127.0.0.1";
     int bound = port;
     if (port == 0) {
@@ -96,7 +109,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     melorin::service::installRoutes(server, {faults, bound, logPath.empty() ? nullptr : &log,
-                                             sentLogPath.empty() ? nullptr : &sentLog});
+                                             sentLogPath.empty() ? nullptr : &sentLog, delayMs});
     std::printf("listening on %s:%d\n", host, bound);
     std::fflush(stdout);
 

@@ -6,6 +6,7 @@
 
 #include "service/audio.h"
 #include "service/byterange.h"
+#include "service/catalogueroutes.h"
 #include "service/faultroute.h"
 #include "service/pages.h"
 #include "service/text.h"
@@ -41,8 +42,8 @@ namespace {
 using httplib::Request;
 using httplib::Response;
 
-// The Host header when it is a plain host[:port]; anything else (absent, or characters that
-// do not belong in a host) falls back to the loopback address, so no header text reaches a page.
+}  // namespace
+
 std::string requestHost(const Request& req, int port) {
     const std::string host = req.get_header_value("Host");
     const bool plain = !host.empty() && host.size() < 256 &&
@@ -51,6 +52,8 @@ std::string requestHost(const Request& req, int port) {
                            "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-:[]") == std::string::npos;
     return plain ? host : "127.0.0.1:" + std::to_string(port);
 }
+
+namespace {
 
 int intParam(const Request& req, const char* key, int fallback) {
     if (!req.has_param(key)) return fallback;
@@ -68,9 +71,6 @@ void sendPage(Response& res, const std::string& html, int status) {
     res.set_content(toGbk(html), "text/html; charset=gbk");
 }
 
-namespace {
-
-// Sends `body`, or the part a Range header asks for.
 void sendBytes(const Request& req, Response& res, const std::string& body,
                std::string_view contentType) {
     res.set_header("Accept-Ranges", "bytes");
@@ -95,6 +95,8 @@ void sendBytes(const Request& req, Response& res, const std::string& body,
             break;
     }
 }
+
+namespace {
 
 thread_local bool t_logged = false;
 
@@ -204,6 +206,8 @@ void installRoutes(httplib::Server& server, const RouteOptions& options) {
         const Kind kind = *kindFromExtension(req.matches[1].str());
         sendBytes(req, res, servedAudio(kind, requestHost(req, port)), audioContentType(kind));
     });
+
+    installCatalogueRoutes(server, {port, options.catalogueDelayMs});
 
     if (options.faults) {
         auto memory = std::make_shared<FaultMemory>();

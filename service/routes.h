@@ -1,5 +1,6 @@
 // Installs the demo service's routes on a cpp-httplib server: the search, list and chart
-// pages, the redirect, the audio files and (only when asked) the test fault files.
+// pages, the redirect, the audio files, the two music catalogues and (only when asked) the
+// test fault files.
 #pragma once
 
 #include <cstdio>
@@ -35,6 +36,7 @@ struct RouteOptions {
     int port = 0;                   // the bound port, for requests without a Host header
     RequestLog* log = nullptr;      // may be null
     RequestLog* sentLog = nullptr;  // fault answers as they end: "BYTES TARGET"; may be null
+    int catalogueDelayMs = 0;       // the music catalogues' search and metadata answers wait
 };
 
 void installRoutes(httplib::Server& server, const RouteOptions& options);

@@ -222,8 +222,10 @@ void TestMainWindow::viewButtonsSwitchPanels() {
         for (QPushButton* b : {form.Button3, form.Button4, form.Button5})
             QCOMPARE(b->isChecked(), b == v.button);
     }
-    // The engine box offers one entry; changing views left the search box and its kind alone.
-    QCOMPARE(form.SeSkinComboBox2->count(), 1);
+    // The engine box offers the default engine and two catalogues; changing views left the
+    // engine, the search box and its kind alone.
+    QCOMPARE(form.SeSkinComboBox2->count(), 3);
+    QCOMPARE(form.SeSkinComboBox2->currentIndex(), 0);
     QCOMPARE(form.SeSkinComboBox1->currentText(), QStringLiteral("MP3"));
 }
 

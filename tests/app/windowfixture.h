@@ -47,8 +47,9 @@ public:
     [[nodiscard]] bool serveFile(const QString& path, const QByteArray& body) const;
     [[nodiscard]] QString nginxUrl(const QString& path) const;
 
-    // A new window on the program folder and the service (or `service`), not yet shown; the
-    // one before goes first. Stays until closeWindow() or the fixture goes.
+    // A new window on the program folder and the service (or `service`, which then also
+    // answers for the music catalogues), not yet shown; the one before goes first. Stays until
+    // closeWindow() or the fixture goes.
     TForm1& createWindow();
     TForm1& createWindow(const QString& service);
     // Shows the window and waits until it is on screen; false when it never was.

@@ -284,6 +284,55 @@ private slots:
         QVERIFY(QByteArray::fromStdString(page).contains(
             "it&#39;s &lt;gone&gt; &amp; &quot;lost&quot;"));
     }
+
+    // The catalogue routes turn away clients that do not name themselves and texts that are
+    // not UTF-8, and send downloads on to the file.
+    void catalogueRoutes_data() {
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<QByteArray>("agent");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("location");  // after the host; empty: none
+        const QByteArray melorin = "Melorin/0.1.0 (+https://melorin.invalid/)";
+        const QByteArray q =
+            "/advancedsearch.php?q=%28title%3A%28" + QByteArray("歌").toPercentEncoding() +
+            "%29%20OR%20creator%3A%28x%29%29%20AND%20mediatype%3Aaudio&output=json";
+        QTest::newRow("search") << q << melorin << 200 << QByteArray();
+        QTest::newRow("search, another client")
+            << q << QByteArray("curl/7.88") << 403 << QByteArray();
+        QTest::newRow("search, no client") << q << QByteArray() << 403 << QByteArray();
+        QTest::newRow("search, GBK text")
+            << "/api/query?f=json&search=" + enc("歌") << melorin << 400 << QByteArray();
+        QTest::newRow("ccMixter") << QByteArray("/api/query?f=json&search=%E6%AD%8C") << melorin
+                                  << 200 << QByteArray();
+        QTest::newRow("metadata, another client")
+            << QByteArray("/metadata/melorin-names") << QByteArray("Wget") << 403 << QByteArray();
+        QTest::newRow("download") << QByteArray("/download/melorin-names/A%20side%20%231%3F.mp3")
+                                  << QByteArray() << 302
+                                  << QByteArray("/items/melorin-names/A%20side%20%231%3F.mp3");
+        QTest::newRow("download, restricted")
+            << QByteArray("/download/melorin-restricted/01%20%E5%80%9F%E9%98%85%E6%9C%AC.mp3")
+            << QByteArray() << 403 << QByteArray();
+        QTest::newRow("download, not an MP3") << QByteArray("/download/melorin-album-01/cover.jpg")
+                                              << QByteArray() << 404 << QByteArray();
+        QTest::newRow("file") << QByteArray(
+                                     "/items/melorin-names/%E7%AC%AC%E4%BA%8C%E9%9D%A2/"
+                                     "%E5%A4%9C%E6%9B%B2%20%28live%29.mp3")
+                              << QByteArray() << 200 << QByteArray();
+    }
+    void catalogueRoutes() {
+        QFETCH(QByteArray, target);
+        QFETCH(QByteArray, agent);
+        QFETCH(int, status);
+        QFETCH(QByteArray, location);
+        const RawAnswer a = service_.get(
+            target, agent.isEmpty() ? QList<QByteArray>{} : QList{"User-Agent: " + agent});
+        QCOMPARE(a.status, status);
+        if (!location.isEmpty())
+            QCOMPARE(a.header("Location"), "http://" + service_.host() + location);
+        if (status == 200 && !target.startsWith("/items/")) {
+            QCOMPARE(a.header("Content-Type"), QByteArray("application/json; charset=utf-8"));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(ServicePagesTest)

@@ -1,8 +1,9 @@
 #pragma once
 
 // A small HTTP/1.1 server on 127.0.0.1 for window tests: every request's target goes to a
-// handler that decides the answer (status, body, or a body that never ends). It records the
-// targets in the order they arrived.
+// handler that decides the answer (status, headers, body, or a body that never ends, at once
+// or after a delay). It records the targets and the request heads in the order they arrived,
+// and how many requests it held open at once.
 
 #include <QByteArray>
 #include <QHash>
@@ -10,6 +11,8 @@
 #include <QString>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
+#include <algorithm>
 #include <functional>
 
 namespace melorin::testing {
@@ -20,7 +23,9 @@ public:
         int status = 200;
         QByteArray body;
         QByteArray contentType = "text/html; charset=gbk";
-        bool neverEnds = false;  // announces a long body and sends only its start
+        bool neverEnds = false;          // announces a long body and sends only its start
+        QList<QByteArray> headers = {};  // further header lines ("Location: …")
+        int delayMs = 0;                 // the answer waits this long
     };
     using Handler = std::function<Answer(const QByteArray& target)>;
 
@@ -41,8 +46,10 @@ public:
     [[nodiscard]] QString url(const char* path) const {
         return QStringLiteral("http://") + host() + QLatin1String(path);
     }
-    // Request targets ("/path?query") in arrival order.
+    // Request targets ("/path?query") and whole request heads, in arrival order.
     QList<QByteArray> targets;
+    QList<QByteArray> heads;
+    int mostOpen = 0;  // requests received and not yet answered, at most
 
 private:
     void read(QTcpSocket* s) {
@@ -51,13 +58,25 @@ private:
         const qsizetype end = pending.indexOf("\r\n\r\n");
         if (end < 0) return;
         const QList<QByteArray> requestLine = pending.left(pending.indexOf("\r\n")).split(' ');
+        heads << pending.left(end);
         buffers_.remove(s);
         const QByteArray target = requestLine.value(1);
         targets << target;
         const Answer a = handler_(target);
+        mostOpen = std::max(mostOpen, ++open_);
+        if (a.delayMs > 0) {
+            QTimer::singleShot(a.delayMs, s, [this, s, a] { answer(s, a); });
+        } else {
+            answer(s, a);
+        }
+    }
+
+    void answer(QTcpSocket* s, const Answer& a) {
+        --open_;
         const QByteArray reason = a.status == 200 ? "OK" : "Status";
         s->write("HTTP/1.1 " + QByteArray::number(a.status) + ' ' + reason + "\r\n");
         s->write("Content-Type: " + a.contentType + "\r\n");
+        for (const QByteArray& h : a.headers) s->write(h + "\r\n");
         if (a.neverEnds) {
             s->write("Content-Length: 1000000\r\n\r\n" + a.body);
             return;
@@ -70,6 +89,7 @@ private:
     Handler handler_;
     QTcpServer server_;
     QHash<QTcpSocket*, QByteArray> buffers_;
+    int open_ = 0;
 };
 
 }  // namespace melorin::testing

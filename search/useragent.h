@@ -1,0 +1,10 @@
+#pragma once
+// How Melorin names itself to the servers it asks on its own: "Melorin/VERSION (+ADDRESS)",
+// the project's address given at configure time (MELORIN_PROJECT_URL).
+#include <string>
+
+namespace melorin::search {
+
+std::string catalogueUserAgent();
+
+}  // namespace melorin::search
