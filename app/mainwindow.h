@@ -32,9 +32,6 @@ namespace melorin {
 namespace card {
 struct EditOutcome;
 }
-namespace download {
-struct Failure;
-}
 namespace player {
 struct AddOutcome;
 class MprisService;
@@ -47,6 +44,7 @@ class ReportView;
 class Ticker;
 class UiPort;
 }  // namespace ui
+struct Failure;
 class ProgressModel;
 class SongRowModel;
 class WebBrowser;
@@ -226,8 +224,8 @@ public slots:
     void CustomItem4Click();
     void CustomItem7Click();
     // The failure hook: the text goes into the download log; its cause may act
-    // (download/failureactions.h).
-    void myexception(const download::Failure& failure);
+    // (app/failureactions.h).
+    void myexception(const Failure& failure);
 
     // Search
     void Button1Click();

@@ -26,3 +26,5 @@ melorin_add_test(test_play_window SOURCES test_play_window.cpp
   LIBS melorin_window_fixture TIMEOUT 300)
 add_dependencies(test_play_window melorin-service)
 melorin_add_test(test_rowmodels SOURCES test_rowmodels.cpp LIBS melorin_app)
+melorin_add_test(test_failureactions SOURCES test_failureactions.cpp LIBS melorin_failureactions
+  TIMEOUT 60)
