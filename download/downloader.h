@@ -109,7 +109,7 @@ private:
 
     // downloadpass.cpp: the pass, and the steps of one row in their order.
     void runPass(PassSettings settings);
-    std::optional<int> takeNextRow();
+    std::optional<int> takeNextRow();  // nullopt: the pass has ended
     void runRow(int row, const PassSettings& settings);
     bool probeFile(RowRun& run);
     bool isSong(RowRun& run);

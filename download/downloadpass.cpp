@@ -38,21 +38,21 @@ struct Downloader::RowRun {
 
 void Downloader::runPass(PassSettings settings) {
     while (const std::optional<int> row = takeNextRow()) runRow(*row, settings);
-    std::lock_guard lock(mutex_);
-    probing_ = false;
-    passActive_ = false;
-    push(PassEnded{});
 }
 
 std::optional<int> Downloader::takeNextRow() {
     std::lock_guard lock(mutex_);
-    if (stopping_ || exitConfirmed_) return std::nullopt;
-    for (int r = 0; r < rows_.size(); ++r) {
+    for (int r = 0; r < rows_.size() && !stopping_ && !exitConfirmed_; ++r) {
         if (rows_[r].inPass) {
             rows_[r].inPass = false;
             return r;
         }
     }
+    // Under the same lock as the look for a row: a file that starts again from zero either
+    // finds this pass still taking rows or starts a pass of its own.
+    probing_ = false;
+    passActive_ = false;
+    push(PassEnded{});
     return std::nullopt;
 }
 
@@ -105,16 +105,14 @@ bool Downloader::probeFile(RowRun& run) {
         settleRow(run, RowState::Skipped, {});  // the failure hook has logged it
     } else if (!run.probe.ok) {
         // No answer, or one a later attempt may mend: the row and its bytes stay for later.
-        settleRow(run, run.probe.hopeless ? RowState::Refused : RowState::Failed,
-                  run.probe.reason);
+        settleRow(run, run.probe.hopeless ? RowState::Refused : RowState::Failed, run.probe.reason);
     }
     return !skipped && run.probe.ok;
 }
 
 bool Downloader::isSong(RowRun& run) {
     // Is it really the song? An expired link often answers 200 with a web page.
-    if (wantsWebPage(run.job.type) ||
-        isSongBody(sniffBody(run.probe.head, run.probe.contentType)))
+    if (wantsWebPage(run.job.type) || isSongBody(sniffBody(run.probe.head, run.probe.contentType)))
         return true;
     std::lock_guard lock(mutex_);
     probing_ = false;
