@@ -50,9 +50,8 @@ struct TimerStopped {};
 struct PassStarted {};
 struct PassEnded {};
 
-using DownloadEvent = std::variant<ProgressRowAdded, RowStatus, SavedAs, LogLine,
-                                   QueueRowSelected, TimerStarted, TimerStopped, PassStarted,
-                                   PassEnded>;
+using DownloadEvent = std::variant<ProgressRowAdded, RowStatus, SavedAs, LogLine, QueueRowSelected,
+                                   TimerStarted, TimerStopped, PassStarted, PassEnded>;
 
 // The log lines among `events`, in order.
 std::vector<std::string> logLinesOf(const std::vector<DownloadEvent>& events);

@@ -18,8 +18,8 @@ bool existsOnDisk(const std::string& path) {
 }  // namespace
 
 bool keptInQueueFile(RowState state) {
-    return state == RowState::Waiting || state == RowState::Probing ||
-           state == RowState::Running || state == RowState::Failed;
+    return state == RowState::Waiting || state == RowState::Probing || state == RowState::Running ||
+           state == RowState::Failed;
 }
 
 int QueueRows::add(DownloadJob job, bool avoidFiles) {

@@ -499,6 +499,39 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(QString::fromStdString(file)), 5000);
     }
 
+    // A queue file with a changed byte in its header and a broken line: it is moved aside
+    // whole before anything is written, and the rows that can be read come back.
+    void damagedQueueFileIsMovedAside() {
+        const std::string file = dir->path().toStdString() + "/downloads.queue";
+        std::vector<DownloadJob> rows;
+        for (int i = 0; i < 3; ++i) {
+            rows.push_back({{melorin::core::RowShape::File, std::to_string(i), 0,
+                             "t" + std::to_string(i), url(i), "1K", "mp3"},
+                            dir->path().toStdString() + "/t" + std::to_string(i) + ".mp3"});
+        }
+        std::string text = encodeQueue(rows);
+        text[3] = 'X';                                  // "melXrin-queue 1"
+        text.insert(text.rfind("0\t0\t"), "broken\n");  // a line of one field
+        std::ofstream(file, std::ios::binary) << text;
+        QCOMPARE(dl->keepQueueIn(file), 3);
+        const std::vector<std::string> lines = logLines();
+        QCOMPARE(lines.size(), std::size_t(1));
+        QVERIFY2(
+            QString::fromStdString(lines[0]).contains(QString::fromStdString(file + ".damaged")),
+            lines[0].c_str());
+        QFile aside(QString::fromStdString(file + ".damaged"));
+        QVERIFY(aside.open(QIODevice::ReadOnly));
+        QCOMPARE(aside.readAll().toStdString(), text);
+        QCOMPARE(QString::fromStdString(dl->job(2).title), QStringLiteral("t2"));
+        // The queue is written again, whole, beside the damaged copy.
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QString::fromStdString(file)), 5000);
+        QFile again(QString::fromStdString(file));
+        QVERIFY(again.open(QIODevice::ReadOnly));
+        const DecodedQueue back = decodeQueue(again.readAll().toStdString());
+        QVERIFY(back.whole());
+        QCOMPARE(back.rows.size(), std::size_t(3));
+    }
+
     void boardBarsAndSpeeds() {
         auto now = std::chrono::steady_clock::time_point{};
         ProgressBoard board([&] { return now; }, [] { return std::string("D"); });
