@@ -66,24 +66,22 @@ private slots:
             << "change=2&changes=1" << 1000000LL << failed << 0
             << "下载失败!服务器上的文件已经改变（已经从头下载过一次）" << false << false << 0;
         QTest::newRow("gone at 45 % for 20 s, then back")
-            << "goneat=450000&gonefor=20000" << 1000000LL << finished << 1 << "" << false
-            << false << 20;
+            << "goneat=450000&gonefor=20000" << 1000000LL << finished << 1 << "" << false << false
+            << 20;
         QTest::newRow("gone at 45 % for good, back after the failure")
-            << "goneat=450000&gonefor=-1" << 1000000LL << failed << 1 << "下载失败!传输中断"
-            << true << true << 60;
-        QTest::newRow("one byte per answer")
-            << "peranswer=1" << 100000LL << failed << 1 << "下载失败!请求次数已达上限" << true
-            << false << 0;
+            << "goneat=450000&gonefor=-1" << 1000000LL << failed << 1 << "下载失败!传输中断" << true
+            << true << 60;
+        QTest::newRow("one byte per answer") << "peranswer=1" << 100000LL << failed << 1
+                                             << "下载失败!请求次数已达上限" << true << false << 0;
         QTest::newRow("gzip") << "encoding=gzip" << 100000LL << refused << 1
                               << "不能下载：服务器发来的是编码过的数据（gzip）" << false << false
                               << 0;
         QTest::newRow("length 0") << "" << 0LL << finished << 1 << "" << false << false << 0;
-        QTest::newRow("absurd length")
-            << "absurd=1" << 100000LL << failed << 1 << "超过了磁盘的剩余空间" << false << false
-            << 0;
-        QTest::newRow("redirect to ftp") << "redirect=ftp" << 100000LL << refused << 1
-                                         << "不能下载：服务器把下载转到了不是网页的地址" << false
-                                         << false << 0;
+        QTest::newRow("absurd length") << "absurd=1" << 100000LL << failed << 1
+                                       << "超过了磁盘的剩余空间" << false << false << 0;
+        QTest::newRow("redirect to ftp")
+            << "redirect=ftp" << 100000LL << refused << 1
+            << "不能下载：服务器把下载转到了不是网页的地址" << false << false << 0;
     }
     void hostileServer() {
         QFETCH(QString, query);
@@ -112,8 +110,8 @@ private slots:
             job.savePath = folder + "/" + title + ".mp3";
             return dl.job(dl.addJob(job)).savePath;
         };
-        const std::string song = add("song", "/song?size=" + std::to_string(size) + "&" +
-                                                 query.toStdString());
+        const std::string song =
+            add("song", "/song?size=" + std::to_string(size) + "&" + query.toStdString());
         // A well-behaved file beside it: whatever the other does, the pass goes on.
         const std::string clean = add("clean", "/clean?size=300000");
         const PassSettings settings{5, "search", folder};

@@ -26,8 +26,8 @@ int main(int argc, char** argv) {
     }
     std::signal(SIGTERM, onSignal);
     std::signal(SIGINT, onSignal);
-    melorin::testing::HostileServer server([] { return std::chrono::steady_clock::now(); },
-                                           sentLog, port);
+    melorin::testing::HostileServer server([] { return std::chrono::steady_clock::now(); }, sentLog,
+                                           port);
     if (!server.listening()) {
         std::fprintf(stderr, "melorin-hostile: cannot listen on 127.0.0.1:%d\n", port);
         return 1;

@@ -177,7 +177,8 @@ void HostileServer::serve(int fd) {
                 if (amp == std::string::npos) amp = rest.size();
                 const std::string part = rest.substr(at, amp - at);
                 const std::size_t eq = part.find('=');
-                if (eq != std::string::npos) request.query[part.substr(0, eq)] = part.substr(eq + 1);
+                if (eq != std::string::npos)
+                    request.query[part.substr(0, eq)] = part.substr(eq + 1);
                 at = amp + 1;
             }
         }
@@ -232,9 +233,10 @@ void HostileServer::answer(int fd, const Request& r) {
         if (ec == std::errc() && afterStart < stop && *afterStart == '-' && afterStart + 1 < stop)
             std::from_chars(afterStart + 1, stop, end);
         if (start >= size) {
-            const std::string refused = "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: "
-                                        "bytes */" + std::to_string(size) +
-                                        "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+            const std::string refused =
+                "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: "
+                "bytes */" +
+                std::to_string(size) + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
             sendAll(fd, refused.data(), refused.size());
             return;
         }
@@ -246,11 +248,10 @@ void HostileServer::answer(int fd, const Request& r) {
                 std::to_string(absurd ? kAbsurdLength : size) + "\r\n";
     }
     if (q.count("encoding")) extra += "Content-Encoding: " + q.at("encoding") + "\r\n";
-    const std::string headers = "HTTP/1.1 " + status +
-                                "\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
-                                std::to_string(absurd ? kAbsurdLength : length) +
-                                "\r\nETag: " + etag + "\r\nAccept-Ranges: bytes\r\n" + extra +
-                                "Connection: close\r\n\r\n";
+    const std::string headers =
+        "HTTP/1.1 " + status + "\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
+        std::to_string(absurd ? kAbsurdLength : length) + "\r\nETag: " + etag +
+        "\r\nAccept-Ranges: bytes\r\n" + extra + "Connection: close\r\n\r\n";
     if (!sendAll(fd, headers.data(), headers.size())) return;
 
     const std::int64_t rate = number(q, "rate", 0);
@@ -274,7 +275,8 @@ void HostileServer::answer(int fd, const Request& r) {
         const std::int64_t n = std::min(chunk, limit - sent);
         std::string piece(static_cast<std::size_t>(n), '\0');
         for (std::int64_t i = 0; i < n; ++i)
-            piece[static_cast<std::size_t>(i)] = static_cast<char>(hostileByte(first + sent + i, version));
+            piece[static_cast<std::size_t>(i)] =
+                static_cast<char>(hostileByte(first + sent + i, version));
         if (!sendAll(fd, piece.data(), piece.size())) break;
         sent += n;
         std::lock_guard lock(mutex_);

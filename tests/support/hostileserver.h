@@ -36,8 +36,9 @@ class HostileServer {
 public:
     using Now = std::function<std::chrono::steady_clock::time_point()>;
     // `now` measures the outages; `sentLog` (may be "") gets "BYTES TARGET" per answer.
-    explicit HostileServer(Now now = [] { return std::chrono::steady_clock::now(); },
-                           std::string sentLog = {}, int port = 0);
+    explicit HostileServer(
+        Now now = [] { return std::chrono::steady_clock::now(); }, std::string sentLog = {},
+        int port = 0);
     ~HostileServer();
     HostileServer(const HostileServer&) = delete;
     HostileServer& operator=(const HostileServer&) = delete;
