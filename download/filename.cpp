@@ -109,13 +109,15 @@ std::string numberedPath(std::string_view path, int n) {
     return out;
 }
 
-std::string distinctSavePath(const std::string& path,
-                             const std::function<bool(const std::string&)>& taken) {
-    if (!taken(path)) return path;
-    for (int n = 2;; ++n) {
-        std::string candidate = numberedPath(path, n);
-        if (!taken(candidate)) return candidate;
-    }
+std::string distinctSavePath(const std::string& path, const PathTaken& taken) {
+    const int n = freeNumber(path, taken);
+    return n == 0 ? path : numberedPath(path, n);
+}
+
+int freeNumber(const std::string& path, const PathTaken& taken, int from) {
+    if (!taken(path)) return 0;
+    for (int n = std::max(from, 2);; ++n)
+        if (!taken(numberedPath(path, n))) return n;
 }
 
 }  // namespace melorin::download

@@ -40,9 +40,12 @@ bool isSafeSavePath(std::string_view path);
 // a name without an extension (or only a leading dot) gets it at the end.
 std::string numberedPath(std::string_view path, int n);
 
+using PathTaken = std::function<bool(const std::string&)>;
+
 // `path` itself when `taken` says it is free, else the first numberedPath(path, n),
 // n = 2, 3, ..., that is: two queue rows never write one file, nor a row over a file on disk.
-std::string distinctSavePath(const std::string& path,
-                             const std::function<bool(const std::string&)>& taken);
+std::string distinctSavePath(const std::string& path, const PathTaken& taken);
+// The n distinctSavePath picks, looking from `from` on; 0 when `path` itself is free.
+int freeNumber(const std::string& path, const PathTaken& taken, int from = 2);
 
 }  // namespace melorin::download

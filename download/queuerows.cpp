@@ -22,10 +22,24 @@ bool keptInQueueFile(RowState state) {
            state == RowState::Failed;
 }
 
+std::string QueueRows::freePath(const std::string& wanted, bool avoidFiles,
+                                const std::string& own) {
+    const auto hint = nextNumber_.find(wanted);
+    const int n = freeNumber(
+        wanted,
+        [&](const std::string& p) {
+            return paths_.contains(p) || (avoidFiles && p != own && existsOnDisk(p));
+        },
+        // A row that moves looks from the start: its own old name may be the free one.
+        hint == nextNumber_.end() || !own.empty() ? 2 : hint->second);
+    if (n == 0) return wanted;
+    if (hint == nextNumber_.end() || n >= hint->second)
+        nextNumber_[wanted] = n + 1;  // where the next row of this name starts looking
+    return numberedPath(wanted, n);
+}
+
 int QueueRows::add(DownloadJob job, bool avoidFiles) {
-    job.savePath = distinctSavePath(job.savePath, [&](const std::string& p) {
-        return paths_.contains(p) || (avoidFiles && existsOnDisk(p));
-    });
+    job.savePath = freePath(job.savePath, avoidFiles);
     paths_.insert(job.savePath);
     rows_.push_back({std::move(job)});
     return size() - 1;
@@ -53,9 +67,7 @@ void QueueRows::clear() {
 void QueueRows::moveTo(int row, const std::string& path) {
     DownloadJob& job = (*this)[row].job;
     paths_.erase(job.savePath);
-    const std::string moved = distinctSavePath(path, [&](const std::string& p) {
-        return paths_.contains(p) || (p != job.savePath && existsOnDisk(p));
-    });
+    const std::string moved = freePath(path, true, job.savePath);
     // Bytes an earlier run received go along; the state names no path.
     if (!movePart(job.savePath, moved)) discardPart(job.savePath);
     job.savePath = moved;

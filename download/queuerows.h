@@ -2,6 +2,7 @@
 // The rows of the download queue and what the passes know of each: plain data, guarded by the
 // downloader. A row's index is its identity; every row has a save path of its own.
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -50,8 +51,13 @@ public:
     std::vector<DownloadJob> keptJobs() const;  // those the queue file keeps
 
 private:
+    std::string freePath(const std::string& wanted, bool avoidFiles, const std::string& own = {});
+
     std::vector<QueueRow> rows_;
     std::unordered_set<std::string> paths_;  // every row's save path: no row shares one
+    // Per wanted path, the number to try first for the next row that wants it: a thousand rows
+    // of one title cost a thousand looks, not half a million.
+    std::unordered_map<std::string, int> nextNumber_;
 };
 
 }  // namespace melorin::download

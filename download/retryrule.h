@@ -14,9 +14,9 @@ bool isRetriedStatus(int status);
 // Connections that deliver nothing wait longer and longer before they ask again, so that a
 // server gone for a while (a restart, a dropped line) finds the download still there.
 struct RetryPolicy {
-    std::chrono::milliseconds firstPause{500};      // doubled after each failure...
-    std::chrono::milliseconds longestPause{10000};  // ...up to this
-    std::chrono::milliseconds window{60000};        // a worker gives up once it has waited this
+    std::chrono::milliseconds firstPause{500};     // doubled after each failure...
+    std::chrono::milliseconds longestPause{5000};  // ...up to this
+    std::chrono::milliseconds window{60000};       // a worker gives up once it has waited this
 };
 
 struct AttemptEnd {

@@ -208,13 +208,13 @@ private slots:
         QTest::newRow("no length") << "nolength=1" << qint64(5000) << false << "不能下载：" << 1;
         QTest::newRow("error page") << "status=404" << qint64(5000) << false << "404" << 1;
         // Statuses answered to the workers' ranged requests: 429 is tried again, 404 fails at
-        // once, 503 is tried again until the workers give up (eleven requests each).
+        // once, 503 is tried again until the workers give up (16 requests each).
         QTest::newRow("429 once, tried again")
             << "rangedstatus=429&once=1&id=c" << qint64(1000000) << true << "" << 7;
         QTest::newRow("404 for every range")
             << "rangedstatus=404" << qint64(1000000) << false << "404" << 6;
         QTest::newRow("503 for every range")
-            << "rangedstatus=503" << qint64(1000000) << false << "503" << 56;
+            << "rangedstatus=503" << qint64(1000000) << false << "503" << 81;
         QTest::newRow("redirects") << "redirect=5" << qint64(300000) << true << "" << -1;
         QTest::newRow("too many redirects")
             << "redirect=6" << qint64(300000) << false << "不能下载：" << -1;

@@ -283,7 +283,7 @@ private slots:
         QCOMPARE(isRetriedStatus(status), retried);
     }
 
-    // Pauses double from half a second up to ten, and a worker that gets nothing gives up once
+    // Pauses double from half a second up to five, and a worker that gets nothing gives up once
     // it has waited about a minute: a server's restart is waited out, a dead one is not.
     void nextAttempts_data() {
         QTest::addColumn<bool>("delivered");
@@ -296,10 +296,10 @@ private slots:
         QTest::newRow("cut after bytes: at once") << true << false << 0 << now << -1;
         QTest::newRow("cut after bytes, after failures") << true << false << 7 << now << -1;
         QTest::newRow("first failure") << false << false << 0 << later << 500;
-        QTest::newRow("fifth failure") << false << false << 4 << later << 8000;
-        QTest::newRow("pauses stop growing") << false << false << 6 << later << 10000;
-        QTest::newRow("tenth failure: 55.5 s waited") << false << false << 9 << later << 10000;
-        QTest::newRow("eleventh failure gives up") << false << false << 10 << stop << -1;
+        QTest::newRow("fourth failure") << false << false << 3 << later << 4000;
+        QTest::newRow("pauses stop growing") << false << false << 6 << later << 5000;
+        QTest::newRow("15th failure: 57.5 s waited") << false << false << 14 << later << 5000;
+        QTest::newRow("16th failure gives up") << false << false << 15 << stop << -1;
         QTest::newRow("permanent, even after bytes") << true << true << 0 << stop << -1;
     }
     void nextAttempts() {

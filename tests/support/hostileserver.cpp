@@ -17,6 +17,7 @@ namespace {
 constexpr std::int64_t kAbsurdLength = 1'000'000'000'000'000'000;
 constexpr std::size_t kRequestLimit = 16 * 1024;
 constexpr std::int64_t kChunk = 16 * 1024;
+constexpr std::size_t kConnectionLimit = 200;
 
 std::int64_t number(const std::map<std::string, std::string>& query, const std::string& key,
                     std::int64_t otherwise) {
@@ -99,11 +100,9 @@ HostileServer::~HostileServer() {
     stop_ = true;
     if (acceptor_.joinable()) acceptor_.join();
     if (listenFd_ >= 0) ::close(listenFd_);
-    {
-        std::lock_guard lock(mutex_);
-        for (const int fd : open_) ::shutdown(fd, SHUT_RDWR);
-    }
-    for (auto& t : connections_) t.join();
+    std::unique_lock lock(mutex_);
+    for (const int fd : open_) ::shutdown(fd, SHUT_RDWR);
+    closed_.wait(lock, [this] { return open_.empty(); });
 }
 
 std::string HostileServer::url(const std::string& pathAndQuery) const {
@@ -147,8 +146,13 @@ void HostileServer::acceptLoop() {
         const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) continue;
         std::lock_guard lock(mutex_);
+        if (open_.size() >= kConnectionLimit) {
+            ::close(fd);  // a client that keeps reconnecting gets no thread of its own
+            continue;
+        }
         open_.insert(fd);
-        connections_.emplace_back([this, fd] { serve(fd); });
+        // Detached: the destructor waits for open_ to empty, which is each thread's last step.
+        std::thread([this, fd] { serve(fd); }).detach();
     }
 }
 
@@ -196,6 +200,7 @@ void HostileServer::serve(int fd) {
     std::lock_guard lock(mutex_);
     open_.erase(fd);
     ::close(fd);
+    closed_.notify_all();
 }
 
 void HostileServer::answer(int fd, const Request& r) {
@@ -258,6 +263,7 @@ void HostileServer::answer(int fd, const Request& r) {
     const std::int64_t perAnswer = number(q, "peranswer", -1);
     const std::int64_t goneAt = number(q, "goneat", -1);
     const std::int64_t goneFor = number(q, "gonefor", 0);
+    const bool anyAnswerCounts = q.count("goneof") && q.at("goneof") == "all";
     const std::int64_t body = absurd ? std::min<std::int64_t>(length, 65536) : length;
     const std::int64_t limit = perAnswer >= 0 ? std::min(body, perAnswer) : body;
     // Paced answers go in pieces of a hundredth of a second: a probe cut off after its first
@@ -283,7 +289,7 @@ void HostileServer::answer(int fd, const Request& r) {
         File& f = files_[r.id];
         f.sent += n;
         if (!r.range.empty()) f.sentRanged += n;
-        if (goneAt >= 0 && !f.outageBegun && f.sentRanged >= goneAt) {
+        if (goneAt >= 0 && !f.outageBegun && (anyAnswerCounts ? f.sent : f.sentRanged) >= goneAt) {
             f.outageBegun = true;
             f.goneForGood = goneFor < 0;
             f.goneUntil = now_() + std::chrono::milliseconds(goneFor);

@@ -9,7 +9,8 @@
 //                   ranges are answered from the new file all the same (206)
 //   goneat=B        once B body bytes of the id's ranged answers were sent, its connections are
 //   gonefor=MS        cut and new ones are closed unanswered for MS milliseconds of the clock
-//                     (-1: for good)
+//                     (-1: for good); with goneof=all, bytes of any answer count (for clients
+//                     whose first request has no range)
 //   peranswer=N     each answer sends at most N body bytes, then closes
 //   encoding=E      the answer says Content-Encoding: E
 //   absurd=1        the answer announces 10^18 bytes
@@ -18,6 +19,7 @@
 // Every answer closes its connection. Byte i of the file's version v is hostileByte(i, v).
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -25,7 +27,6 @@
 #include <set>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace melorin::testing {
 
@@ -80,8 +81,8 @@ private:
     std::thread acceptor_;
     mutable std::mutex mutex_;
     std::map<std::string, File> files_;
-    std::set<int> open_;  // client sockets, shut down when the server stops
-    std::vector<std::thread> connections_;
+    std::set<int> open_;              // client sockets, shut down when the server stops
+    std::condition_variable closed_;  // each connection's thread ends by erasing its socket
 };
 
 }  // namespace melorin::testing
