@@ -37,19 +37,7 @@ QByteArray startShown(QProcess& p, const QStringList& args) {
 
 void TestProcessExit::closingTheWindowEndsWithZero() {
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("MELORIN_REPORT_STARTUP"), QStringLiteral("1"));
-    p.setProcessEnvironment(env);
-    p.setProcessChannelMode(QProcess::SeparateChannels);
-    p.start(QStringLiteral(MELORIN_EXE), {});
-    QVERIFY(p.waitForStarted(10000));
-    QByteArray err;
-    QDeadlineTimer deadline(60000);
-    while (!err.contains("window shown") && !deadline.hasExpired() &&
-           p.state() == QProcess::Running) {
-        p.waitForReadyRead(500);
-        err += p.readAllStandardError();
-    }
+    const QByteArray err = startShown(p, {});
     QVERIFY2(err.contains("window shown"), err.constData());
     // A session ending sends SIGTERM; the window closes as through its close button.
     ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
