@@ -229,10 +229,6 @@ Counters Downloader::snapshot() const {
     return c;
 }
 
-void Downloader::push(DownloadEvent e) {
-    events_.push_back(std::move(e));
-}
-
 void Downloader::log(std::string line) {
     push(LogLine{std::move(line)});
 }

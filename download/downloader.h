@@ -16,6 +16,8 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "download/downloadevents.h"
@@ -122,9 +124,13 @@ private:
     // (with a pass of its own when none runs; the one it replaces is returned for joining).
     std::thread restartChangedFile(int row, const std::string& savePath);  // caller holds mutex_
 
-    bool anyFileOpen() const;    // caller holds mutex_
-    void queueChanged();         // caller holds mutex_
-    void push(DownloadEvent e);  // caller holds mutex_
+    bool anyFileOpen() const;  // caller holds mutex_
+    void queueChanged();       // caller holds mutex_
+    // Caller holds mutex_. The event is made in its place in the list.
+    template <typename Event>
+    void push(Event event) {
+        events_.emplace_back(std::in_place_type<Event>, std::move(event));
+    }
     void log(std::string line);  // caller holds mutex_
 
     std::unique_ptr<Network> network_;
