@@ -109,22 +109,12 @@ std::string HostileServer::url(const std::string& pathAndQuery) const {
     return "http://127.0.0.1:" + std::to_string(port_) + pathAndQuery;
 }
 
-int HostileServer::requests(const std::string& id) const {
+std::vector<std::pair<std::int64_t, std::int64_t>> HostileServer::ranges(
+    const std::string& id) const {
     std::lock_guard lock(mutex_);
     const auto it = files_.find(id);
-    return it == files_.end() ? 0 : it->second.requests;
-}
-
-std::int64_t HostileServer::sentBytes(const std::string& id) const {
-    std::lock_guard lock(mutex_);
-    const auto it = files_.find(id);
-    return it == files_.end() ? 0 : it->second.sent;
-}
-
-std::int64_t HostileServer::rangedBytes(const std::string& id) const {
-    std::lock_guard lock(mutex_);
-    const auto it = files_.find(id);
-    return it == files_.end() ? 0 : it->second.sentRanged;
+    return it == files_.end() ? std::vector<std::pair<std::int64_t, std::int64_t>>{}
+                              : it->second.ranges;
 }
 
 void HostileServer::back(const std::string& id) {
@@ -246,6 +236,10 @@ void HostileServer::answer(int fd, const Request& r) {
             return;
         }
         end = std::min(end, size - 1);
+        {
+            std::lock_guard lock(mutex_);
+            files_[r.id].ranges.emplace_back(start, end);
+        }
         first = start;
         length = end - start + 1;
         status = "206 Partial Content";

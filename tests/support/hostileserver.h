@@ -27,6 +27,8 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace melorin::testing {
 
@@ -48,11 +50,8 @@ public:
     int port() const { return port_; }
     std::string url(const std::string& pathAndQuery) const;
 
-    // Per id: requests answered or refused, body bytes sent in all and in ranged answers (a
-    // probe's bytes are whatever the socket took before the client let go).
-    int requests(const std::string& id) const;
-    std::int64_t sentBytes(const std::string& id) const;
-    std::int64_t rangedBytes(const std::string& id) const;
+    // The ranges asked for (and answered with 206), bytes [first, last], in order.
+    std::vector<std::pair<std::int64_t, std::int64_t>> ranges(const std::string& id) const;
     // Ends the id's outage now.
     void back(const std::string& id);
 
@@ -61,6 +60,7 @@ private:
         int requests = 0;
         std::int64_t sent = 0;
         std::int64_t sentRanged = 0;
+        std::vector<std::pair<std::int64_t, std::int64_t>> ranges;
         bool outageBegun = false;
         std::chrono::steady_clock::time_point goneUntil{};
         bool goneForGood = false;
