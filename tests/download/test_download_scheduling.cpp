@@ -499,6 +499,43 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(QString::fromStdString(file)), 5000);
     }
 
+    // The log names the file actually written: the fallback name when the row's own could not
+    // be made, and the next free name when a file took the save path while it downloaded.
+    void logNamesTheFileWritten() {
+        addRows(2);
+        DownloadJob lost = dl->job(0);
+        lost.savePath = dir->path().toStdString() + "/no such folder/t0.mp3";
+        QVERIFY(dl->removeJobs({0}));
+        QCOMPARE(dl->addJob(lost), 1);  // now row 1: slot 1
+        auto now = std::chrono::steady_clock::time_point{};
+        ProgressBoard board([&] { return now; }, [] { return std::string("D"); });
+        QVERIFY(dl->start(settings()));
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 2, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!dl->passRunning(), 5000);
+        const std::string taken = dl->job(0).savePath;
+        std::ofstream(taken) << "appeared meanwhile";
+        board.apply(dl->takeEvents());
+        finish(0, true);
+        finish(1, true);
+        const QStringList log = [&] {
+            QStringList lines;
+            for (const std::string& l : board.apply(dl->takeEvents()).logLines)
+                lines << QString::fromStdString(l);
+            return lines;
+        }();
+        const std::string numbered = dir->path().toStdString() + "/t1 (2).mp3";
+        const std::string fallback = dir->path().toStdString() + "/search1.mp3";
+        QVERIFY2(log.contains(QStringLiteral("保存地址：") + QString::fromStdString(numbered)),
+                 qPrintable(log.join(u'\n')));
+        QVERIFY2(log.contains(QStringLiteral("保存地址：") + QString::fromStdString(fallback)),
+                 qPrintable(log.join(u'\n')));
+        QFile earlier(QString::fromStdString(taken));
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        QCOMPARE(earlier.readAll(), QByteArray("appeared meanwhile"));
+        QCOMPARE(QFileInfo(QString::fromStdString(numbered)).size(), 1000);
+        QCOMPARE(QFileInfo(QString::fromStdString(fallback)).size(), 1000);
+    }
+
     // A queue file with a changed byte in its header and a broken line: it is moved aside
     // whole before anything is written, and the rows that can be read come back.
     void damagedQueueFileIsMovedAside() {
