@@ -80,8 +80,8 @@ void Downloader::settleRow(const RowRun& run, RowState state, const std::string&
         return;
     }
     rows_[run.row].state = state;
-    // A row that is never tried again has no use for what it received.
-    if (state == RowState::Refused || state == RowState::Skipped) discardPart(run.job.savePath);
+    // A row that can never succeed has no use for what it received.
+    if (state == RowState::Refused) discardPart(run.job.savePath);
     if (!reason.empty()) log(run.job.title + "不能下载：" + reason);
     queueChanged();
 }

@@ -17,7 +17,7 @@ enum class RowState {
     Finished,  // the file is complete under its save path
     Failed,    // stopped short; its bytes stay on disk and the next pass goes on from them
     Refused,   // can never succeed (the server refuses it, or it is not a song): not tried again
-    Skipped    // passed over by the failure hook: not tried again
+    Skipped    // passed over by the failure hook: not again in this run; its bytes stay
 };
 
 // Whether the queue file keeps a row of this state for the next start.
