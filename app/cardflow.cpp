@@ -10,6 +10,7 @@
 #include <QToolButton>
 #include <QWebEngineView>
 
+#include "app/failureactions.h"
 #include "app/mainwindow.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
@@ -18,7 +19,6 @@
 #include "card/picture.h"
 #include "card/savecard.h"
 #include "card/tags.h"
-#include "download/failureactions.h"
 #include "player/playerpagehost.h"
 #include "ui/cardboxes.h"
 #include "ui/reportview.h"
@@ -173,7 +173,7 @@ void TForm1::showCardList() {
 void TForm1::cardsurebtnClick() {
     const std::optional<std::string> failure = card::generateCardPage(
         ProgramDir.toStdString(), cardList, ui::cardText(*nameedit, *iememo, CardPicture));
-    if (failure) myexception(download::fileFailure(*failure));
+    if (failure) myexception(fileFailure(*failure));
 }
 
 void TForm1::previewbtnClick() {

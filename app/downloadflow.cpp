@@ -14,12 +14,12 @@
 #include <cstdio>
 #include <limits>
 
+#include "app/failureactions.h"
 #include "app/logtime.h"
 #include "app/mainwindow.h"
 #include "app/progressmodel.h"
 #include "app/selectdir.h"
 #include "app/songrowmodel.h"
-#include "download/failureactions.h"
 #include "download/filename.h"
 #include "ui/reportview.h"
 #include "ui/uiport.h"
@@ -39,8 +39,9 @@ QString fromUtf8(const std::string& s) {
 std::optional<download::DownloadJob> jobFromSearchRow(const core::SongRow& row,
                                                       const QString& saveFolder) {
     if (!row.isFile()) return std::nullopt;
+    const std::string folder = saveFolder.toStdString();
     return download::DownloadJob{
-        row, download::savePathFor(saveFolder.toStdString(), row.title, row.type)};
+        row, download::savePathFor(folder, row.title, row.type, download::nameLimitFor(folder))};
 }
 
 const core::SongRow& queueRow(const download::DownloadJob& job) {
@@ -227,7 +228,7 @@ void TForm1::logDownload(const QString& line) {
     downinimemo->appendPlainText(line);
 }
 
-void TForm1::myexception(const download::Failure& failure) {
+void TForm1::myexception(const Failure& failure) {
     if (downinimemo == nullptr) {
         std::fprintf(stderr, "melorin: %s\n", failure.text.c_str());
         return;
@@ -237,7 +238,7 @@ void TForm1::myexception(const download::Failure& failure) {
         logDownload(fromUtf8(failure.text));
         return;
     }
-    download::FailureContext context;
+    FailureContext context;
     const std::vector<download::DownloadJob> jobs = downloader_->jobs();
     context.queueRows = static_cast<int>(jobs.size());
     context.probeRow = downloader_->probeRow();
@@ -246,10 +247,10 @@ void TForm1::myexception(const download::Failure& failure) {
         context.probeRowCaption = jobs[static_cast<std::size_t>(context.probeRow)].caption;
         context.probeRowTitle = jobs[static_cast<std::size_t>(context.probeRow)].title;
     }
-    const download::FailureActions actions = download::decideFailure(failure, context);
+    const FailureActions actions = decideFailure(failure, context);
     for (const std::string& line : actions.logLines) logDownload(fromUtf8(line));
     if (actions.showFatalMessage) {
-        ui_.showMessage(this, QString::fromUtf8(download::kFatalMessage));
+        ui_.showMessage(this, QString::fromUtf8(kFatalMessage));
         if (Form2 != nullptr) Form2->close();
         close();
     }

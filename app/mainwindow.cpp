@@ -127,7 +127,7 @@ void TForm1::setUp(const StartOptions& options) {
     searchSession = {};
     WebBrowser3->setVisible(false);
     WebBrowser3->view()->lower();
-    installFailureHook([this](const download::Failure& failure) { myexception(failure); });
+    installFailureHook([this](const Failure& failure) { myexception(failure); });
     try {
         ImageList1.clear();
         QString note;

@@ -38,9 +38,6 @@ struct GetAnswer;
 namespace card {
 struct EditOutcome;
 }
-namespace download {
-struct Failure;
-}
 namespace player {
 struct AddOutcome;
 class MprisService;
@@ -53,6 +50,7 @@ class ReportView;
 class Ticker;
 class UiPort;
 }  // namespace ui
+struct Failure;
 class ProgressModel;
 class SongRowModel;
 class WebBrowser;
@@ -251,8 +249,8 @@ public slots:
     void CustomItem4Click();
     void CustomItem7Click();
     // The failure hook: the text goes into the download log; its cause may act
-    // (download/failureactions.h).
-    void myexception(const download::Failure& failure);
+    // (app/failureactions.h).
+    void myexception(const Failure& failure);
 
     // Search
     void Button1Click();

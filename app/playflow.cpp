@@ -14,11 +14,11 @@
 #include <QWebEngineView>
 #include <ctime>
 
+#include "app/failureactions.h"
 #include "app/mainwindow.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "core/webaddress.h"
-#include "download/failureactions.h"
 #include "player/mprisservice.h"
 #include "player/playerpagehost.h"
 #include "player/playerpages.h"
@@ -128,7 +128,7 @@ void TForm1::playsavebtnClick() {
                                           dialogFilter(player::kSaveDialogFilter));
     if (path.isEmpty()) return;
     if (const auto failure = player::writePlayListFile(path.toStdString(), prep.bytes))
-        myexception(download::fileFailure(*failure));
+        myexception(fileFailure(*failure));
 }
 
 void TForm1::playloadbtnClick() {
@@ -141,7 +141,7 @@ void TForm1::playloadbtnClick() {
     showPlayList();
     const player::LoadedFile loaded = player::readPlayListFile(path.toStdString());
     if (!loaded.error.empty()) {
-        myexception(download::fileFailure(loaded.error));
+        myexception(fileFailure(loaded.error));
         return;
     }
     PlayList = loaded.rows;
@@ -169,7 +169,7 @@ void TForm1::SeSkinButton4Click() {
 void TForm1::showPlayerPage(const player::PageToShow& page,
                             const std::vector<core::SongRow>& rows) {
     if (const auto failure = player::writePlayerFiles(ProgramDir.toStdString(), page.files)) {
-        myexception(download::fileFailure(*failure));
+        myexception(fileFailure(*failure));
         return;
     }
     applyHeightRule(*playListView, screenScale_, [&page](int height) {

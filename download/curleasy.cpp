@@ -57,6 +57,8 @@ void AnswerHeaders::take(std::string_view line) {
         etag = std::string(headerValue(line, 5));
     } else if (startsWithNoCase(line, "last-modified:")) {
         lastModified = std::string(headerValue(line, 14));
+    } else if (startsWithNoCase(line, "content-encoding:")) {
+        contentEncoding = std::string(headerValue(line, 17));
     } else if (line == "\r\n" || line == "\n") {
         complete = true;
     }
@@ -73,6 +75,10 @@ std::string AnswerHeaders::validator() const {
     if (usable(etag) && etag.front() == '"') return etag;
     if (usable(lastModified)) return lastModified;
     return {};
+}
+
+bool AnswerHeaders::encoded() const {
+    return !contentEncoding.empty() && !startsWithNoCase(contentEncoding, "identity");
 }
 
 Easy::Easy(const std::string& url, const FetchOptions& o, const std::atomic<bool>& cancel) {
@@ -103,6 +109,7 @@ Easy::~Easy() {
 
 void Easy::setIfRange(const std::string& ifRange) {
     curl_slist* list = curl_slist_append(nullptr, kAcceptHeader);
+    list = curl_slist_append(list, kAcceptEncodingHeader);
     if (!ifRange.empty()) list = curl_slist_append(list, ("If-Range: " + ifRange).c_str());
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, list);
     curl_slist_free_all(headers);

@@ -29,3 +29,5 @@ melorin_add_test(test_rowmodels SOURCES test_rowmodels.cpp LIBS melorin_app)
 melorin_add_test(test_catalogue_window SOURCES test_catalogue_window.cpp
   LIBS melorin_window_fixture TIMEOUT 300)
 add_dependencies(test_catalogue_window melorin-service)
+melorin_add_test(test_failureactions SOURCES test_failureactions.cpp LIBS melorin_failureactions
+  TIMEOUT 60)

@@ -40,8 +40,7 @@ QVector<QIcon> kindIcons() {
 }
 
 download::DownloadEvent added(int queueRow, const std::string& title) {
-    download::DownloadEvent e;
-    e.kind = download::DownloadEvent::Kind::ProgressRowAdded;
+    download::ProgressRowAdded e;
     e.queueRow = queueRow;
     e.job.title = title;
     return e;
@@ -177,11 +176,7 @@ void TestRowModels::progressRowsFollowTheBoard() {
     QCOMPARE(model.text(1, 2), QStringLiteral("0"));
     QCOMPARE(model.text(1, 3), QStringLiteral("5"));
 
-    download::DownloadEvent failed;
-    failed.kind = download::DownloadEvent::Kind::RowStatus;
-    failed.progressRow = 0;
-    failed.state = download::ProgressState::Failed;
-    model.show(board.apply({failed}));
+    model.show(board.apply({download::RowStatus{0, 4, download::ProgressState::Failed}}));
     QCOMPARE(changed.count(), 1);
     QCOMPARE(model.text(0, 1), QStringLiteral("下载失败"));
     QCOMPARE(model.text(2, 0), QString());

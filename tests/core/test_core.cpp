@@ -1,11 +1,13 @@
 // Text at the edges and files replaced whole.
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "core/atomicfile.h"
 #include "core/markup.h"
@@ -21,6 +23,16 @@ std::string readAll(const std::string& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// The umask as the kernel reports it; reading it with umask() would set it.
+mode_t reportedUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+    return 07777;
 }
 
 }  // namespace
@@ -113,6 +125,34 @@ private slots:
         QVERIFY(!writeFileAtomically(path, "new text", true));
         QCOMPARE(readAll(path), std::string("new text"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);  // no temporary left
+    }
+    // State files are written from several threads at once; none may touch the process's
+    // umask on the way, and each file gets the mode that umask gives.
+    void writersLeaveTheUmaskAlone() {
+        const mode_t before = ::umask(027);
+        QTemporaryDir dir;
+        std::atomic<int> running{3};
+        std::vector<std::thread> writers;
+        for (int t = 0; t < 3; ++t) {
+            writers.emplace_back([&, t] {
+                const std::string path = dir.filePath(QStringLiteral("s%1").arg(t)).toStdString();
+                for (int i = 0; i < 400; ++i) writeFileAtomically(path, std::to_string(i));
+                --running;
+            });
+        }
+        int seen = 0;
+        bool changed = false;
+        while (running > 0) {
+            changed = changed || reportedUmask() != 027;
+            ++seen;
+        }
+        for (auto& w : writers) w.join();
+        ::umask(before);
+        QVERIFY(seen > 0);
+        QVERIFY(!changed);
+        struct stat st {};
+        QCOMPARE(::stat(dir.filePath(QStringLiteral("s0")).toLocal8Bit().constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0640));
     }
     void failedWriteKeepsOldFile() {
         QTemporaryDir dir;
