@@ -33,14 +33,33 @@
 #include "ui/uiport.h"
 
 namespace melorin {
+namespace {
+
+QString baseOr(const QString& base, std::string_view fallback) {
+    return base.isEmpty()
+               ? QString::fromUtf8(fallback.data(), static_cast<qsizetype>(fallback.size()))
+               : base;
+}
+
+// Downloads from the music catalogues carry Melorin's own name, as their searches do.
+download::FetchOptions downloadOptions(const StartOptions& options) {
+    download::FetchOptions fetch;
+    fetch.ownName = search::catalogueUserAgent();
+    fetch.ownNameOrigins = {
+        baseOr(options.archiveBase, search::ArchiveEngine::kPublicBase).toStdString(),
+        baseOr(options.ccmixterBase, search::CcMixterEngine::kPublicBase).toStdString()};
+    return fetch;
+}
+
+}  // namespace
 
 TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     : SkinnedWindow(parent),
       ui_(ui),
       hosts_(options.service.isEmpty() ? search::Hosts{}
                                        : search::hostsOnOne(options.service.toStdString())),
-      downloader_(
-          std::make_unique<download::Downloader>(std::make_unique<download::CurlNetwork>())),
+      downloader_(std::make_unique<download::Downloader>(
+          std::make_unique<download::CurlNetwork>(downloadOptions(options)))),
       playback_(std::make_unique<player::PlaybackCoordinator>()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Melorin"));
@@ -65,13 +84,10 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
 
     // The engine box's items, in its order: the search service, then the music catalogues.
     engines_.push_back(std::make_unique<search::DefaultEngine>(hosts_));
-    const auto baseOr = [](const QString& base, std::string_view fallback) {
-        return base.isEmpty() ? std::string(fallback) : base.toStdString();
-    };
     engines_.push_back(std::make_unique<search::ArchiveEngine>(
-        baseOr(options.archiveBase, search::ArchiveEngine::kPublicBase)));
+        baseOr(options.archiveBase, search::ArchiveEngine::kPublicBase).toStdString()));
     engines_.push_back(std::make_unique<search::CcMixterEngine>(
-        baseOr(options.ccmixterBase, search::CcMixterEngine::kPublicBase)));
+        baseOr(options.ccmixterBase, search::CcMixterEngine::kPublicBase).toStdString()));
     core::HttpGetOptions http;
     http.userAgent = search::catalogueUserAgent();
     http.maxRunning = options.catalogueConnections;
