@@ -65,41 +65,49 @@ Page realisticPage(std::size_t rows, std::size_t fillerBytes, bool textsAtEnd) {
     return p;
 }
 
+struct Timing {
+    int runs = 0;
+    double seconds = 0;
+};
+
+// Runs `run` until `minSeconds` have passed or `maxRuns` runs are done.
+template <typename Run>
+Timing timeRuns(double minSeconds, int maxRuns, Run run) {
+    using clock = std::chrono::steady_clock;
+    const auto start = clock::now();
+    Timing t;
+    do {
+        run();
+        ++t.runs;
+        t.seconds = std::chrono::duration<double>(clock::now() - start).count();
+    } while (t.seconds < minSeconds && t.runs < maxRuns);
+    return t;
+}
+
+void report(const char* name, std::size_t bytes, std::size_t found, const char* what,
+            const Timing& t) {
+    const double mb = static_cast<double>(bytes) / (1024.0 * 1024.0);
+    std::printf("%-44s %8.2f MB  %5zu %-5s %6d runs  %9.3f ms/page  %8.1f MB/s\n", name, mb, found,
+                what, t.runs, t.seconds * 1000.0 / t.runs, mb * t.runs / t.seconds);
+}
+
 void measure(const char* name, const Page& p, double minSeconds, int maxRuns) {
     ResultPageInput in;
     in.lines = p.lines;
     in.links = p.links;
     in.countLabelInitial = true;
-    using clock = std::chrono::steady_clock;
-    const auto start = clock::now();
-    int runs = 0;
     std::size_t rows = 0;
-    double elapsed = 0;
-    do {
+    const Timing t = timeRuns(minSeconds, maxRuns, [&] {
         rows = parseResultPage(Hosts{}, SearchState{1, 0, false, ""}, in).rows.size();
-        ++runs;
-        elapsed = std::chrono::duration<double>(clock::now() - start).count();
-    } while (elapsed < minSeconds && runs < maxRuns);
-    const double mb = static_cast<double>(p.bytes) / (1024.0 * 1024.0);
-    std::printf("%-42s %8.2f MB  %5zu rows  %6d runs  %9.3f ms/page  %8.1f MB/s\n", name, mb, rows,
-                runs, elapsed * 1000.0 / runs, mb * runs / elapsed);
+    });
+    report(name, p.bytes, rows, "rows", t);
 }
 
 template <typename Scan>
 void measureScan(const char* name, const std::string& page, Scan scan) {
-    using clock = std::chrono::steady_clock;
-    const auto start = clock::now();
-    int runs = 0;
     std::size_t found = 0;
-    double elapsed = 0;
-    do {
-        found = scan(page);
-        ++runs;
-        elapsed = std::chrono::duration<double>(clock::now() - start).count();
-    } while (elapsed < 2.0 && runs < 100000);
-    const double mb = static_cast<double>(page.size()) / (1024.0 * 1024.0);
-    std::printf("%-42s %8.2f MB  %5zu found %6d runs  %9.3f ms/page  %8.1f MB/s\n", name, mb, found,
-                runs, elapsed * 1000.0 / runs, mb * runs / elapsed);
+    const Timing t = timeRuns(2.0, 100000, [&] { found = scan(page); });
+    report(name, page.size(), found, "found", t);
 }
 
 // 20,000 OBJECT tags that never close, each with its parameter, of the given class.
