@@ -90,7 +90,8 @@ QByteArray openPath(const QString& address, const QByteArray& pathBytes) {
     return existsAt(pathBytes) ? pathBytes : named;
 }
 
-// At most `limit` bytes of a local file, and whether there were more; an error's text.
+// Up to `limit` + 1 bytes of a local file (one more than `limit` says it is too long); the
+// error's text, empty when it was read.
 QString readLocal(const QByteArray& path, qint64 limit, QByteArray* bytes) {
     std::FILE* file = std::fopen(path.constData(), "rb");
     if (file == nullptr) return QString::fromLocal8Bit(std::strerror(errno));
