@@ -443,8 +443,8 @@ private slots:
         QTest::addColumn<int>("mostFetches");
         QTest::newRow("includes itself 7,000 times")
             << QByteArray("self.ram\r\n") << 7000 << NativePlayer::kMaxListsPerPlay;
-        const int bigLines = 40000;  // 400 KB a list
-        QTest::newRow("lists of 400 KB")
+        const int bigLines = 40000;  // 480 KB a list
+        QTest::newRow("lists of 480 KB")
             << QByteArray("self.ram  \r\n") << bigLines
             << static_cast<int>(NativePlayer::kMaxTreeBytes / (12 * bigLines)) + 2;
     }
