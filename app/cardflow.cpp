@@ -152,9 +152,9 @@ void TForm1::backbtnClick() {
 // --- Card list, page, preview and saving ---
 
 void TForm1::dragcardbtnClick() {
-    const std::vector<core::SongRow> selected = selectedResults();
-    if (!selected.empty()) {
-        cardList = {selected.front()};
+    const auto selected = selectedResultsFor(core::RowAction::Card);
+    if (selected && !selected->empty()) {
+        cardList = {selected->front()};
         showCardList();
     }
     Button5Click();

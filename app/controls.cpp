@@ -62,6 +62,8 @@ QToolButton* toolButton(QWidget* parent, const QString& name, const QString& cap
 
 QLabel* label(QWidget* parent, const QString& name, const QString& text, QRect bounds) {
     auto* l = place(new QLabel(text, parent), name, bounds, ui::Skin::Sky);
+    // Labels show texts from the network (the result count, status texts): never as markup.
+    l->setTextFormat(Qt::PlainText);
     l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     return l;
 }

@@ -95,7 +95,8 @@ void TForm1::restoreUnfinishedDownloads() {
 void TForm1::dragdownbtnClick() {
     std::vector<core::SongRow> added;
     std::vector<std::string> paths;
-    for (const core::SongRow& row : resultRows_->rowsAt(ListView1->selectedRowIndexes())) {
+    const auto selected = selectedResultsFor(core::RowAction::Download);
+    for (const core::SongRow& row : selected.value_or(std::vector<core::SongRow>{})) {
         const std::optional<download::DownloadJob> job = jobFromSearchRow(row, SaveFolder);
         if (!job) continue;
         // The queue may number the save path: two rows never write one file.

@@ -14,6 +14,7 @@
 
 #include "core/screenfit.h"
 #include "core/songrow.h"
+#include "core/webaddress.h"
 #include "download/downloader.h"
 #include "download/progressboard.h"
 #include "search/engine.h"
@@ -349,6 +350,10 @@ private:
     void appendResults(const std::vector<core::SongRow>& rows);
     void clearResults();
     [[nodiscard]] std::vector<core::SongRow> selectedResults() const;
+    // The selected rows the action may take; each row whose address is not a web address is
+    // left out with a line in the download log. Nothing when rows were left out and no file
+    // row remains: the action then stops without a message of its own.
+    std::optional<std::vector<core::SongRow>> selectedResultsFor(core::RowAction action);
     // True when the row was a list entry and started a search.
     bool ListView1SelectItem(int row);
 

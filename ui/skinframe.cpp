@@ -8,12 +8,21 @@
 #include <QMouseEvent>
 #include <QStyle>
 #include <QSystemTrayIcon>
+#include <QTextDocument>
 #include <QToolButton>
 #include <QWindow>
 
 #include "ui/skin.h"
 
 namespace melorin::ui {
+namespace {
+// Tool tips take any text that looks like markup as markup; the caption is shown as it is.
+QString plainToolTip(const QString& text) {
+    return Qt::mightBeRichText(text) ? QStringLiteral("<p style='white-space:pre'>") +
+                                           text.toHtmlEscaped() + QStringLiteral("</p>")
+                                     : text;
+}
+}  // namespace
 
 SkinnedWindow::SkinnedWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
@@ -34,6 +43,7 @@ SkinnedWindow::SkinnedWindow(QWidget* parent)
     icon->setPixmap(QApplication::windowIcon().pixmap(16, 16));
     title_ = new QLabel(caption_);
     title_->setObjectName(QStringLiteral("SkinCaptionTitle"));
+    title_->setTextFormat(Qt::PlainText);  // the caption holds the address a page stated
     makeBold(title_);
     title_->installEventFilter(this);
     icon->installEventFilter(this);
@@ -147,7 +157,7 @@ void SkinnedWindow::minimizeToTray() {
     }
     if (tray_ == nullptr) {
         tray_ = new QSystemTrayIcon(windowIcon(), this);
-        tray_->setToolTip(windowTitle());
+        tray_->setToolTip(plainToolTip(windowTitle()));
         tray_->setContextMenu(trayMenu_);
         connect(tray_, &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason r) {

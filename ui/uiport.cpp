@@ -33,6 +33,7 @@ std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, BoxKind kind, const
     auto box = std::make_unique<QMessageBox>(
         question ? QMessageBox::Warning : QMessageBox::NoIcon, QApplication::applicationName(),
         text, question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+    box->setTextFormat(Qt::PlainText);  // a message may quote a path or a page's text
     return box;
 }
 

@@ -23,6 +23,7 @@
 #include "tests/app/guitestmain.h"
 #include "tests/app/pagescript.h"
 #include "tests/app/windowfixture.h"
+#include "tests/support/pageserver.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
@@ -42,6 +43,18 @@ const QString kTitle = QStringLiteral("新年 好");
 QByteArray fileBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A text in pieces short enough for a line of the content box, which wraps long lines.
+QStringList shortLines(const QString& text) {
+    QStringList pieces;
+    for (qsizetype i = 0; i < text.size(); i += 24) pieces << text.mid(i, 24);
+    return pieces;
+}
+
+// A script's string literal over short lines.
+QString scriptString(const QString& text) {
+    return u'\'' + shortLines(text).join(QStringLiteral("'+\n'")) + u'\'';
 }
 
 // Picks an entry of a drop-down list as the user does: the list opens, the entry is clicked.
@@ -70,6 +83,7 @@ private slots:
     void toolbarEdits();
     void undoTakesTheFocusedBox();
     void previewPlaysAndSaves();
+    void pageScriptReadsNoFile();
     void unwritablePageReachesTheLog();
 
 private:
@@ -273,6 +287,84 @@ void TestCardWindow::previewPlaysAndSaves() {
     QTest::mouseClick(form_->cancelbtn, Qt::LeftButton);
     QVERIFY(form_->cardList.empty());
     QCOMPARE(form_->cardlistview->rowCount(), 0);
+}
+
+void TestCardWindow::pageScriptReadsNoFile() {
+    // A greeting copied from somewhere, with a script that writes a player object of its own
+    // and reads a file of this computer. The preview keeps its picture (chosen outside the
+    // program folder) and its song; the script's object gets no player, its read fails, and a
+    // picture of this computer that the page does not name as its own does not load.
+    melorin::testing::PageServer server([](const QByteArray&) {
+        return melorin::testing::PageServer::Answer{404, {}};
+    });
+    QVERIFY(server.listening());
+    const QString pictures = fx_.tempPath(QStringLiteral("我的图片"));
+    QVERIFY(QDir().mkpath(pictures));
+    QImage image(41, 19, QImage::Format_RGB32);
+    image.fill(Qt::darkRed);
+    QVERIFY(image.save(pictures + QStringLiteral("/卡片.jpg"), "JPG"));
+    QVERIFY(image.save(pictures + QStringLiteral("/别的.jpg"), "JPG"));
+    QFile secret(fx_.tempPath(QStringLiteral("secret.txt")));
+    QVERIFY(secret.open(QIODevice::WriteOnly));
+    secret.write("only mine");
+    secret.close();
+
+    const QString song =
+        QStringLiteral("http://") + fx_.serviceHost() + QStringLiteral("/music/s01/003.mp3");
+    fx_.offer({melorin::testing::fileRow(QStringLiteral("1"), QStringLiteral("贺卡的歌"), song,
+                                         QStringLiteral("1.0M"), QStringLiteral("mp3"))},
+              {0});
+    QTest::mouseClick(form_->dragcardbtn, Qt::LeftButton);
+    ui_->nextOpenFile = pictures + QStringLiteral("/卡片.jpg");
+    QTest::mouseClick(form_->picbtn, Qt::LeftButton);
+    form_->nameedit->setText(QStringLiteral("从网上抄来的贺卡"));
+    // Short lines: the box wraps long ones, and the page takes its lines as shown.
+    const QString planted = QStringLiteral(
+                                "<OBJECT CLASSID=\"CLSID:22D6f312-B0F6-11D0-94AB-0080C74C7E95\">"
+                                "<PARAM NAME=\"fileName\" VALUE=\"") +
+                            server.url("/planted.mp3") + QStringLiteral("\"></OBJECT>");
+    form_->iememo->setPlainText(
+        QStringList{QStringLiteral("<script>"),
+                    QStringLiteral("document.write(") + scriptString(planted) + u')',
+                    QStringLiteral("var r='refused';"), QStringLiteral("try{"),
+                    QStringLiteral("var x=new XMLHttpRequest();"),
+                    QStringLiteral("x.open('GET',") +
+                        scriptString(QUrl::fromLocalFile(secret.fileName()).toString()) +
+                        QStringLiteral(",false);"),
+                    QStringLiteral("x.send();"), QStringLiteral("r='read:'+x.responseText;"),
+                    QStringLiteral("}catch(e){}"), QStringLiteral("document.title=r;"),
+                    // An address may break anywhere: the browser drops line breaks from it.
+                    QStringLiteral("</script><img id=other src=\"") +
+                        shortLines(QUrl::fromLocalFile(pictures + QStringLiteral("/别的.jpg"))
+                                       .toString(QUrl::FullyEncoded))
+                            .join(u'\n') +
+                        QStringLiteral("\">")}
+            .join(u'\n'));
+    QSignalSpy complete(form_->WebBrowser4, &melorin::WebBrowser::DocumentComplete);
+    QTest::mouseClick(form_->previewbtn, Qt::LeftButton);
+    QVERIFY(complete.wait(kLoadMs));
+
+    NativePlayer* player = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (player = form_->playback().current()) != nullptr && player->position() > 0, kLoadMs);
+    QCOMPARE(player->entryAddress(), song);
+    QWebEnginePage& page = *form_->WebBrowser4->engineView()->page();
+    using melorin::testing::runScript;
+    QCOMPARE(runScript(page, QStringLiteral("document.querySelectorAll('.melorin-player').length"))
+                 .toInt(),
+             1);
+    // The script's object is still there, without a player.
+    QCOMPARE(runScript(page, QStringLiteral("document.getElementsByTagName('object').length")),
+             QVariant(1));
+    QCOMPARE(form_->playback().players().size(), 1);
+    QCOMPARE(runScript(page, QStringLiteral("document.title")).toString(),
+             QStringLiteral("refused"));
+    QCOMPARE(backgroundWidth(page), 41);
+    QTRY_VERIFY(
+        runScript(page, QStringLiteral("document.getElementById('other').complete")).toBool());
+    QCOMPARE(runScript(page, QStringLiteral("document.getElementById('other').naturalWidth")),
+             QVariant(0));
+    QCOMPARE(server.targets, QList<QByteArray>());
 }
 
 void TestCardWindow::unwritablePageReachesTheLog() {

@@ -22,6 +22,7 @@
 #include "player/playlistfile.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
+#include "tests/support/pageserver.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
@@ -71,6 +72,8 @@ private slots:
     void htmlRows();
     void unwritablePageReachesTheLog_data();
     void unwritablePageReachesTheLog();
+    void rowsThatAreNotWebAddresses_data();
+    void rowsThatAreNotWebAddresses();
 
 private:
     SongRow song(const QString& path, const QString& type, const QString& title) const {
@@ -372,6 +375,62 @@ void TestPlayWindow::unwritablePageReachesTheLog() {
     QCOMPARE(addresses(form.PlayList), addresses(rows));
     QVERIFY(!form.WebBrowser3->isVisible());
     QVERIFY(QFileInfo(page).isDir());
+}
+
+void TestPlayWindow::rowsThatAreNotWebAddresses_data() {
+    // "@LIST@": a list of this computer whose only entry is an address that only the test's
+    // server would ever see asked for.
+    QTest::addColumn<QString>("address");
+    QTest::newRow("file") << "file://@LIST@";
+    QTest::newRow("absolute path") << "@LIST@";
+    QTest::newRow("javascript") << "javascript:location='@LEAK@'";
+    QTest::newRow("data") << "data:audio/x-pn-realaudio,@LEAK@";
+}
+
+void TestPlayWindow::rowsThatAreNotWebAddresses() {
+    // Each action that takes result rows refuses the row with a line in the log; nothing of it
+    // reaches a list, a page, a file or the network.
+    QFETCH(QString, address);
+    melorin::testing::PageServer server([](const QByteArray&) {
+        return melorin::testing::PageServer::Answer{404, {}};
+    });
+    QVERIFY(server.listening());
+    const QString leak = server.url("/leak.mp3");
+    const QString list = fx_.tempPath(QStringLiteral("private.rpm"));
+    QFile listFile(list);
+    QVERIFY(listFile.open(QIODevice::WriteOnly));
+    listFile.write(leak.toUtf8() + "\r\n");
+    listFile.close();
+    address.replace(QStringLiteral("@LIST@"), list).replace(QStringLiteral("@LEAK@"), leak);
+    SongRow row = song(QString(), QStringLiteral("ram"), QStringLiteral("本机的列表"));
+    row.address = address.toStdString();
+
+    // Earlier tests' pages and lists go: whatever is there afterwards was written here.
+    const QStringList written = {QStringLiteral("*.rpm"), QStringLiteral("*.asx"),
+                                 QStringLiteral("*.html")};
+    QDir programDir(fx_.programDir());
+    for (const QString& name : programDir.entryList(written, QDir::Files))
+        QVERIFY(programDir.remove(name));
+
+    const std::pair<const char*, QWidget*> actions[] = {{"在线播放", form_->SeSkinButton4},
+                                                        {"播", form_->dragplaybtn},
+                                                        {"卡", form_->dragcardbtn},
+                                                        {"下", form_->dragdownbtn}};
+    for (const auto& [name, button] : actions) {
+        QTest::mouseClick(form_->Button3, Qt::LeftButton);  // the search view with its buttons
+        offer({row}, {0});
+        const qsizetype logged = form_->DownloadLog.size();
+        QTest::mouseClick(button, Qt::LeftButton);
+        const QStringList added = form_->DownloadLog.mid(logged);
+        QVERIFY2(added.size() == 1 && added.first().contains(address), name);
+        QVERIFY2(ui_->messages.isEmpty(), qPrintable(ui_->messages.join(u'|')));
+        QVERIFY2(form_->PlayList.empty() && form_->cardList.empty(), name);
+        QCOMPARE(form_->downloadlistview->rowCount(), 0);
+        QVERIFY(!form_->WebBrowser3->isVisible());
+    }
+    QCOMPARE(programDir.entryList(written, QDir::Files), QStringList());
+    QCOMPARE(form_->WebBrowser3->engineView(), nullptr);  // no page was ever shown
+    QCOMPARE(server.targets, QList<QByteArray>());
 }
 
 MELORIN_GUI_TEST_MAIN(TestPlayWindow)

@@ -83,6 +83,7 @@ private slots:
     void selectingAnEntryThenClosingIsSafe();
     void unreachableServiceSaysSo();
     void errorPageEndsTheSearchQuietly();
+    void pageTextStaysText();
 
 private:
     // A new window in place of the one before, on the service or `service`.
@@ -279,6 +280,48 @@ void TestSearchWindow::errorPageEndsTheSearchQuietly() {
     QCOMPARE(QString::fromStdString(form.resultRows().row(0).address),
              QStringLiteral("http://") + host + QStringLiteral("/a.mp3"));
     QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join(u'|')));
+    fx_.closeWindow();  // before the server it talks to
+}
+
+void TestSearchWindow::pageTextStaysText() {
+    // A page whose count holds markup and whose title holds bytes that are not GBK: the count
+    // label shows the markup as text, and the title the replacement character, not its
+    // reference. The caption, whatever its title holds, shows it as text too.
+    QString host;
+    melorin::testing::PageServer server([&host](const QByteArray& target) {
+        if (!target.startsWith("/m?tn=baidump3"))
+            return melorin::testing::PageServer::Answer{404, {}};
+        QStringEncoder gbk("GBK");
+        const QByteArray page =
+            gbk.encode(QStringLiteral("<html><body><div>百度为您找到相关结果&lt;b&gt;7&lt;/b&gt;"
+                                      "&lt;img src=\"/x.png\"&gt;篇</div><div><a href=\"http://") +
+                       host + QStringLiteral("/r?url=http://") + host +
+                       QStringLiteral("/a.mp3\">月")) +
+            "\x81 " + gbk.encode(QStringLiteral("光</a> 8.5 Mmp3</div></body></html>"));
+        return melorin::testing::PageServer::Answer{200, page};
+    });
+    QVERIFY(server.listening());
+    host = server.host();
+    openWindow(host);
+    TForm1& form = *form_;
+    form.Edit1->setText(QStringLiteral("月光"));
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(form.ListView1->rowCount() == 1 && !form.WebBrowser1->isLoading(),
+                             30000);
+    QCOMPARE(QString::fromStdString(form.resultRows().row(0).title), QStringLiteral("月\uFFFD 光"));
+
+    const auto showsAsText = [](const QLabel& label, const QString& text) {
+        // Taken as markup, the text would shrink to "7" and a picture.
+        return label.text() == text && label.textFormat() == Qt::PlainText &&
+               label.sizeHint().width() >= label.fontMetrics().horizontalAdvance(text);
+    };
+    const QString count = QStringLiteral(" 搜索结果  <b>7</b><img src=\"/x.png\">");
+    QVERIFY2(showsAsText(*form.resultlabel, count), qPrintable(form.resultlabel->text()));
+    const QString caption = form.windowTitle() + QStringLiteral("<b>本机</b><img src=\"/x.png\">");
+    form.setWindowTitle(caption);
+    const auto* title = form.findChild<QLabel*>(QStringLiteral("SkinCaptionTitle"));
+    QVERIFY(title != nullptr);
+    QVERIFY(showsAsText(*title, caption));
     fx_.closeWindow();  // before the server it talks to
 }
 

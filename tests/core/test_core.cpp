@@ -11,6 +11,7 @@
 
 #include "core/atomicfile.h"
 #include "core/markup.h"
+#include "core/songrow.h"
 #include "core/text.h"
 #include "core/webaddress.h"
 
@@ -65,6 +66,33 @@ private slots:
         const std::string text = "周杰伦 - 七里香.mp3";
         QCOMPARE(gbkToUtf8(utf8ToGbk(text)), text);
         QCOMPARE(gbkToUtf8("a\x81"), std::string("a"));  // a cut sequence
+    }
+    void rowsForActions_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("http") << QStringLiteral("http://127.0.0.1:1/a.mp3") << true;
+        QTest::newRow("file") << QStringLiteral("file:///home/u/private.rpm") << false;
+        QTest::newRow("absolute path") << QStringLiteral("/home/u/song.mp3") << false;
+        QTest::newRow("javascript") << QStringLiteral("javascript:alert(1)") << false;
+        QTest::newRow("data") << QStringLiteral("data:audio/mpeg;base64,AAAA") << false;
+        QTest::newRow("line break in it") << QStringLiteral("file:///a\r\n伪造的一行") << false;
+    }
+    void rowsForActions() {
+        QFETCH(QString, address);
+        QFETCH(bool, kept);
+        SongRow row{RowShape::File, "1", 0, "歌\n名", address.toStdString(), "1M", "mp3"};
+        const SongRow entry = listEntry("2", "歌手", "m?word=x");
+        const RowsForAction out = webRowsFor(RowAction::Download, {entry, row});
+        // List entries are left to the action's own rules.
+        const std::vector<SongRow> expected =
+            kept ? std::vector<SongRow>{entry, row} : std::vector<SongRow>{entry};
+        QCOMPARE(out.rows, expected);
+        QCOMPARE(out.refusals.size(), kept ? 0u : 1u);
+        if (kept) return;
+        // One line of the log, naming the row and why.
+        const std::string& line = out.refusals.front();
+        QVERIFY(line.find("歌 名") != std::string::npos && line.find("http") != std::string::npos);
+        QVERIFY(line.find_first_of("\r\n") == std::string::npos);
     }
     void markup_data() {
         QTest::addColumn<QByteArray>("text");

@@ -1,6 +1,7 @@
 // The play list's rules and its two file formats: the add action, the player kind, the room
 // of the list view, the load rules, save -> load round trips, the proposed name, the dialog
 // filters, and how the player reads lists back.
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -447,6 +448,53 @@ private slots:
         QCOMPARE(entryKindOf("http://h/rpm"), EntryKind::Media);
         QCOMPARE(listTextToUtf8("\xB8\xE8"), std::string("歌"));
         QCOMPARE(listTextToUtf8("\xEF\xBB\xBF歌"), std::string("歌"));
+    }
+
+    // The same two entries in every encoding a list comes in.
+    void listEncodings_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("asx");
+        const QString asx =
+            u"<asx version=\"3.0\"><entry><ref href=\"http://h/七里香.mp3\"/>"
+            "</entry><entry><ref href=\"一千.wma\"/></entry></asx>"_s;
+        const QString rpm = u"http://h/七里香.mp3\r\n一千.wma\r\n"_s;
+        const auto utf16 = [](const QString& text, bool bigEndian) {
+            QByteArray out = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+            for (const QChar c : text) {
+                const char high = static_cast<char>(c.unicode() >> 8);
+                const char low = static_cast<char>(c.unicode() & 0xFF);
+                out += bigEndian ? QByteArray{1, high} + low : QByteArray{1, low} + high;
+            }
+            return out;
+        };
+        QStringEncoder gbk("GBK");
+        for (const bool isAsx : {true, false}) {
+            const QString text = isAsx ? asx : rpm;
+            const QByteArray kind = isAsx ? " asx" : " rpm";
+            QTest::newRow("UTF-16 LE" + kind) << utf16(text, false) << isAsx;
+            QTest::newRow("UTF-16 BE" + kind) << utf16(text, true) << isAsx;
+            QTest::newRow("UTF-8 with BOM" + kind) << "\xEF\xBB\xBF" + text.toUtf8() << isAsx;
+            QTest::newRow("UTF-8" + kind) << text.toUtf8() << isAsx;
+            QTest::newRow("GBK" + kind) << QByteArray(gbk.encode(text)) << isAsx;
+        }
+    }
+    void listEncodings() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, asx);
+        QStringList got;
+        for (const ListEntry& e :
+             listEntries(bytes.toStdString(), asx ? EntryKind::AsxList : EntryKind::LineList))
+            got << QString::fromStdString(e.address);
+        QCOMPARE(got, (QStringList{u"http://h/七里香.mp3"_s, u"一千.wma"_s}));
+    }
+
+    // An entry of a GBK list keeps its bytes beside its text: an old GBK file name is found so.
+    void gbkEntryBytes() {
+        const std::vector<ListEntry> entries =
+            listEntries("<ref href=\"\xB8\xE8 &amp;.mp3\"/>", EntryKind::AsxList);
+        QCOMPARE(entries.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(entries[0].address), u"歌 &.mp3"_s);
+        QCOMPARE(entries[0].bytes, std::string("\xB8\xE8 &.mp3"));
     }
 
     // Lists and pages come from the network: pieces of markup in random order never make a
