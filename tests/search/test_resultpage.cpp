@@ -220,9 +220,26 @@ void TestResultPage::linkPass_data() {
     QTest::newRow("address already listed, numbered on")
         << lines << QStringList{kPrefix + u"a|甲"_s, kPrefix + u"c|甲乙"_s}
         << QStringList{u"x"_s, u"a"_s} << QStringList{u"3|0|甲乙|c|3.0K|asf"_s};
-    QTest::newRow("same text, first line holding it")
+    // Each link's text is looked for from just after the previous row's: two links with one
+    // text get a line each.
+    const QStringList twice{u"0 head 9.9 Kram"_s, u"1 甲 1.0 Mmp3"_s, u"2 甲 2.0 Mwma"_s};
+    QTest::newRow("same text twice, a line each")
+        << twice << QStringList{kPrefix + u"a|甲"_s, kPrefix + u"b|甲"_s} << QStringList{}
+        << QStringList{u"1|0|甲|a|1.0M|mp3"_s, u"2|0|甲|b|2.0M|wma"_s};
+    QTest::newRow("same text, the next line holding it inside a longer title")
         << lines << QStringList{kPrefix + u"a|乙"_s, kPrefix + u"b|乙"_s} << QStringList{}
-        << QStringList{u"1|0|乙|a|2.0M|wma"_s, u"2|0|乙|b|2.0M|wma"_s};
+        << QStringList{u"1|0|乙|a|2.0M|wma"_s, u"2|0|乙|b|3.0K|asf"_s};
+    QTest::newRow("text only before the previous row's: its first line")
+        << lines << QStringList{kPrefix + u"a|乙"_s, kPrefix + u"b|1 甲"_s} << QStringList{}
+        << QStringList{u"1|0|乙|a|2.0M|wma"_s, u"2|0|1 甲|b|1.0M|mp3"_s};
+    QTest::newRow("a link without text keeps the search where it was")
+        << twice << QStringList{kPrefix + u"a|甲"_s, kPrefix + u"b|"_s, kPrefix + u"c|甲"_s}
+        << QStringList{}
+        << QStringList{u"1|0|甲|a|1.0M|mp3"_s, u"2|0||b|9.9K|ram"_s, u"3|0|甲|c|2.0M|wma"_s};
+    QTest::newRow("two texts on one line share it")
+        << QStringList{u"1 甲 乙 1.0 Mmp3"_s, u"2 乙 2.0 Kwma"_s}
+        << QStringList{kPrefix + u"a|甲"_s, kPrefix + u"b|乙"_s} << QStringList{}
+        << QStringList{u"1|0|甲|a|1.0M|mp3"_s, u"2|0|乙|b|1.0M|mp3"_s};
     QTest::newRow("text not on the page: line 0")
         << QStringList{u"0 head 9.9 Kram"_s, u"x"_s} << QStringList{kPrefix + u"a|丙"_s}
         << QStringList{} << QStringList{u"1|0|丙|a|9.9K|ram"_s};
