@@ -126,7 +126,7 @@ void TForm1::setUp(const StartOptions& options) {
         OpenDialog1InitialDir = ProgramDir + QStringLiteral("pic/");
         CardPicture = ProgramDir + QStringLiteral("pic/0103.jpg");
         ImageList1 = loadKindIcons();
-        if (ImageList1.size() != 5) throw std::runtime_error("file-type icons are missing");
+        if (ImageList1.size() != 6) throw std::runtime_error("file-type icons are missing");
         showView(true, false, false);
         ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
         restoreUnfinishedDownloads();

@@ -152,7 +152,8 @@ void flashTextPass(std::span<const PageLink> links, std::span<const std::string>
     for (const auto title : titles) {
         ResultRow row;
         row.caption = std::to_string(rowsBefore + out.rows.size() + 1);
-        row.icon = 0;
+        // Not the MP3 icon: these rows are FLASH items, shown with the FLASH icon.
+        row.icon = kFlashKind;
         row.title = title;
         const std::int64_t first = set.leastWeightIn(title, -1);
         if (first >= 0) row.address = links[static_cast<std::size_t>(first)].href;

@@ -102,7 +102,7 @@ void TestMainWindow::startUpPreparesStateAndFolders() {
     QCOMPARE(form.downloader().probeRow(), 0);
     QCOMPARE(form.downloader().snapshot().runningWorkers, 0);
     QVERIFY(!form.downloader().busy());
-    QCOMPARE(form.ImageList1.size(), 5);
+    QCOMPARE(form.ImageList1.size(), 6);  // MP3 to FLASH
     for (const QIcon& icon : form.ImageList1) QVERIFY(!icon.isNull());
     QCOMPARE(form.windowTitle(), QStringLiteral("Melorin"));
     QVERIFY(!form.Timer1->isActive());
@@ -129,7 +129,7 @@ void TestMainWindow::startUpGoesOnWhenMusicCannotBeCreated() {
     blocker.close();
     TForm1& form = fx.createWindow();
     QCOMPARE(form.SaveFolder, fx.programDir() + QStringLiteral("/music/"));
-    QCOMPARE(form.ImageList1.size(), 5);  // the rest of start-up ran
+    QCOMPARE(form.ImageList1.size(), 6);  // the rest of start-up ran
     QVERIFY(form.ListView1->isVisibleTo(&form));
 }
 

@@ -117,12 +117,13 @@ void TestResultPage::flashFixturePage() {
     p.countLabelInitial = true;
     const ResultPageOutput out = parse(p);
     // The navigation link 春天 comes first in the document, so it wins for 春天来了; 夏日 has no
-    // "[" and so no title; the header line 4 and the last four lines are not read.
+    // "[" and so no title; the header line 4 and the last four lines are not read. Every row
+    // is a FLASH item and shows the FLASH icon.
     QCOMPARE(described(out.rows), (QStringList{
                                       u"1|5|Flash|http://flash.example.org/top.swf||ash"_s,
-                                      u"2|0|春天来了|http://www.baidu.com/spring||html"_s,
-                                      u"3|0||||html"_s,
-                                      u"4|0|秋风|http://flash.example.org/autumn.swf||html"_s,
+                                      u"2|5|春天来了|http://www.baidu.com/spring||html"_s,
+                                      u"3|5||||html"_s,
+                                      u"4|5|秋风|http://flash.example.org/autumn.swf||html"_s,
                                   }));
     QCOMPARE(out.countLabel, std::optional<std::string>(toGbk(u" 搜索结果  1200"_s)));
     QCOMPARE(out.state.searchRowCount, 4);
@@ -337,7 +338,7 @@ void TestResultPage::flashTextPass() {
     p.kind = kind;
     const ResultPageOutput out = parse(p);
     QCOMPARE(described(out.rows),
-             row ? QStringList{u"1|0|Clip|http://x/nav||html"_s} : QStringList{});
+             row ? QStringList{u"1|5|Clip|http://x/nav||html"_s} : QStringList{});
     QCOMPARE(out.requestNextPage, row);
 }
 
