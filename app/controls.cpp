@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include "ui/lineedit.h"
 #include "ui/reportview.h"
 #include "ui/skin.h"
 
@@ -67,7 +68,7 @@ QLabel* label(QWidget* parent, const QString& name, const QString& text, QRect b
 }
 
 QLineEdit* edit(QWidget* parent, const QString& name, const QString& text, QRect bounds) {
-    return place(new QLineEdit(text, parent), name, bounds, ui::Skin::Paper);
+    return place(new ui::LineEdit(text, parent), name, bounds, ui::Skin::Paper);
 }
 
 QPlainTextEdit* memo(QWidget* parent, const QString& name, const QString& text, QRect bounds) {

@@ -41,7 +41,8 @@ void TForm1::buildSearchBar(QWidget* client) {
         button(Panel1, QStringLiteral("Button1"), QStringLiteral("搜索"), QRect(486, 7, 64, 26));
     Button1->setDefault(true);
     ui::makeBold(Button1);
-    // The window's default button: Enter wherever the focus is presses it (keyPressEvent).
+    // The window's default button: Enter in the search bar or the result list presses it
+    // (keyPressEvent).
     SeSkinButton1 = button(Panel1, QStringLiteral("SeSkinButton1"), QStringLiteral("保存目录"),
                            QRect(556, 7, 84, 26));
 

@@ -289,11 +289,19 @@ void TForm1::FormClose() {
 
 void TForm1::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && enterSearches()) {
         Button1->click();
         return;
     }
     SkinnedWindow::keyPressEvent(event);
+}
+
+bool TForm1::enterSearches() const {
+    // Only where a search is what the user is at: Enter in a card's title must not replace the
+    // result list under the card.
+    const QWidget* focus = focusWidget();
+    return focus != nullptr && (focus == Panel1 || Panel1->isAncestorOf(focus) ||
+                                focus == ListView1 || ListView1->isAncestorOf(focus));
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -294,7 +294,8 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // Enter that no control took (the memos take it) presses the default button Button1.
+    // Enter that no control took in the search bar or the result list presses the default
+    // button Button1.
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -311,6 +312,7 @@ private:
     // Keeps the aligned regions (search bar, function panel, status bar, the filling panels)
     // at their edges when the client area changes size.
     void alignRegions();
+    [[nodiscard]] bool enterSearches() const;
     bool FormCloseQuery();
     void FormClose();
 
