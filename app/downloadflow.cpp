@@ -52,7 +52,7 @@ int barValue(std::int64_t v) {
 }
 
 std::string localDateTime() {
-    return completionDateTime(QDateTime::currentDateTime(), QLocale::system()).toStdString();
+    return completionDateTime(QDateTime::currentDateTime(), QLocale()).toStdString();
 }
 
 }  // namespace

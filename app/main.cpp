@@ -16,6 +16,7 @@
 #include "app/mainwindow.h"
 #include "app/selectdir.h"
 #include "app/startup.h"
+#include "ui/language.h"
 #include "ui/skin.h"
 #include "ui/uiport.h"
 
@@ -60,6 +61,7 @@ int main(int argc, char** argv) {
     melorin::MelorinApplication app(argc, argv);
     initProgramResources();
     melorin::configureApplication(app);
+    melorin::ui::useChineseEverywhere(app);
     QApplication::setApplicationVersion(QStringLiteral(MELORIN_VERSION));
 
     QCommandLineParser options;

@@ -52,6 +52,32 @@ QString fileNameOf(const QString& address) {
     return QString::fromStdString(displayNameOf(address.toStdString()));
 }
 
+// What went wrong, in Chinese whatever the system's language; the media stack's own words
+// (often English) follow as the detail.
+QString playbackFailure(const QString& title, QMediaPlayer::Error error, const QString& detail) {
+    QString reason;
+    switch (error) {
+        case QMediaPlayer::ResourceError:
+            reason = NativePlayer::tr("无法打开媒体");
+            break;
+        case QMediaPlayer::FormatError:
+            reason = NativePlayer::tr("不支持的媒体格式");
+            break;
+        case QMediaPlayer::NetworkError:
+            reason = NativePlayer::tr("网络错误");
+            break;
+        case QMediaPlayer::AccessDeniedError:
+            reason = NativePlayer::tr("无权访问该媒体");
+            break;
+        default:
+            reason = NativePlayer::tr("无法识别的格式");
+            break;
+    }
+    if (detail.isEmpty() || detail == reason)
+        return NativePlayer::tr("无法播放“%1”：%2").arg(title, reason);
+    return NativePlayer::tr("无法播放“%1”：%2（%3）").arg(title, reason, detail);
+}
+
 }  // namespace
 
 NativePlayer::NativePlayer(QObject* parent)
@@ -77,7 +103,7 @@ void NativePlayer::replaceMedia() {
     connect(media_, &QMediaPlayer::errorOccurred, this,
             [this](QMediaPlayer::Error error, const QString& text) {
                 if (error == QMediaPlayer::NoError || !mediaLoaded_) return;
-                failCurrent(tr("无法播放“%1”：%2").arg(title(), text));
+                failCurrent(playbackFailure(title(), error, text));
             });
     connect(media_, &QMediaPlayer::positionChanged, this, &NativePlayer::positionChanged);
     connect(media_, &QMediaPlayer::durationChanged, this, &NativePlayer::changed);
@@ -339,9 +365,7 @@ void NativePlayer::advance() {
 void NativePlayer::onMediaStatus(int status) {
     if (!mediaLoaded_) return;
     if (status == QMediaPlayer::InvalidMedia) {
-        const QString why = media_->errorString();
-        failCurrent(
-            tr("无法播放“%1”：%2").arg(title(), why.isEmpty() ? tr("无法识别的格式") : why));
+        failCurrent(playbackFailure(title(), media_->error(), media_->errorString()));
     } else if (status == QMediaPlayer::EndOfMedia) {
         QMetaObject::invokeMethod(
             this,

@@ -5,6 +5,8 @@ target_link_libraries(melorin_window_fixture
 
 melorin_add_test(test_mainwindow SOURCES test_mainwindow.cpp LIBS melorin_window_fixture)
 melorin_add_test(test_mainwindow_texts SOURCES test_mainwindow_texts.cpp LIBS melorin_app)
+# Qt's own texts must be Chinese on a system without a Chinese locale.
+set_property(TEST test_mainwindow_texts APPEND PROPERTY ENVIRONMENT "LC_ALL=C;LANG=C;LANGUAGE=")
 melorin_add_test(test_webbrowser SOURCES test_webbrowser.cpp LIBS melorin_app Qt6::Network)
 melorin_add_test(test_process_exit SOURCES test_process_exit.cpp LIBS Qt6::Core)
 target_compile_definitions(test_process_exit PRIVATE MELORIN_EXE="$<TARGET_FILE:melorin>")
