@@ -17,6 +17,7 @@
 #include "app/mainwindow.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
+#include "core/filefilter.h"
 #include "core/webaddress.h"
 #include "download/failureactions.h"
 #include "player/mprisservice.h"
@@ -36,7 +37,7 @@ QString utf8(std::string_view text) {
 }
 
 QString dialogFilter(std::string_view filter) {
-    return utf8(player::qtFileDialogFilter(filter));
+    return utf8(core::fileDialogFilter(filter));
 }
 
 std::tm localNow() {

@@ -121,7 +121,8 @@ void NativePlayer::open(const QString& target, bool autoStart) {
     mediaLoaded_ = false;
     replaceMedia();
     // A page that names one song (the card) shows that song's title, as list entries do.
-    entries_ = {Entry{target.trimmed(), titles_.value(target.trimmed()), 1, false}};
+    entries_ = {
+        Entry{target.trimmed(), EntryKind::Media, titles_.value(target.trimmed()), 1, false}};
     index_ = 0;
     message_.clear();
     finished_ = false;
@@ -224,6 +225,18 @@ QString NativePlayer::entryAddress() const {
     return entries_[static_cast<std::size_t>(index_)].address;
 }
 
+EntryKind NativePlayer::kindOf(const Entry& entry) {
+    const EntryKind named = entryKindOf(entry.address.toStdString());
+    // The page's own target on this computer: a list the program saved may carry any name.
+    if (named != EntryKind::Media || entry.depth != 1 || !isLocal(entry.address)) return named;
+    QFile file(localPath(entry.address));
+    if (!file.open(QIODevice::ReadOnly)) return named;
+    constexpr qint64 kHead = 4096;
+    const QByteArray head = file.read(kHead);
+    return sniffedKindOf(std::string_view(head.constData(), static_cast<std::size_t>(head.size())),
+                         file.atEnd());
+}
+
 void NativePlayer::startCurrent() {
     ++generation_;
     mediaLoaded_ = false;
@@ -232,8 +245,10 @@ void NativePlayer::startCurrent() {
         setState(State::Stopped);
         return;
     }
-    const Entry entry = entries_[static_cast<std::size_t>(index_)];
-    if (entryKindOf(entry.address.toStdString()) != EntryKind::Media) {
+    Entry& current = entries_[static_cast<std::size_t>(index_)];
+    current.kind = kindOf(current);
+    const Entry entry = current;
+    if (entry.kind != EntryKind::Media) {
         if (entry.depth > kMaxListDepth) {
             failCurrent(tr("列表“%1”嵌套超过三层，不再打开").arg(title()));
         } else {
@@ -317,8 +332,7 @@ void NativePlayer::takeList(quint64 generation, const QByteArray& bytes, const Q
     }
     const std::string text = listTextToUtf8(std::string_view(bytes.constData(), bytes.size()));
     const std::vector<std::string> addresses =
-        entryKindOf(list.address.toStdString()) == EntryKind::AsxList ? asxEntries(text)
-                                                                      : lineListEntries(text);
+        list.kind == EntryKind::AsxList ? asxEntries(text) : lineListEntries(text);
     if (addresses.empty()) {
         failCurrent(tr("列表“%1”中没有可播放的地址").arg(title()));
         return;
@@ -329,8 +343,8 @@ void NativePlayer::takeList(quint64 generation, const QByteArray& bytes, const Q
     for (const std::string& a : addresses) {
         if (static_cast<int>(children.size()) >= room) break;
         const QString address = resolvedAgainst(list.address, QString::fromStdString(a));
-        children.push_back(
-            {address, titles_.value(address, list.title), list.depth + 1, fromNetwork});
+        children.push_back({address, EntryKind::Media, titles_.value(address, list.title),
+                            list.depth + 1, fromNetwork});
     }
     const auto at = entries_.begin() + index_;
     entries_.insert(entries_.erase(at), children.begin(), children.end());

@@ -10,6 +10,8 @@
 #include <QUrl>
 #include <vector>
 
+#include "player/entrylist.h"
+
 class QAudioOutput;
 class QMediaPlayer;
 class QNetworkAccessManager;
@@ -65,11 +67,14 @@ signals:
 private:
     struct Entry {
         QString address;
-        QString title;  // empty: the address's file name is shown
-        int depth = 1;  // 1: the target; a list's entries are one deeper
+        EntryKind kind = EntryKind::Media;  // decided when the entry starts
+        QString title;                      // empty: the address's file name is shown
+        int depth = 1;                      // 1: the target; a list's entries are one deeper
         bool fromNetwork = false;
     };
 
+    // A list by its name; the page's own target on this computer also by its content.
+    static EntryKind kindOf(const Entry& entry);
     void replaceMedia();
     void startCurrent();
     void startList(const Entry& entry);

@@ -1,11 +1,15 @@
 #include "ui/uiport.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
+#include <memory>
 
 #include "core/webaddress.h"
 
@@ -25,6 +29,72 @@ public:
 private:
     QTimer timer_;
 };
+
+// Qt's own dialog on every desktop, so that it behaves the same everywhere: the filters show
+// their descriptions as written (each filter names its patterns once more at its end, where Qt
+// reads them), and a save dialog adds no extension of its own.
+void prepareFileDialog(QFileDialog& dialog, const QString& caption, const QString& filter) {
+    dialog.setWindowTitle(caption);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilter(filter);
+}
+
+// Qt's dialog gives the offered or typed name the extension of a filter the user picks; the
+// name stays as it was instead (the filter only chooses what the dialog lists). The name is
+// noted at every input to the filter box, before the box acts on it.
+class NameKeeper final : public QObject {
+public:
+    NameKeeper(QFileDialog& dialog, QLineEdit* name, QComboBox* filters)
+        : QObject(&dialog), name_(name) {
+        for (QObject* watched :
+             {static_cast<QObject*>(filters), static_cast<QObject*>(filters->view()),
+              static_cast<QObject*>(filters->view()->viewport())})
+            watched->installEventFilter(this);
+        connect(&dialog, &QFileDialog::filterSelected, this, [this] {
+            if (name_->text() != before_) name_->setText(before_);
+        });
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::KeyPress:
+            case QEvent::Wheel:
+                before_ = name_->text();
+                break;
+            default:
+                break;
+        }
+        return false;
+    }
+
+private:
+    QLineEdit* name_;
+    QString before_;
+};
+
+void keepNameAcrossFilters(QFileDialog& dialog) {
+    auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    auto* filters = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    if (name != nullptr && filters != nullptr) new NameKeeper(dialog, name, filters);
+}
+
+SaveChoice runSaveDialog(QWidget* parent, const QString& caption, const QString& proposal,
+                         const QString& filter) {
+    QFileDialog dialog(parent);
+    prepareFileDialog(dialog, caption, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    const QFileInfo proposed(proposal);
+    if (proposal.contains(u'/')) dialog.setDirectory(proposed.absolutePath());
+    if (!proposed.isDir()) dialog.selectFile(proposed.fileName());
+    keepNameAcrossFilters(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return {dialog.selectedFiles().constFirst(), dialog.selectedNameFilter()};
+}
 
 }  // namespace
 
@@ -46,21 +116,23 @@ bool DesktopUiPort::askYesNo(QWidget* parent, const QString& text) {
 
 QString DesktopUiPort::openFileName(QWidget* parent, const QString& caption, const QString& folder,
                                     const QString& filter) {
-    return QFileDialog::getOpenFileName(parent, caption, folder, filter);
+    QFileDialog dialog(parent);
+    prepareFileDialog(dialog, caption, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (!folder.isEmpty()) dialog.setDirectory(folder);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst();
 }
 
-QString DesktopUiPort::saveFileName(QWidget* parent, const QString& caption, const QString& folder,
-                                    const QString& filter) {
-    return QFileDialog::getSaveFileName(parent, caption, folder, filter);
+QString DesktopUiPort::saveFileName(QWidget* parent, const QString& caption,
+                                    const QString& proposal, const QString& filter) {
+    return runSaveDialog(parent, caption, proposal, filter).path;
 }
 
 SaveChoice DesktopUiPort::saveFileChoice(QWidget* parent, const QString& caption,
                                          const QString& proposal, const QStringList& filters) {
-    SaveChoice choice;
-    choice.filter = filters.value(0);
-    choice.path = QFileDialog::getSaveFileName(parent, caption, proposal,
-                                               filters.join(QStringLiteral(";;")), &choice.filter);
-    return choice;
+    return runSaveDialog(parent, caption, proposal, filters.join(QStringLiteral(";;")));
 }
 
 bool DesktopUiPort::openAddress(const QString& address) {

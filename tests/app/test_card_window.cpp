@@ -19,6 +19,7 @@
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "card/picture.h"
+#include "core/filefilter.h"
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
 #include "tests/app/guitestmain.h"
@@ -292,7 +293,7 @@ void TestCardWindow::previewPlaysAndSaves() {
     QTest::mouseClick(form_->picbtn, Qt::LeftButton);
     QCOMPARE(ui_->openFolder, fx_.programDir() + QStringLiteral("pic/"));
     QCOMPARE(ui_->openFilter, QString::fromStdString(
-                                  melorin::card::qtFileFilter(melorin::card::kPictureFilter)));
+                                  melorin::core::fileDialogFilter(melorin::card::kPictureFilter)));
     QVERIFY(!form_->WebBrowser4->isLoading());
     QVERIFY(fileBytes(cardPage).contains(QUrl::toPercentEncoding(QStringLiteral("背景.jpg"))));
 
