@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
@@ -29,6 +30,10 @@ public:
 private:
     QTimer timer_;
 };
+
+// Room a window manager's frame takes beside the title: the window's icon, its close button
+// and their margins.
+constexpr int kTitleBarExtras = 96;
 
 // Qt's own dialog on every desktop, so that it behaves the same everywhere: the filters show
 // their descriptions as written (each filter names its patterns once more at its end, where Qt
@@ -103,6 +108,19 @@ std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, BoxKind kind, const
     auto box = std::make_unique<QMessageBox>(
         question ? QMessageBox::Warning : QMessageBox::NoIcon, QApplication::applicationName(),
         text, question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+    // A plain dialog frame: a title and a close button, nothing to minimise or maximise.
+    box->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                        Qt::WindowCloseButtonHint);
+    // Wide enough for the whole title (frames draw it bold) beside the frame's icon and close
+    // button.
+    QFont titleFont = box->font();
+    titleFont.setBold(true);
+    const int titleRoom =
+        QFontMetrics(titleFont).horizontalAdvance(box->windowTitle()) + kTitleBarExtras;
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+        grid->addItem(new QSpacerItem(titleRoom, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     return box;
 }
 

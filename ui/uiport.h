@@ -56,7 +56,7 @@ public:
 };
 
 // The boxes DesktopUiPort shows, built but not shown: a plain one with OK, or a warning with
-// Yes and No. Titled with the application's name.
+// Yes and No. Titled with the application's name, in a plain dialog frame wide enough for it.
 enum class BoxKind { Plain, YesNoWarning };
 std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, BoxKind kind, const QString& text);
 

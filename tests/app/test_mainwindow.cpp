@@ -457,6 +457,22 @@ void TestMainWindow::boxesAsTheConventionsGive() {
     QCOMPARE(question->icon(), QMessageBox::Warning);
     QCOMPARE(question->standardButtons(), QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(question->windowTitle(), QCoreApplication::applicationName());
+    // A plain dialog frame: a title and a close button, and room for the whole title beside
+    // the frame's own icon and buttons however short the text.
+    const auto shortBox =
+        melorin::ui::makeMessageBox(nullptr, BoxKind::Plain, QStringLiteral("好"));
+    for (const auto* box : {plain.get(), question.get(), shortBox.get()}) {
+        const Qt::WindowFlags flags = box->windowFlags();
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    }
+    shortBox->show();
+    QVERIFY(QTest::qWaitForWindowExposed(shortBox.get()));
+    QFont bold = shortBox->font();
+    bold.setBold(true);
+    // At least a frame's icon and close button, some 32 pixels each, beside the title.
+    QVERIFY(shortBox->width() >=
+            QFontMetrics(bold).horizontalAdvance(QCoreApplication::applicationName()) + 64);
 }
 
 MELORIN_GUI_TEST_MAIN(TestMainWindow)
