@@ -28,3 +28,11 @@ melorin_add_test(test_play_window SOURCES test_play_window.cpp
   LIBS melorin_window_fixture TIMEOUT 300)
 add_dependencies(test_play_window melorin-service)
 melorin_add_test(test_rowmodels SOURCES test_rowmodels.cpp LIBS melorin_app)
+# On an X server of its own: the window's native surface is what the test looks at.
+add_executable(test_window_native test_window_native.cpp)
+target_link_libraries(test_window_native PRIVATE melorin_settings Qt6::Test melorin_window_fixture)
+add_dependencies(test_window_native melorin-service)
+add_test(NAME test_window_native
+  COMMAND xvfb-run -a -s "-screen 0 1366x768x24 -nolisten tcp" $<TARGET_FILE:test_window_native>)
+set_tests_properties(test_window_native PROPERTIES TIMEOUT 300
+  ENVIRONMENT "QT_QPA_PLATFORM=xcb;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --no-sandbox;MELORIN_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
