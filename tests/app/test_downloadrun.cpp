@@ -116,6 +116,12 @@ void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
     QCOMPARE(form.downloadlistview->rowCount(), 3);
     form.downloadlistview->clearSelection();
     QTest::mouseClick(form.downbtn, Qt::LeftButton);
+    // While files run, "清空列表" refuses and goes off...
+    QVERIFY(
+        fx_->stepUntil([&] { return form.downloader().snapshot().runningWorkers > 0; }, 10'000));
+    QTest::mouseClick(form.delallbtn, Qt::LeftButton);
+    QVERIFY(!form.delallbtn->isEnabled());
+    QCOMPARE(form.downloadlistview->rowCount(), 3);
 
     auto finished = [&] {
         return !form.downloader().passRunning() && allRowsIn(form, 3, RowState::Finished) &&
@@ -169,6 +175,10 @@ void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
     QTest::mouseClick(form.downbtn, Qt::LeftButton);
     QVERIFY(!form.downloader().passRunning());
     QCOMPARE(form.downloadnow->rowCount(), 3);
+    // ...and once the pass has ended it works again.
+    QVERIFY(form.delallbtn->isEnabled());
+    QTest::mouseClick(form.delallbtn, Qt::LeftButton);
+    QCOMPARE(form.downloadlistview->rowCount(), 0);
 }
 
 void TestDownloadRun::onlyThePumpCarriesTheNews() {
