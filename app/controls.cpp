@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include "ui/dropdown.h"
 #include "ui/lineedit.h"
 #include "ui/reportview.h"
 #include "ui/skin.h"
@@ -78,7 +79,7 @@ QPlainTextEdit* memo(QWidget* parent, const QString& name, const QString& text, 
 }
 
 QComboBox* dropDown(QWidget* parent, const QString& name, QRect bounds) {
-    auto* c = place(new QComboBox(parent), name, bounds, ui::Skin::Paper);
+    auto* c = place(new ui::DropDown(parent), name, bounds, ui::Skin::Paper);
     c->setEditable(false);
     return c;
 }

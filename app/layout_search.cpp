@@ -9,7 +9,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineView>
+#include <algorithm>
 
 #include "app/controls.h"
 #include "app/mainwindow.h"
@@ -151,7 +155,20 @@ void TForm1::buildSearchView(QWidget* client) {
     playListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
 
     WebBrowser3 = new WebBrowser(SeSkinPanel1, QStringLiteral("WebBrowser3"), ui_);
-    WebBrowser3->view()->setGeometry(8, 128, 561, 73);
+    WebBrowser3->view()->setGeometry(8, 128, 561, 72);
+    // The page's player sits at the top of its strip: a page's default margin above it would
+    // push its lower edge out of the strip.
+    WebBrowser3->addPageSetUp([](QWebEnginePage& page) {
+        QWebEngineScript margin;
+        margin.setName(QStringLiteral("melorin-player-strip"));
+        margin.setInjectionPoint(QWebEngineScript::DocumentReady);
+        margin.setWorldId(QWebEngineScript::ApplicationWorld);
+        margin.setSourceCode(
+            QStringLiteral("(function(){var s=document.createElement('style');"
+                           "s.textContent='body{margin-top:2px;margin-bottom:0}';"
+                           "(document.head||document.documentElement).appendChild(s);})()"));
+        page.scripts().insert(margin);
+    });
     SeSkinLabel4 = label(SeSkinPanel1, QStringLiteral("SeSkinLabel4"),
                          QStringLiteral("正在装载播放器，清稍侯......."), QRect(8, 130, 300, 20));
     SeSkinLabel4->hide();
@@ -163,13 +180,30 @@ void TForm1::buildStatusBar(QWidget* client) {
     SeSkinStatusBar1->setProperty("alignBottom", true);
     SeSkinStatusBar1->setProperty("statusBar", true);
     int x = 0;
-    for (int w : {150, 100, 80, 50}) {
+    for (int w : kStatusPanelWidths) {
         auto* p = label(SeSkinStatusBar1,
                         QStringLiteral("SeSkinStatusPanel%1").arg(statusPanels.size() + 1),
                         QString(), QRect(x, 1, w, 20));
         p->setProperty("statusPanel", true);
         statusPanels.push_back(p);
         x += w;
+    }
+    // A panel whose text changes asks its bar for room.
+    SeSkinStatusBar1->installEventFilter(this);
+}
+
+void TForm1::fitStatusPanels() {
+    // Each panel at least its design width and its text's width; the last one takes the rest
+    // of the bar.
+    int x = 0;
+    for (qsizetype i = 0; i < statusPanels.size(); ++i) {
+        QLabel* p = statusPanels[i];
+        const bool last = i + 1 == statusPanels.size();
+        const int design = screenScale_.apply(kStatusPanelWidths[static_cast<std::size_t>(i)]);
+        int width = std::max(design, p->sizeHint().width());
+        if (last) width = std::max(width, SeSkinStatusBar1->width() - x);
+        p->setGeometry(x, p->y(), width, p->height());
+        x += width;
     }
 }
 

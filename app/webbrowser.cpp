@@ -93,8 +93,14 @@ QWebEngineView* WebBrowser::startEngine() {
             [this](int p) { emit ProgressChange(p, 100); });
     connect(view_->page(), &QWebEnginePage::loadingChanged, this,
             [this](const QWebEngineLoadingInfo& info) { onLoadingChanged(info); });
+    view_->setZoomFactor(zoomFactor_);
     for (const auto& setUp : pageSetUps_) setUp(*view_->page());
     return view_;
+}
+
+void WebBrowser::setZoomFactor(qreal factor) {
+    zoomFactor_ = factor;
+    if (view_) view_->setZoomFactor(factor);
 }
 
 void WebBrowser::Navigate(const QUrl& address) {

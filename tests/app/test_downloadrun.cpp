@@ -165,6 +165,10 @@ void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
     QVERIFY(form.statusPanels[1]->text().endsWith(QStringLiteral("秒")));
     QVERIFY(form.statusPanels[2]->text().endsWith(QStringLiteral("k/s")));
     QVERIFY(form.statusPanels[3]->text().endsWith(QStringLiteral("k/s")));
+    // Every panel shows its whole text; the last one reaches the bar's end.
+    for (QLabel* panel : form.statusPanels)
+        QVERIFY2(panel->width() >= panel->sizeHint().width(), qPrintable(panel->text()));
+    QCOMPARE(form.statusPanels.last()->geometry().right(), form.SeSkinStatusBar1->width() - 1);
     QVERIFY(!form.Timer1->isActive());
     // Selecting a finished file fills its five bars.
     for (QProgressBar* bar : form.workerBars) bar->setValue(0);

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QWebEngineView>
 
 #include "app/failurehook.h"
@@ -26,6 +27,7 @@
 #include "app/webbrowser.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
+#include "ui/dropdown.h"
 #include "ui/reportview.h"
 #include "ui/uiport.h"
 
@@ -73,6 +75,8 @@ private slots:
     void fitKeepsDesignSizeAt1024();
     void fitShowsEveryCaptionWhole_data();
     void fitShowsEveryCaptionWhole();
+    void fitScalesWhatTheWindowOpens_data();
+    void fitScalesWhatTheWindowOpens();
     void failureHookWritesIntoDownloadLog();
     void closeRunsCloseStepsWithoutAskingWhenIdle();
     void closingTheChooserWithTheWindowInTheTrayDoesNotQuit();
@@ -278,7 +282,8 @@ void TestMainWindow::fitScalesControlsOnWideScreen() {
     QCOMPARE(form.playListView->geometry(), QRect(10, 70, 701, 171));
     QCOMPARE(form.Button3->size(), QSize(93, 75));
     QCOMPARE(form.SeSkinProgressBar6->width(), 290);
-    QCOMPARE(form.size(), QSize(151 + 721 + 10, 400 + 251 + 171));
+    // The height is the scaled client and caption bar in the frame: no empty band.
+    QCOMPARE(form.size(), QSize(151 + 721 + 10, 755 + 30 + 6));
     QVERIFY(form.ListView1->font().pointSizeF() > fontBefore);
     // The aligned regions follow the new client size.
     QCOMPARE(form.Panel1->width(), form.clientArea()->width());
@@ -346,6 +351,10 @@ void TestMainWindow::fitShowsEveryCaptionWhole() {
                                     .arg(room.width())
                                     .arg(room.height())));
         }
+        // Drop-down lists show their first entries whole (the card's colour and face too).
+        for (auto* box : form.clientArea()->findChildren<melorin::ui::DropDown*>()) {
+            if (box->isVisible()) QCOMPARE(box->shownText(), box->currentText());
+        }
         for (auto* list : form.clientArea()->findChildren<melorin::ui::ReportView*>()) {
             if (!list->isVisible()) continue;
             for (int c = 0; c < list->columnCount(); ++c) {
@@ -354,6 +363,39 @@ void TestMainWindow::fitShowsEveryCaptionWhole() {
             }
         }
     }
+}
+
+void TestMainWindow::fitScalesWhatTheWindowOpens_data() {
+    QTest::addColumn<QRect>("available");
+    QTest::newRow("1366x768") << QRect(0, 0, 1366, 768);
+    QTest::newRow("1920x1080") << QRect(0, 0, 1920, 1080);
+    QTest::newRow("2560x1440") << QRect(0, 0, 2560, 1440);
+}
+
+void TestMainWindow::fitScalesWhatTheWindowOpens() {
+    QFETCH(QRect, available);
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
+    const double designPoints = QApplication::font().pointSizeF();
+    form.fitToScreen(available);
+    QVERIFY(fx.showWindow());
+    const double scale =
+        std::max(1.0, std::min(available.width() / 1024.0, available.height() / 768.0));
+    // Message boxes, tool tips and the pages' player grow with the window.
+    const auto box = melorin::ui::makeMessageBox(&form, melorin::ui::BoxKind::Plain,
+                                                 QStringLiteral("请检查网络连接!"));
+    QVERIFY(qAbs(box->font().pointSizeF() - designPoints * scale) < 0.5);
+    QVERIFY(qAbs(QToolTip::font().pointSizeF() - designPoints * scale) < 0.5);
+    QCOMPARE(form.WebBrowser3->zoomFactor(), scale);
+    QCOMPARE(form.WebBrowser4->zoomFactor(), scale);
+    // The status bar meets the play panel: no empty band above it.
+    QVERIFY(form.SeSkinPanel1->geometry().bottom() >= form.SeSkinStatusBar1->y() - 1);
+    // Nothing covers the result list's last row and scroll bar.
+    const QRect list = form.ListView1->geometry();
+    QVERIFY(form.ListView1->isAncestorOf(
+        form.clientArea()->childAt(list.left() + 4, list.bottom() - 2)));
+    // The last status panel reaches the bar's right edge.
+    QCOMPARE(form.statusPanels.last()->geometry().right(), form.SeSkinStatusBar1->width() - 1);
 }
 
 void TestMainWindow::failureHookWritesIntoDownloadLog() {
