@@ -376,7 +376,9 @@ void TestMainWindow::fitScalesWhatTheWindowOpens() {
     QFETCH(QRect, available);
     WindowFixture fx;
     TForm1& form = fx.createWindow();
+    melorin::TForm2 chooser(form);
     const double designPoints = QApplication::font().pointSizeF();
+    const int buttonHeight = chooser.pathbtn->height();
     form.fitToScreen(available);
     QVERIFY(fx.showWindow());
     const double scale =
@@ -386,6 +388,9 @@ void TestMainWindow::fitScalesWhatTheWindowOpens() {
                                                  QStringLiteral("请检查网络连接!"));
     QVERIFY(qAbs(box->font().pointSizeF() - designPoints * scale) < 0.5);
     QVERIFY(qAbs(QToolTip::font().pointSizeF() - designPoints * scale) < 0.5);
+    // The save-folder chooser too.
+    QVERIFY(qAbs(chooser.pathbtn->font().pointSizeF() - designPoints * scale) < 0.5);
+    QCOMPARE(chooser.pathbtn->height(), static_cast<int>(buttonHeight * scale));
     QCOMPARE(form.WebBrowser3->zoomFactor(), scale);
     QCOMPARE(form.WebBrowser4->zoomFactor(), scale);
     // The status bar meets the play panel: no empty band above it.
