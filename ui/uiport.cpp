@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QSplitter>
 #include <QTimer>
 #include <QUrl>
 #include <memory>
@@ -43,6 +44,16 @@ void prepareFileDialog(QFileDialog& dialog, const QString& caption, const QStrin
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilter(filter);
+    // In proportion to the window it belongs to, so that it grows with a window fitted to a
+    // larger screen as its texts do.
+    if (const QWidget* window = dialog.parentWidget() ? dialog.parentWidget()->window() : nullptr)
+        dialog.resize(
+            dialog.sizeHint().expandedTo(QSize(window->width() * 4 / 5, window->height() * 3 / 5)));
+    // The places beside the files as wide as their names.
+    if (auto* places = dialog.findChild<QSplitter*>(QStringLiteral("splitter"))) {
+        const int side = dialog.width() / 5;
+        places->setSizes({side, dialog.width() - side});
+    }
 }
 
 // Qt's dialog gives the offered or typed name the extension of a filter the user picks; the
