@@ -104,9 +104,14 @@ SaveChoice runSaveDialog(QWidget* parent, const QString& caption, const QString&
     prepareFileDialog(dialog, caption, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
+    // A folder opens as it is; a file name opens in its folder (a bare name: the current one).
     const QFileInfo proposed(proposal);
-    if (proposal.contains(u'/')) dialog.setDirectory(proposed.absolutePath());
-    if (!proposed.isDir()) dialog.selectFile(proposed.fileName());
+    if (proposed.isDir()) {
+        dialog.setDirectory(proposal);
+    } else {
+        if (proposal.contains(u'/')) dialog.setDirectory(proposed.absolutePath());
+        dialog.selectFile(proposed.fileName());
+    }
     keepNameAcrossFilters(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return {dialog.selectedFiles().constFirst(), dialog.selectedNameFilter()};
