@@ -19,6 +19,7 @@
 #include "card/picture.h"
 #include "card/savecard.h"
 #include "card/tags.h"
+#include "core/filefilter.h"
 #include "player/playerpagehost.h"
 #include "ui/cardboxes.h"
 #include "ui/reportview.h"
@@ -135,7 +136,7 @@ void TForm1::applyCardEdit(const card::EditOutcome& outcome) {
 void TForm1::picbtnClick() {
     const QString chosen =
         ui_.openFileName(this, QStringLiteral("打开"), OpenDialog1InitialDir,
-                         QString::fromStdString(card::qtFileFilter(card::kPictureFilter)));
+                         QString::fromStdString(core::fileDialogFilter(card::kPictureFilter)));
     if (chosen.isEmpty()) return;
     CardPicture = QDir::cleanPath(QDir(ProgramDir).absoluteFilePath(chosen));
     cardsurebtnClick();  // the preview stays as it is until "预览"

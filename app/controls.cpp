@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include "ui/dropdown.h"
+#include "ui/lineedit.h"
 #include "ui/reportview.h"
 #include "ui/skin.h"
 
@@ -69,7 +71,7 @@ QLabel* label(QWidget* parent, const QString& name, const QString& text, QRect b
 }
 
 QLineEdit* edit(QWidget* parent, const QString& name, const QString& text, QRect bounds) {
-    return place(new QLineEdit(text, parent), name, bounds, ui::Skin::Paper);
+    return place(new ui::LineEdit(text, parent), name, bounds, ui::Skin::Paper);
 }
 
 QPlainTextEdit* memo(QWidget* parent, const QString& name, const QString& text, QRect bounds) {
@@ -79,7 +81,7 @@ QPlainTextEdit* memo(QWidget* parent, const QString& name, const QString& text, 
 }
 
 QComboBox* dropDown(QWidget* parent, const QString& name, QRect bounds) {
-    auto* c = place(new QComboBox(parent), name, bounds, ui::Skin::Paper);
+    auto* c = place(new ui::DropDown(parent), name, bounds, ui::Skin::Paper);
     c->setEditable(false);
     return c;
 }

@@ -53,7 +53,7 @@ int barValue(std::int64_t v) {
 }
 
 std::string localDateTime() {
-    return completionDateTime(QDateTime::currentDateTime(), QLocale::system()).toStdString();
+    return completionDateTime(QDateTime::currentDateTime(), QLocale()).toStdString();
 }
 
 }  // namespace
@@ -123,7 +123,8 @@ void TForm1::showQueue() {
 void TForm1::delbtnClick() {
     const QList<int> selected = downloadlistview->selectedRowIndexes();
     if (!downloader_->removeJobs(std::vector<int>(selected.begin(), selected.end()))) {
-        // Rows are known by their index while files run; the button stays off for the run.
+        // Rows are known by their index while files run; the button stays off until the pass
+        // has ended.
         delbtn->setEnabled(false);
         return;
     }
@@ -178,7 +179,12 @@ void TForm1::drainDownloadEvents() {
     const bool idle = !downloader_->busy();
     const std::vector<download::DownloadEvent> events = downloader_->takeEvents();
     if (!events.empty()) showBoardChanges(board_->apply(events));
-    if (idle) eventPump_->stop();
+    if (!idle) return;
+    eventPump_->stop();
+    // Rows are known by their index only while files run: once the pass has ended, the
+    // removal buttons that refused during it work again.
+    delbtn->setEnabled(true);
+    delallbtn->setEnabled(true);
 }
 
 void TForm1::Timer1Timer() {

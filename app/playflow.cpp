@@ -20,6 +20,7 @@
 #include "app/mainwindow.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
+#include "core/filefilter.h"
 #include "core/webaddress.h"
 #include "player/mprisservice.h"
 #include "player/playerpagehost.h"
@@ -38,7 +39,7 @@ QString utf8(std::string_view text) {
 }
 
 QString dialogFilter(std::string_view filter) {
-    return utf8(player::qtFileDialogFilter(filter));
+    return utf8(core::fileDialogFilter(filter));
 }
 
 std::tm localNow() {

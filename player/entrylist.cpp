@@ -132,6 +132,20 @@ EntryKind entryKindOf(std::string_view address) {
     return EntryKind::Media;
 }
 
+EntryKind sniffedKindOf(std::string_view head, bool whole) {
+    if (head.substr(0, 3) == "\xEF\xBB\xBF") head.remove_prefix(3);
+    if (lowered(trimmed(head).substr(0, 4)) == "<asx") return EntryKind::AsxList;
+    if (head.find('\0') != std::string_view::npos) return EntryKind::Media;
+    // Only whole lines count: the last one may be cut off where the head ends.
+    if (!whole) head = head.substr(0, head.find_last_of("\r\n") + 1);
+    const std::vector<std::string> entries = lineListEntries(head);
+    if (entries.empty()) return EntryKind::Media;
+    for (const std::string& entry : entries) {
+        if (entry.find("://") == std::string::npos && entry.front() != '/') return EntryKind::Media;
+    }
+    return EntryKind::LineList;
+}
+
 std::string listTextToUtf8(std::string_view bytes) {
     if (bytes.substr(0, 2) == "\xFF\xFE") return utf16ToUtf8(bytes.substr(2), false);
     if (bytes.substr(0, 2) == "\xFE\xFF") return utf16ToUtf8(bytes.substr(2), true);

@@ -16,6 +16,11 @@ enum class EntryKind {
 
 // Decided by the ending of the address's path (query and fragment ignored, any case).
 EntryKind entryKindOf(std::string_view address);
+// What a file of this computer holds, by its first bytes (`head`; `whole` when that is the
+// whole file), for a file whose name does not say: a list saved under another name plays as
+// the list it is. An ".asx" list begins with "<asx"; a line list is text whose every entry line
+// is an address; anything else is media.
+EntryKind sniffedKindOf(std::string_view head, bool whole);
 
 // The list's text as UTF-8. A byte-order mark decides (UTF-8, UTF-16 LE or BE, the mark
 // dropped); without one, valid UTF-8 stays and anything else is read as GBK.

@@ -107,6 +107,32 @@ QString fileNameOf(const QString& address) {
     return QString::fromStdString(displayNameOf(address.toStdString()));
 }
 
+// What went wrong, in Chinese whatever the system's language; the media stack's own words
+// (often English) follow as the detail.
+QString playbackFailure(const QString& title, QMediaPlayer::Error error, const QString& detail) {
+    QString reason;
+    switch (error) {
+        case QMediaPlayer::ResourceError:
+            reason = NativePlayer::tr("无法打开媒体");
+            break;
+        case QMediaPlayer::FormatError:
+            reason = NativePlayer::tr("不支持的媒体格式");
+            break;
+        case QMediaPlayer::NetworkError:
+            reason = NativePlayer::tr("网络错误");
+            break;
+        case QMediaPlayer::AccessDeniedError:
+            reason = NativePlayer::tr("无权访问该媒体");
+            break;
+        default:
+            reason = NativePlayer::tr("无法识别的格式");
+            break;
+    }
+    if (detail.isEmpty() || detail == reason)
+        return NativePlayer::tr("无法播放“%1”：%2").arg(title, reason);
+    return NativePlayer::tr("无法播放“%1”：%2（%3）").arg(title, reason, detail);
+}
+
 }  // namespace
 
 NativePlayer::NativePlayer(QObject* parent)
@@ -132,7 +158,7 @@ void NativePlayer::replaceMedia() {
     connect(media_, &QMediaPlayer::errorOccurred, this,
             [this](QMediaPlayer::Error error, const QString& text) {
                 if (error == QMediaPlayer::NoError || !mediaLoaded_) return;
-                failCurrent(tr("无法播放“%1”：%2").arg(title(), text));
+                failCurrent(playbackFailure(title(), error, text));
             });
     connect(media_, &QMediaPlayer::positionChanged, this, &NativePlayer::positionChanged);
     connect(media_, &QMediaPlayer::durationChanged, this, &NativePlayer::changed);
@@ -261,6 +287,19 @@ QString NativePlayer::entryAddress() const {
     return entries_[static_cast<std::size_t>(index_)].address;
 }
 
+EntryKind NativePlayer::kindOf(const Entry& entry) {
+    const EntryKind named = entryKindOf(entry.address.toStdString());
+    // The page's own target on this computer: a list the program saved may carry any name.
+    if (named != EntryKind::Media || entry.depth != 1 || !isLocal(entry.address)) return named;
+    constexpr qint64 kHead = 4096;
+    QByteArray head;
+    if (!readLocal(openPath(entry.address, entry.pathBytes), kHead, &head).isEmpty()) return named;
+    const bool whole = head.size() <= kHead;
+    head.truncate(kHead);
+    return sniffedKindOf(std::string_view(head.constData(), static_cast<std::size_t>(head.size())),
+                         whole);
+}
+
 void NativePlayer::startCurrent() {
     ++generation_;
     mediaLoaded_ = false;
@@ -269,12 +308,15 @@ void NativePlayer::startCurrent() {
         setState(State::Stopped);
         return;
     }
-    const Entry entry = entries_[static_cast<std::size_t>(index_)];
-    if (entry.networkNamed && !core::isWebAddress(entry.address.toStdString())) {
-        failCurrent(tr("网络上的地址指向本机文件或不是网络地址，不予打开：%1").arg(entry.address));
+    Entry& current = entries_[static_cast<std::size_t>(index_)];
+    if (current.networkNamed && !core::isWebAddress(current.address.toStdString())) {
+        failCurrent(
+            tr("网络上的地址指向本机文件或不是网络地址，不予打开：%1").arg(current.address));
         return;
     }
-    if (entryKindOf(entry.address.toStdString()) != EntryKind::Media) {
+    current.kind = kindOf(current);
+    const Entry entry = current;
+    if (entry.kind != EntryKind::Media) {
         if (listsOpened_ >= kMaxListsPerPlay || listBytes_ >= kMaxTreeBytes) {
             dropUnopenedLists();
             return;
@@ -403,9 +445,8 @@ void NativePlayer::takeList(quint64 generation, const QByteArray& bytes, const Q
 std::vector<NativePlayer::Entry> NativePlayer::childrenOf(const Entry& list,
                                                           const QByteArray& bytes,
                                                           QString* note) const {
-    const std::vector<ListEntry> named =
-        listEntries(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-                    entryKindOf(list.address.toStdString()));
+    const std::vector<ListEntry> named = listEntries(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), list.kind);
     const bool fromNetwork = !isLocal(list.address);
     // Entries of a list from the network, and of the working list the program wrote from
     // result rows, were named by the network.
@@ -474,9 +515,7 @@ void NativePlayer::advance() {
 void NativePlayer::onMediaStatus(int status) {
     if (!mediaLoaded_) return;
     if (status == QMediaPlayer::InvalidMedia) {
-        const QString why = media_->errorString();
-        failCurrent(
-            tr("无法播放“%1”：%2").arg(title(), why.isEmpty() ? tr("无法识别的格式") : why));
+        failCurrent(playbackFailure(title(), media_->error(), media_->errorString()));
     } else if (status == QMediaPlayer::EndOfMedia) {
         QMetaObject::invokeMethod(
             this,

@@ -16,6 +16,8 @@
 #include <QUrl>
 #include <vector>
 
+#include "player/entrylist.h"
+
 class QAudioOutput;
 class QMediaPlayer;
 class QNetworkAccessManager;
@@ -84,12 +86,15 @@ signals:
 private:
     struct Entry {
         QString address;
-        QString title;              // empty: the address's file name is shown
-        int depth = 1;              // 1: the target; a list's entries are one deeper
-        bool networkNamed = false;  // only an http or https address is opened
-        QByteArray pathBytes;       // a local entry's path as the page or list named it
+        QString title;                      // empty: the address's file name is shown
+        int depth = 1;                      // 1: the target; a list's entries are one deeper
+        bool networkNamed = false;          // only an http or https address is opened
+        QByteArray pathBytes;               // a local entry's path as the page or list named it
+        EntryKind kind = EntryKind::Media;  // by its name, or sniffed when the entry starts
     };
 
+    // A list by its name; the page's own target on this computer also by its content.
+    static EntryKind kindOf(const Entry& entry);
     void replaceMedia();
     void startCurrent();
     void startList(const Entry& entry);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -18,6 +19,7 @@
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "card/picture.h"
+#include "core/filefilter.h"
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
 #include "tests/app/guitestmain.h"
@@ -29,7 +31,9 @@
 using melorin::TForm1;
 using melorin::player::NativePlayer;
 using melorin::testing::backgroundWidth;
+using melorin::testing::pickEntry;
 using melorin::testing::RecordingUi;
+using melorin::testing::typeText;
 using melorin::testing::WindowFixture;
 
 namespace {
@@ -57,20 +61,6 @@ QString scriptString(const QString& text) {
     return u'\'' + shortLines(text).join(QStringLiteral("'+\n'")) + u'\'';
 }
 
-// Picks an entry of a drop-down list as the user does: the list opens, the entry is clicked.
-void pick(QComboBox* box, int index) {
-    QTest::mouseClick(box, Qt::LeftButton);
-    QAbstractItemView* list = box->view();
-    QVERIFY(QTest::qWaitForWindowExposed(list->window()));
-    const QModelIndex entry = box->model()->index(index, 0);
-    list->scrollTo(entry);
-    const QPoint at = list->visualRect(entry).center();
-    QTest::mouseMove(list->viewport(), at);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-    QTRY_VERIFY(!list->isVisible());
-    QCOMPARE(box->currentIndex(), index);
-}
-
 }  // namespace
 
 class TestCardWindow : public QObject {
@@ -82,6 +72,7 @@ private slots:
     void toolbarEdits_data();
     void toolbarEdits();
     void undoTakesTheFocusedBox();
+    void selectionsOutliveFocusAndPicks();
     void previewPlaysAndSaves();
     void pageScriptReadsNoFile();
     void unwritablePageReachesTheLog();
@@ -129,9 +120,9 @@ void TestCardWindow::toolbarEdits_data() {
     QTest::newRow("h1 on the content selection")
         << "h1btn" << QPoint(3, 2) << none << "content" << QStringLiteral("祝你 <h1>快乐</h1>")
         << kTitle << QString();
-    QTest::newRow("marquee on a title selection keeps the rest of the title")
+    QTest::newRow("marquee on a title selection: the title becomes the wrapped selection")
         << "htmlrunbtn" << none << QPoint(3, 1) << "title" << kGreeting
-        << QStringLiteral("新年 <br><marquee>好</marquee>") << QString();
+        << QStringLiteral("<br><marquee>好</marquee>") << QString();
     QTest::newRow("content selection without its focus: nothing, title selection ignored")
         << "strongbtn" << QPoint(0, 2) << QPoint(0, 2) << "title" << kGreeting << kTitle
         << QString();
@@ -144,9 +135,9 @@ void TestCardWindow::toolbarEdits_data() {
         << "colour:clRed" << QPoint(0, 2) << none << "elsewhere"
         << QStringLiteral("<font color=#FF0000 face='{face}'>祝你</font> 快乐") << kTitle
         << QString();
-    QTest::newRow("font pick on a title selection keeps the rest of the title")
+    QTest::newRow("font pick on a title selection, focus elsewhere")
         << "font:1" << none << QPoint(0, 2) << "elsewhere" << kGreeting
-        << QStringLiteral("<font color=#000000 face='{face}'>新年</font> 好") << QString();
+        << QStringLiteral("<font color=#000000 face='{face}'>新年</font>") << QString();
 }
 
 void TestCardWindow::toolbarEdits() {
@@ -172,9 +163,9 @@ void TestCardWindow::toolbarEdits() {
     QTRY_VERIFY(focused->hasFocus());
 
     if (control.startsWith(u"colour:")) {
-        pick(form_->colorcombox, form_->colorcombox->findText(control.mid(7)));
+        pickEntry(form_->colorcombox, form_->colorcombox->findText(control.mid(7)));
     } else if (control.startsWith(u"font:")) {
-        pick(form_->fontsizecombox, control.mid(5).toInt());
+        pickEntry(form_->fontsizecombox, control.mid(5).toInt());
     } else {
         QTest::mouseClick(form_->findChild<QToolButton*>(control), Qt::LeftButton);
     }
@@ -208,6 +199,61 @@ void TestCardWindow::undoTakesTheFocusedBox() {
     QTRY_VERIFY(form_->iememo->hasFocus());
     QTest::mouseClick(form_->backbtn, Qt::LeftButton);
     QCOMPARE(form_->iememo->toPlainText(), kGreeting);
+}
+
+void TestCardWindow::selectionsOutliveFocusAndPicks() {
+    // As the user works: clicks into a box, types, selects with the keyboard, clicks elsewhere,
+    // picks from the drop-down lists with the mouse.
+    QLineEdit* title = form_->nameedit;
+    QPlainTextEdit* content = form_->iememo;
+    QTest::mouseClick(title, Qt::LeftButton, {}, title->rect().center());
+    QTRY_VERIFY(title->hasFocus());
+    QTest::keyClick(title, Qt::Key_A, Qt::ControlModifier);
+    typeText(title, kTitle);
+    QTest::keyClick(title, Qt::Key_Left, Qt::ShiftModifier);
+    QCOMPARE(title->selectedText(), QStringLiteral("好"));
+
+    // The greeting: the title keeps its selection while the focus is in the content.
+    QTest::mouseClick(content->viewport(), Qt::LeftButton, {}, QPoint(40, 10));
+    QTRY_VERIFY(content->hasFocus());
+    QTest::keyClick(content, Qt::Key_A, Qt::ControlModifier);
+    typeText(content, kGreeting);
+    QCOMPARE(title->selectedText(), QStringLiteral("好"));
+    // A tag button for a selection in a box without the focus does nothing, and says nothing.
+    QTest::mouseClick(form_->h1btn, Qt::LeftButton);
+    QCOMPARE(title->text(), kTitle);
+    QCOMPARE(content->toPlainText(), kGreeting);
+    QVERIFY(ui_->messages.isEmpty());
+
+    // A colour pick wraps the title's selection, the face from the font box as it stands.
+    pickEntry(form_->colorcombox, form_->colorcombox->findText(QStringLiteral("clRed")));
+    const QString face = form_->fontsizecombox->currentText();
+    QCOMPARE(title->text(), QStringLiteral("<font color=#FF0000 face='%1'>好</font>").arg(face));
+    QCOMPARE(content->toPlainText(), kGreeting);
+    // Back in the title, "返" brings the whole title back.
+    QTest::mouseClick(title, Qt::LeftButton, {}, title->rect().center());
+    QTRY_VERIFY(title->hasFocus());
+    QTest::mouseClick(form_->backbtn, Qt::LeftButton);
+    QCOMPARE(title->text(), kTitle);
+
+    // A face pick wraps a content selection made with the keyboard.
+    QTest::mouseClick(content->viewport(), Qt::LeftButton, {}, QPoint(40, 10));
+    QTRY_VERIFY(content->hasFocus());
+    QTest::keyClick(content, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(content, Qt::Key_Left, Qt::ShiftModifier);
+    QTest::keyClick(content, Qt::Key_Left, Qt::ShiftModifier);
+    pickEntry(form_->fontsizecombox, 1);
+    QCOMPARE(content->toPlainText(),
+             QStringLiteral("祝你 <font color=#FF0000 face='%1'>快乐</font>")
+                 .arg(form_->fontsizecombox->currentText()));
+    QVERIFY(content->hasFocus());
+    // Enter in the title starts no search under the card.
+    QTest::mouseClick(title, Qt::LeftButton, {}, title->rect().center());
+    QTRY_VERIFY(title->hasFocus());
+    QSignalSpy searched(form_->Button1, &QPushButton::clicked);
+    QTest::keyClick(title, Qt::Key_Return);
+    QCOMPARE(searched.count(), 0);
+    QVERIFY(form_->setpanel->isVisible());
 }
 
 void TestCardWindow::previewPlaysAndSaves() {
@@ -260,8 +306,8 @@ void TestCardWindow::previewPlaysAndSaves() {
     ui_->nextOpenFile = picture_;
     QTest::mouseClick(form_->picbtn, Qt::LeftButton);
     QCOMPARE(ui_->openFolder, fx_.programDir() + QStringLiteral("pic/"));
-    QCOMPARE(ui_->openFilter,
-             QString::fromStdString(melorin::card::qtFileFilter(melorin::card::kPictureFilter)));
+    QCOMPARE(ui_->openFilter, QString::fromStdString(
+                                  melorin::core::fileDialogFilter(melorin::card::kPictureFilter)));
     QVERIFY(!form_->WebBrowser4->isLoading());
     QVERIFY(fileBytes(cardPage).contains(QUrl::toPercentEncoding(QStringLiteral("背景.jpg"))));
 

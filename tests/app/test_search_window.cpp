@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -80,6 +81,8 @@ private slots:
     void stopEndsPaging();
     void refreshStartsOver();
     void chartEntryStartsSearch();
+    void columnsFitEachNewResultSet_data();
+    void columnsFitEachNewResultSet();
     void selectingAnEntryThenClosingIsSafe();
     void unreachableServiceSaysSo();
     void errorPageEndsTheSearchQuietly();
@@ -217,6 +220,36 @@ void TestSearchWindow::chartEntryStartsSearch() {
     QVERIFY(!ui_->openedAddresses.isEmpty());
     QCOMPARE(ui_->openedAddresses.last(),
              QString::fromStdString(form_->resultRows().row(0).address));
+}
+
+void TestSearchWindow::columnsFitEachNewResultSet_data() {
+    // What the list showed before a search: wider titles or addresses than the search's own.
+    QTest::addColumn<QString>("before");
+    QTest::newRow("the male singer chart") << "男";
+    QTest::newRow("a search with longer titles") << "歌";
+}
+
+void TestSearchWindow::columnsFitEachNewResultSet() {
+    QFETCH(QString, before);
+    if (before == u"男") {
+        QTest::mouseClick(form_->manlistbtn, Qt::LeftButton);
+    } else {
+        search(before, 0);
+    }
+    waitUntilQuiet(*form_, log_);
+    QVERIFY(form_->ListView1->rowCount() > 0);
+    search(QStringLiteral("月下听风"), 0);
+    waitUntilQuiet(*form_, log_);
+    QVERIFY(form_->ListView1->rowCount() > 0);
+    // The columns are what these rows alone ask for, and all of them are in view.
+    melorin::ui::ReportView& list = *form_->ListView1;
+    QList<int> shown;
+    for (int c = 0; c < list.columnCount(); ++c) shown << list.columnWidth(c);
+    list.fitColumns();
+    QList<int> fresh;
+    for (int c = 0; c < list.columnCount(); ++c) fresh << list.columnWidth(c);
+    QCOMPARE(shown, fresh);
+    QVERIFY(list.header()->length() <= list.viewport()->width());
 }
 
 void TestSearchWindow::selectingAnEntryThenClosingIsSafe() {

@@ -1,4 +1,4 @@
-// Text at the edges and files replaced whole.
+// Text at the edges, file dialog filters and files replaced whole.
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "core/atomicfile.h"
+#include "core/filefilter.h"
 #include "core/markup.h"
 #include "core/songrow.h"
 #include "core/text.h"
@@ -146,6 +147,26 @@ private slots:
         QFETCH(bool, web);
         QCOMPARE(isWebAddress(address.toStdString()), web);
     }
+    void dialogFilter_data() {
+        QTest::addColumn<QString>("pairs");
+        QTest::addColumn<QString>("filter");
+        // Each description as written, its patterns once more at the end, where Qt reads them.
+        QTest::newRow("save dialog")
+            << QStringLiteral("real播放列表(*.rpm)|*.rpm|winmedia播放列表(*.asf)|*.asf")
+            << QStringLiteral("real播放列表(*.rpm) (*.rpm);;winmedia播放列表(*.asf) (*.asf)");
+        QTest::newRow("two patterns, a description naming only the last")
+            << QStringLiteral("real列表(*.rpm);winmedia列表(*.asx)|*.rpm;*.asx")
+            << QStringLiteral("real列表(*.rpm);winmedia列表(*.asx) (*.rpm *.asx)");
+        QTest::newRow("empty patterns left out")
+            << QStringLiteral("图片|*.jpg;;*.gif;") << QStringLiteral("图片 (*.jpg *.gif)");
+        QTest::newRow("description without patterns") << QStringLiteral("all") << QString();
+    }
+    void dialogFilter() {
+        QFETCH(QString, pairs);
+        QFETCH(QString, filter);
+        QCOMPARE(QString::fromStdString(fileDialogFilter(pairs.toStdString())), filter);
+    }
+
     void atomicReplace() {
         QTemporaryDir dir;
         const std::string path = dir.filePath(QStringLiteral("page.html")).toStdString();

@@ -354,14 +354,6 @@ private slots:
                  name);
     }
 
-    void dialogFilters() {
-        QCOMPARE(QString::fromStdString(qtFileDialogFilter(kSaveDialogFilter)),
-                 u"real播放列表(*.rpm) (*.rpm);;winmedia播放列表(*.asf) (*.asf)"_s);
-        QCOMPARE(QString::fromStdString(qtFileDialogFilter(kLoadDialogFilter)),
-                 u"real列表(*.rpm);winmedia列表(*.asx) (*.rpm *.asx);;winmedia列表(*.asx) "
-                 "(*.asx);;real列表(*.rpm) (*.rpm)"_s);
-    }
-
     void save_data() {
         QTest::addColumn<QString>("playList");
         QTest::addColumn<QString>("selection");
@@ -497,6 +489,38 @@ private slots:
         QCOMPARE(entries[0].bytes, std::string("\xB8\xE8 &.mp3"));
     }
 
+    void sniffedKinds_data() {
+        // A file of this computer whose name does not say it is a list: its first bytes do.
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<bool>("whole");
+        QTest::addColumn<int>("kind");
+        const int media = int(EntryKind::Media);
+        const int lines = int(EntryKind::LineList);
+        const int asx = int(EntryKind::AsxList);
+        QTest::newRow("a saved .asx list") << QByteArray::fromStdString(asxText({})) << true << asx;
+        QTest::newRow("asx after a byte-order mark and blanks, any case")
+            << QByteArray("\xEF\xBB\xBF \r\n<ASX version=\"3.0\">") << true << asx;
+        QTest::newRow("a saved .rpm list")
+            << QByteArray("http://h/a.rm\r\nhttp://h/b.mp3\r\n") << true << lines;
+        QTest::newRow("paths and comments")
+            << QByteArray("# mine\n/music/a.mp3\n") << true << lines;
+        QTest::newRow("a head cut inside its last line")
+            << QByteArray("http://h/a.rm\r\nhtt") << false << lines;
+        QTest::newRow("a line that is no address")
+            << QByteArray("http://h/a.rm\nhello\n") << true << media;
+        QTest::newRow("binary media") << QByteArray("ID3\x03\0\0http://h/a") << false << media;
+        QTest::newRow("empty") << QByteArray() << true << media;
+    }
+    void sniffedKinds() {
+        QFETCH(QByteArray, head);
+        QFETCH(bool, whole);
+        QFETCH(int, kind);
+        QCOMPARE(
+            int(sniffedKindOf(
+                std::string_view(head.constData(), static_cast<std::size_t>(head.size())), whole)),
+            kind);
+    }
+
     // Lists and pages come from the network: pieces of markup in random order never make a
     // reader step outside its text (run under the sanitizers too).
     void readersSurviveAnything() {
@@ -542,6 +566,7 @@ private slots:
             QVERIFY(decodeEntities(utf8).size() <= utf8.size());
             (void)displayNameOf(text);
             (void)entryKindOf(text);
+            (void)sniffedKindOf(text, round % 2 == 0);
             (void)loadedRows(text, round % 2 == 0);
         }
     }
