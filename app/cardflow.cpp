@@ -12,6 +12,7 @@
 
 #include "app/failureactions.h"
 #include "app/mainwindow.h"
+#include "app/qtext.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "card/cardpage.h"
@@ -26,12 +27,6 @@
 #include "ui/uiport.h"
 
 namespace melorin {
-
-namespace {
-QString utf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-}  // namespace
 
 void TForm1::connectCardFlow() {
     const std::pair<QToolButton*, void (TForm1::*)()> tools[] = {
@@ -124,7 +119,7 @@ void TForm1::pickFontEntry() {
 }
 
 void TForm1::applyCardEdit(const card::EditOutcome& outcome) {
-    if (!outcome.message.empty()) ui_.showMessage(this, utf8(outcome.message));
+    if (!outcome.message.empty()) ui_.showMessage(this, fromUtf8(outcome.message));
     if (!outcome.wrap) return;
     if (outcome.wrap->box == card::Box::Content) {
         ui::applyWrap(*iememo, *outcome.wrap);
@@ -179,7 +174,8 @@ void TForm1::cardsurebtnClick() {
 
 void TForm1::previewbtnClick() {
     cardsurebtnClick();
-    WebBrowser4->Navigate(QUrl::fromLocalFile(utf8(card::cardPagePath(ProgramDir.toStdString()))));
+    WebBrowser4->Navigate(
+        QUrl::fromLocalFile(fromUtf8(card::cardPagePath(ProgramDir.toStdString()))));
     // The player names the song by its title, as the card list shows it; the host exists once
     // the navigation has started the engine, and reads the titles when the page has loaded.
     if (cardPlayerHost_ != nullptr) cardPlayerHost_->setTitles(cardList);
@@ -191,8 +187,8 @@ void TForm1::iesetbtnClick() {
     const PageDocument* shown = WebBrowser4->Document();
     if (shown == nullptr || !shown->url.isLocalFile()) return;
     const QString page = shown->url.toLocalFile();
-    const QString pageOnly = utf8(card::kSavePageFilter);
-    const QString withPicture = utf8(card::kSavePageWithPictureFilter);
+    const QString pageOnly = fromUtf8(card::kSavePageFilter);
+    const QString withPicture = fromUtf8(card::kSavePageWithPictureFilter);
     const ui::SaveChoice choice = ui_.saveFileChoice(
         this, QStringLiteral("另存为"), QDir::home().filePath(QStringLiteral("card.html")),
         {pageOnly, withPicture});

@@ -18,6 +18,7 @@
 #include "app/logtime.h"
 #include "app/mainwindow.h"
 #include "app/progressmodel.h"
+#include "app/qtext.h"
 #include "app/selectdir.h"
 #include "app/songrowmodel.h"
 #include "download/filename.h"
@@ -30,10 +31,6 @@ namespace {
 
 // How often the window looks for news from the pass and the workers while they run.
 constexpr int kEventPollMs = 100;
-
-QString fromUtf8(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 // A search row as a queue row; none for a list entry, which has no size or type to copy.
 std::optional<download::DownloadJob> jobFromSearchRow(const core::SongRow& row,

@@ -17,6 +17,7 @@
 #include "app/controls.h"
 #include "app/mainwindow.h"
 #include "app/progressmodel.h"
+#include "app/qtext.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "card/colours.h"
@@ -31,11 +32,6 @@ using namespace controls;
 
 namespace {
 constexpr QRect kFillBounds(121, 73, 575, 509);
-
-QString utf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 }  // namespace
 
 void TForm1::buildDownloadPanel(QWidget* client) {
@@ -122,8 +118,8 @@ void TForm1::buildCardPanel(QWidget* client) {
     int x = 2;
     for (const auto& [member, name] : tagButtons) {
         const card::Tag* tag = card::tagOfButton(name);
-        *member = toolButton(SeSkinToolBar2, QString::fromLatin1(name), utf8(tag->caption),
-                             utf8(tag->hint), QRect(x, 3, 24, 23));
+        *member = toolButton(SeSkinToolBar2, QString::fromLatin1(name), fromUtf8(tag->caption),
+                             fromUtf8(tag->hint), QRect(x, 3, 24, 23));
         x += 25;
     }
     picbtn = toolButton(SeSkinToolBar2, QStringLiteral("picbtn"), QStringLiteral("图"),
@@ -135,7 +131,7 @@ void TForm1::buildCardPanel(QWidget* client) {
     colorcombox = dropDown(SeSkinToolBar2, QStringLiteral("colorcombox"), QRect(x + 2, 3, 71, 23));
     colorcombox->setToolTip(QStringLiteral("字体颜色"));
     for (const card::ColourEntry& entry : card::colourEntries())
-        colorcombox->addItem(utf8(entry.name));
+        colorcombox->addItem(fromUtf8(entry.name));
     colorcombox->setCurrentIndex(0);
     fontsizecombox =
         dropDown(SeSkinToolBar2, QStringLiteral("fontsizecombox"), QRect(x + 75, 3, 170, 23));

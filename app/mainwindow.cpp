@@ -18,6 +18,7 @@
 #include <stdexcept>
 
 #include "app/failurehook.h"
+#include "app/qtext.h"
 #include "app/selectdir.h"
 #include "app/startup.h"
 #include "app/webbrowser.h"
@@ -36,9 +37,7 @@ namespace melorin {
 namespace {
 
 QString baseOr(const QString& base, std::string_view fallback) {
-    return base.isEmpty()
-               ? QString::fromUtf8(fallback.data(), static_cast<qsizetype>(fallback.size()))
-               : base;
+    return base.isEmpty() ? fromUtf8(fallback) : base;
 }
 
 // Downloads from the music catalogues carry Melorin's own name, as their searches do.

@@ -18,6 +18,7 @@
 
 #include "app/failureactions.h"
 #include "app/mainwindow.h"
+#include "app/qtext.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "core/filefilter.h"
@@ -34,12 +35,8 @@ namespace melorin {
 
 namespace {
 
-QString utf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QString dialogFilter(std::string_view filter) {
-    return utf8(core::fileDialogFilter(filter));
+    return fromUtf8(core::fileDialogFilter(filter));
 }
 
 std::tm localNow() {
@@ -84,7 +81,7 @@ void TForm1::connectPlayFlow() {
 
 bool TForm1::applyPlayListAdd(const player::AddOutcome& add) {
     if (add.refused()) {
-        ui_.showMessage(this, utf8(add.message));
+        ui_.showMessage(this, fromUtf8(add.message));
         return false;
     }
     player::applyAdd(add, PlayList, cardList);
@@ -104,7 +101,7 @@ std::vector<core::SongRow> TForm1::selectedResults() const {
 
 std::optional<std::vector<core::SongRow>> TForm1::selectedResultsFor(core::RowAction action) {
     core::RowsForAction allowed = core::webRowsFor(action, selectedResults());
-    for (const std::string& line : allowed.refusals) logDownload(utf8(line));
+    for (const std::string& line : allowed.refusals) logDownload(fromUtf8(line));
     const bool fileLeft = std::any_of(allowed.rows.begin(), allowed.rows.end(),
                                       [](const core::SongRow& r) { return r.isFile(); });
     if (!fileLeft && !allowed.refusals.empty()) return std::nullopt;
@@ -142,8 +139,9 @@ void TForm1::playsavebtnClick() {
     if (prep.ranAdd) applyPlayListAdd(prep.add);
     if (!prep.proceed) return;
     // No folder of its own: the dialog starts where it starts, with the proposed name.
-    const QString path = ui_.saveFileName(this, QStringLiteral("另存为"), utf8(prep.proposedName),
-                                          dialogFilter(player::kSaveDialogFilter));
+    const QString path =
+        ui_.saveFileName(this, QStringLiteral("另存为"), fromUtf8(prep.proposedName),
+                         dialogFilter(player::kSaveDialogFilter));
     if (path.isEmpty()) return;
     if (const auto failure = player::writePlayListFile(path.toStdString(), prep.bytes))
         myexception(fileFailure(*failure));
@@ -175,9 +173,9 @@ void TForm1::SeSkinButton4Click() {
     if (!step.openAddress.empty()) {
         // The address comes from a result page: only a web address goes to the desktop.
         if (core::isWebAddress(step.openAddress)) {
-            ui_.openAddress(utf8(step.openAddress));
+            ui_.openAddress(fromUtf8(step.openAddress));
         } else {
-            logDownload(utf8(core::notOpenedLine(step.openAddress)));
+            logDownload(fromUtf8(core::notOpenedLine(step.openAddress)));
         }
         return;
     }
@@ -196,7 +194,7 @@ void TForm1::showPlayerPage(const player::PageToShow& page,
     });
     WebBrowser3->setVisible(true);
     WebBrowser3->view()->raise();
-    WebBrowser3->Navigate(QUrl::fromLocalFile(ProgramDir + utf8(page.pageName)));
+    WebBrowser3->Navigate(QUrl::fromLocalFile(ProgramDir + fromUtf8(page.pageName)));
     // The engine runs from the first navigation on. A window fitted to a larger screen shows
     // the page's player at the same scale; the host reads the titles once the page has loaded.
     WebBrowser3->engineView()->setZoomFactor(screenScale_.factor());
