@@ -18,8 +18,6 @@
 #include "app/mainwindow.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
-#include "card/picture.h"
-#include "core/filefilter.h"
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
 #include "tests/app/guitestmain.h"
@@ -298,7 +296,8 @@ void TestCardWindow::previewPlaysAndSaves() {
     QVERIFY(QDir().mkpath(saved));
     ui_->nextSaveFile = saved + QStringLiteral("/原样.html");
     QTest::mouseClick(form_->iesetbtn, Qt::LeftButton);
-    QCOMPARE(ui_->offeredFilters.size(), 2);
+    QCOMPARE(ui_->offeredFilters, (QStringList{QStringLiteral("网页，仅HTML (*.html *.htm)"),
+                                               QStringLiteral("网页及其图片 (*.html *.htm)")}));
     QCOMPARE(fileBytes(ui_->nextSaveFile), fileBytes(cardPage));
     QVERIFY(!fileBytes(cardPage).isEmpty());
 
@@ -306,8 +305,9 @@ void TestCardWindow::previewPlaysAndSaves() {
     ui_->nextOpenFile = picture_;
     QTest::mouseClick(form_->picbtn, Qt::LeftButton);
     QCOMPARE(ui_->openFolder, fx_.programDir() + QStringLiteral("pic/"));
-    QCOMPARE(ui_->openFilter, QString::fromStdString(
-                                  melorin::core::fileDialogFilter(melorin::card::kPictureFilter)));
+    QCOMPARE(ui_->openFilter,
+             QStringLiteral("jpg图片(*.jpg);jpeg图片(*.jpeg);gif图片(*.gif) (*.jpg *.jpeg *.gif);;"
+                            "jpeg图片(*.jpeg) (*.jpeg);;gif图片(*.gif) (*.gif)"));
     QVERIFY(!form_->WebBrowser4->isLoading());
     QVERIFY(fileBytes(cardPage).contains(QUrl::toPercentEncoding(QStringLiteral("背景.jpg"))));
 

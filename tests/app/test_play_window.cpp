@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStringEncoder>
 #include <QToolButton>
 #include <QWebEngineView>
 
@@ -20,9 +21,6 @@
 #include "app/webbrowser.h"
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
-#include "player/playerpages.h"
-#include "player/playlist.h"
-#include "player/playlistfile.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
 #include "tests/support/pageserver.h"
@@ -243,7 +241,17 @@ void TestPlayWindow::saveThenLoad() {
              qPrintable(offered));
     QCOMPARE(afterPick, offered);
     const QString path = folder + u'/' + (typed.isEmpty() ? offered : typed);
-    QCOMPARE(fileBytes(path), QByteArray::fromStdString(player::playListText(rows)));
+    // The file as another player reads it: CR LF lines, "&" escaped inside the markup.
+    const QByteArray host = fx_.serviceHost().toLatin1();
+    const QByteArray saved =
+        real ? "http://" + host + "/music/s04/016.rm\r\n" + "http://" + host +
+                   "/music/s01/011.mp3?from=list&n=2\r\n"
+             : "<asx version = \"3.0\">\r\n<title>playlist</title>\r\n"
+               "<entry>\r\n<ref href = \"http://" +
+                   host + "/music/s02/033.wma\"/>\r\n</entry>\r\n" +
+                   "<entry>\r\n<ref href = \"http://" + host +
+                   "/music/s01/011.mp3?from=list&amp;n=2\"/>\r\n</entry>\r\n</asx>\r\n";
+    QCOMPARE(fileBytes(path), saved);
 
     // Loading gives one row a line, shows the page for the file and leaves the working lists.
     const QByteArray workingList = fileBytes(fx_.programDir() + QStringLiteral("winmedia.asx"));
@@ -265,11 +273,11 @@ void TestPlayWindow::saveThenLoad() {
              : QStringLiteral("<ref href = \"%1\"/>").arg(QString::fromStdString(rows[0].address)));
     const QString page =
         fx_.programDir() + (real ? QStringLiteral("1.html") : QStringLiteral("2.html"));
-    const std::string expected =
-        real
-            ? player::realPage(path.toStdString())
-            : player::windowsMediaPage(path.toStdString(), player::WindowsMediaPageFor::LoadedFile);
-    QCOMPARE(fileBytes(page), QByteArray::fromStdString(expected));
+    // The page names the loaded file, in GBK as the page is.
+    const QByteArray target = "file://" + QByteArray(QStringEncoder("GBK")(path));
+    const QByteArray pageLine = real ? "<param name=\"SRC\" value=\"" + target + "\">"
+                                     : "<PARAM NAME=\"fileName\" VALUE=\"" + target + "\">";
+    QVERIFY2(fileBytes(page).contains("\r\n" + pageLine + "\r\n"), fileBytes(page).constData());
     QCOMPARE(fileBytes(fx_.programDir() + QStringLiteral("winmedia.asx")), workingList);
     QTRY_COMPARE_WITH_TIMEOUT(form_->WebBrowser3->engineView()->url(), QUrl::fromLocalFile(page),
                               kLoadMs);
@@ -285,16 +293,27 @@ void TestPlayWindow::onlinePlayWritesAndPlays_data() {
     QTest::addColumn<QString>("type");
     QTest::addColumn<QStringList>("files");  // the working list, then the page
     QTest::addColumn<int>("heightAfter");    // of a 145-pixel list view
+    // The working list's bytes (HOST: the service) and the page's line that names it (DIR/: the
+    // program folder).
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<QByteArray>("pageLine");
+    const QStringList windowsMedia{QStringLiteral("winmedia.asx"), QStringLiteral("2.html")};
+    const QByteArray asxHead = "<asx version = \"3.0\">\r\n<title>demo</title>\r\n<entry>\r\n";
+    const QByteArray asxTail = "\"/>\r\n</entry>\r\n</asx>\r\n";
+    const QByteArray asxPageLine = "<PARAM NAME=\"fileName\" VALUE=\"file://DIR/winmedia.asx \">";
     QTest::newRow("mp3") << "/music/s01/000.mp3"
-                         << "mp3"
-                         << QStringList{QStringLiteral("winmedia.asx"), QStringLiteral("2.html")}
-                         << 70;
+                         << "mp3" << windowsMedia << 70
+                         << asxHead + "<ref href = \"http://HOST/music/s01/000.mp3" + asxTail
+                         << asxPageLine;
     QTest::newRow("wma, an address with &")
         << "/music/s02/030.wma?a=1&b=2"
-        << "wma" << QStringList{QStringLiteral("winmedia.asx"), QStringLiteral("2.html")} << 70;
+        << "wma" << windowsMedia << 70
+        << asxHead + "<ref href = \"http://HOST/music/s02/030.wma?a=1&amp;b=2" + asxTail
+        << asxPageLine;
     QTest::newRow("rm") << "/music/s04/015.rm"
                         << "rm" << QStringList{QStringLiteral("1.rpm"), QStringLiteral("1.html")}
-                        << 75;
+                        << 75 << QByteArray("http://HOST/music/s04/015.rm\r\n")
+                        << QByteArray("<param name=\"SRC\" value=\"file://DIR/1.rpm\">");
 }
 
 void TestPlayWindow::onlinePlayWritesAndPlays() {
@@ -302,6 +321,8 @@ void TestPlayWindow::onlinePlayWritesAndPlays() {
     QFETCH(QString, type);
     QFETCH(QStringList, files);
     QFETCH(int, heightAfter);
+    QFETCH(QByteArray, list);
+    QFETCH(QByteArray, pageLine);
     const std::vector<SongRow> rows = {song(path, type, QStringLiteral("月下听风 ") + type)};
     form_->PlayList = {
         song(QStringLiteral("/music/s01/012.mp3"), QStringLiteral("mp3"), QStringLiteral("旧的"))};
@@ -318,15 +339,13 @@ void TestPlayWindow::onlinePlayWritesAndPlays() {
     QCOMPARE(form_->PlayList, rows);
     QCOMPARE(form_->cardList.size(), std::size_t{2});
 
-    // The files are what the page library makes for this folder, blank and all.
-    const player::OnlinePlayStep step = player::onlinePlay(fx_.programDir().toStdString(), rows);
-    QVERIFY(step.page);
-    QCOMPARE(step.page->files.size(), std::size_t{2});
-    for (int i = 0; i < 2; ++i) {
-        QCOMPARE(QString::fromStdString(step.page->files[i].name), files[i]);
-        QCOMPARE(fileBytes(fx_.programDir() + files[i]),
-                 QByteArray::fromStdString(step.page->files[i].bytes));
-    }
+    // The working list and the page that names it, blank and all.
+    QCOMPARE(fileBytes(fx_.programDir() + files[0]),
+             list.replace("HOST", fx_.serviceHost().toLatin1()));
+    const QByteArray page = fileBytes(fx_.programDir() + files[1]);
+    QStringEncoder gbk("GBK");  // the pages are GBK, the folder's name with them
+    pageLine.replace("DIR/", QByteArray(gbk(fx_.programDir())));
+    QVERIFY2(page.contains("\r\n" + pageLine + "\r\n"), page.constData());
     QCOMPARE(form_->playListView->height(), heightAfter);  // shrunk once: 70 + 70 < 140
     QVERIFY(form_->WebBrowser3->isVisible());
     const QObjectList& siblings = form_->SeSkinPanel1->children();
