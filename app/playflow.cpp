@@ -59,23 +59,27 @@ void applyHeightRule(QWidget& view, core::Ratio scale, Rule rule) {
 
 void TForm1::connectPlayFlow() {
     const std::pair<QToolButton*, void (TForm1::*)()> tools[] = {
-        {dragplaybtn, &TForm1::dragplaybtnClick}, {playdelbtn, &TForm1::playdelbtnClick},
-        {playclear, &TForm1::playclearClick},     {playsavebtn, &TForm1::playsavebtnClick},
-        {playloadbtn, &TForm1::playloadbtnClick},
+        {playPanel_.dragplaybtn, &TForm1::dragplaybtnClick},
+        {playPanel_.playdelbtn, &TForm1::playdelbtnClick},
+        {playPanel_.playclear, &TForm1::playclearClick},
+        {playPanel_.playsavebtn, &TForm1::playsavebtnClick},
+        {playPanel_.playloadbtn, &TForm1::playloadbtnClick},
     };
     for (const auto& [button, handler] : tools)
         connect(button, &QToolButton::clicked, this, handler);
-    connect(SeSkinButton4, &QPushButton::clicked, this, &TForm1::SeSkinButton4Click);
-    connect(WebBrowser3, &WebBrowser::ProgressChange, this, &TForm1::WebBrowser3ProgressChange);
-    connect(WebBrowser3, &WebBrowser::DocumentComplete, this, &TForm1::WebBrowser3DocumentComplete);
+    connect(playPanel_.SeSkinButton4, &QPushButton::clicked, this, &TForm1::SeSkinButton4Click);
+    connect(playPanel_.WebBrowser3, &WebBrowser::ProgressChange, this,
+            &TForm1::WebBrowser3ProgressChange);
+    connect(playPanel_.WebBrowser3, &WebBrowser::DocumentComplete, this,
+            &TForm1::WebBrowser3DocumentComplete);
     // One play-list row at a time: delete removes the selected one.
-    playListView->setSelectionMode(QAbstractItemView::SingleSelection);
+    playPanel_.playListView->setSelectionMode(QAbstractItemView::SingleSelection);
     // The page's player is a little taller than the strip the browser gets; a scroll bar
     // beside it would only take room from it.
-    WebBrowser3->addPageSetUp([](QWebEnginePage& page) {
+    playPanel_.WebBrowser3->addPageSetUp([](QWebEnginePage& page) {
         page.settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
     });
-    attachPlayerHost(*WebBrowser3, playerHost_);
+    attachPlayerHost(*playPanel_.WebBrowser3, playerHost_);
     mpris_ = std::make_unique<player::MprisService>(*playback_);
 }
 
@@ -92,11 +96,11 @@ bool TForm1::applyPlayListAdd(const player::AddOutcome& add) {
 
 void TForm1::showPlayList() {
     playRows_->setRows(PlayList);
-    playListView->fitColumns();
+    playPanel_.playListView->fitColumns();
 }
 
 std::vector<core::SongRow> TForm1::selectedResults() const {
-    return resultRows_->rowsAt(ListView1->selectedRowIndexes());
+    return resultRows_->rowsAt(resultView_.ListView1->selectedRowIndexes());
 }
 
 std::optional<std::vector<core::SongRow>> TForm1::selectedResultsFor(core::RowAction action) {
@@ -114,7 +118,7 @@ void TForm1::dragplaybtnClick() {
 }
 
 void TForm1::playdelbtnClick() {
-    const QList<int> selected = playListView->selectedRowIndexes();
+    const QList<int> selected = playPanel_.playListView->selectedRowIndexes();
     if (selected.isEmpty()) return;
     const auto row = static_cast<std::size_t>(selected.first());
     if (row >= PlayList.size()) return;
@@ -125,7 +129,7 @@ void TForm1::playdelbtnClick() {
 void TForm1::playclearClick() {
     PlayList.clear();
     showPlayList();
-    applyHeightRule(*playListView, screenScale_, player::heightAfterClear);
+    applyHeightRule(*playPanel_.playListView, screenScale_, player::heightAfterClear);
 }
 
 void TForm1::playsavebtnClick() {
@@ -134,8 +138,8 @@ void TForm1::playsavebtnClick() {
                                ? selectedResultsFor(core::RowAction::PlayList)
                                : std::optional(std::vector<core::SongRow>{});
     if (!selection) return;
-    const player::SavePreparation prep =
-        player::prepareSave(PlayList, *selection, Edit1->text().toStdString(), localNow());
+    const player::SavePreparation prep = player::prepareSave(
+        PlayList, *selection, searchBar_.Edit1->text().toStdString(), localNow());
     if (prep.ranAdd) applyPlayListAdd(prep.add);
     if (!prep.proceed) return;
     // No folder of its own: the dialog starts where it starts, with the proposed name.
@@ -189,25 +193,25 @@ void TForm1::showPlayerPage(const player::PageToShow& page,
         myexception(fileFailure(*failure));
         return;
     }
-    applyHeightRule(*playListView, screenScale_, [&page](int height) {
+    applyHeightRule(*playPanel_.playListView, screenScale_, [&page](int height) {
         return player::heightAfterShowingPage(height, page.shrink);
     });
-    WebBrowser3->setVisible(true);
-    WebBrowser3->view()->raise();
-    WebBrowser3->Navigate(QUrl::fromLocalFile(ProgramDir + fromUtf8(page.pageName)));
+    playPanel_.WebBrowser3->setVisible(true);
+    playPanel_.WebBrowser3->view()->raise();
+    playPanel_.WebBrowser3->Navigate(QUrl::fromLocalFile(ProgramDir + fromUtf8(page.pageName)));
     // The engine runs from the first navigation on. A window fitted to a larger screen shows
     // the page's player at the same scale; the host reads the titles once the page has loaded.
-    WebBrowser3->engineView()->setZoomFactor(screenScale_.factor());
+    playPanel_.WebBrowser3->engineView()->setZoomFactor(screenScale_.factor());
     if (playerHost_ != nullptr) playerHost_->setTitles(rows);
 }
 
 void TForm1::WebBrowser3ProgressChange(int /*progress*/, int /*maximum*/) {
-    SeSkinLabel4->show();
-    SeSkinLabel4->raise();  // over the page that is loading
+    playPanel_.SeSkinLabel4->show();
+    playPanel_.SeSkinLabel4->raise();  // over the page that is loading
 }
 
 void TForm1::WebBrowser3DocumentComplete() {
-    SeSkinLabel4->hide();
+    playPanel_.SeSkinLabel4->hide();
 }
 
 }  // namespace melorin

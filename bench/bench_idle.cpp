@@ -22,10 +22,12 @@
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "app/webbrowser.h"
+#include "tests/app/windowinside.h"
 #include "ui/reportview.h"
 #include "ui/skin.h"
 #include "ui/uiport.h"
 
+using melorin::testing::inside;
 namespace {
 
 struct ProcStat {
@@ -166,8 +168,8 @@ int main(int argc, char** argv) {
     runFor(kSettleMs);
     const Memory rss0 = treeMemory();
     const long long ticks0 = idleTicks(kIdleMs);
-    form.Edit1->setText(QStringLiteral("歌"));
-    form.Button1->click();
+    inside(form).bar.Edit1->setText(QStringLiteral("歌"));
+    inside(form).bar.Button1->click();
     // The search has ended when the browser has rested and the list stopped growing for 1 s.
     QElapsedTimer t;
     t.start();
@@ -176,15 +178,16 @@ int main(int argc, char** argv) {
     still.start();
     while (t.elapsed() < 120000) {
         runFor(50);
-        if (form.WebBrowser1->isLoading() || form.ListView1->rowCount() != rows) {
-            rows = form.ListView1->rowCount();
+        if (inside(form).results.WebBrowser1->isLoading() ||
+            inside(form).results.ListView1->rowCount() != rows) {
+            rows = inside(form).results.ListView1->rowCount();
             still.restart();
         } else if (still.elapsed() > 1000) {
             break;
         }
     }
     runFor(kSettleMs);
-    std::printf("search: %d rows\n", form.ListView1->rowCount());
+    std::printf("search: %d rows\n", inside(form).results.ListView1->rowCount());
     report("melorin", rss0, ticks0, treeMemory(), idleTicks(kIdleMs));
     return 0;
 }

@@ -24,8 +24,10 @@
 #include "bench/windowbench.h"
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
+#include "tests/app/windowinside.h"
 #include "ui/reportview.h"
 
+using melorin::testing::inside;
 using namespace melorin;
 using namespace melorin::player;
 using namespace melorin::bench;
@@ -100,16 +102,16 @@ NativePlayer* clickOnlinePlay(TForm1& form, const testing::ServiceRun& service,
         rows.push_back({core::RowShape::File, std::to_string(song), 0, "月下听风",
                         songAddress(service, song).toStdString(), "1 M", "mp3"});
     }
-    form.resultRows().setRows(rows);
-    form.ListView1->selectAll();
+    inside(form).resultRows().setRows(rows);
+    inside(form).results.ListView1->selectAll();
     const QUrl first(songAddress(service, songs.front()));
     QElapsedTimer clock;
     clock.start();
-    form.SeSkinButton4->click();
+    inside(form).play.SeSkinButton4->click();
     NativePlayer* p = nullptr;
     const bool ok = spinUntil(
         [&] {
-            p = form.playback().current();
+            p = inside(form).playback().current();
             return p && p->position() > 0 && QUrl(p->entryAddress()) == first;
         },
         15000);

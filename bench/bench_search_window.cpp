@@ -15,11 +15,14 @@
 #include "app/mainwindow.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
+#include "tests/app/windowinside.h"
 #include "tests/support/servicerun.h"
 #include "ui/reportview.h"
 #include "ui/skin.h"
 #include "ui/uiport.h"
 
+using melorin::testing::inside;
+using melorin::testing::WindowInside;
 namespace {
 
 struct Run {
@@ -32,11 +35,12 @@ struct Run {
 
 // The engine view exists once the first search has run (the warm-up).
 Run searchOnce(melorin::TForm1& form) {
+    const WindowInside w = inside(form);
     Run r;
     QElapsedTimer clock;
     QElapsedTimer page;
     bool loading = false;
-    QWebEngineView* view = form.WebBrowser1->engineView();
+    QWebEngineView* view = w.results.WebBrowser1->engineView();
     auto started = QObject::connect(view, &QWebEngineView::loadStarted, [&] {
         page.start();
         loading = true;
@@ -48,19 +52,19 @@ Run searchOnce(melorin::TForm1& form) {
         ++r.pages;
     });
     QElapsedTimer parse;
-    auto parsed = QObject::connect(form.WebBrowser1, &melorin::WebBrowser::DocumentComplete,
+    auto parsed = QObject::connect(w.results.WebBrowser1, &melorin::WebBrowser::DocumentComplete,
                                    [&] { parse.start(); });
-    form.resultRows().clear();
+    w.resultRows().clear();
     clock.start();
-    form.Button1->click();
+    w.bar.Button1->click();
     QElapsedTimer quiet;
     quiet.start();
     int lastRows = -1;
     double endMs = 0;
     while (clock.elapsed() < 120000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        if (form.WebBrowser1->isLoading() || form.ListView1->rowCount() != lastRows) {
-            lastRows = form.ListView1->rowCount();
+        if (w.results.WebBrowser1->isLoading() || w.results.ListView1->rowCount() != lastRows) {
+            lastRows = w.results.ListView1->rowCount();
             endMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
             quiet.restart();
         } else if (quiet.elapsed() > 1000) {
@@ -68,7 +72,7 @@ Run searchOnce(melorin::TForm1& form) {
         }
     }
     r.totalMs = endMs;
-    r.rows = form.ListView1->rowCount();
+    r.rows = w.results.ListView1->rowCount();
     QObject::disconnect(started);
     QObject::disconnect(finished);
     QObject::disconnect(parsed);
@@ -91,9 +95,10 @@ int main(int argc, char** argv) {
     melorin::ui::DesktopUiPort ui;
     melorin::TForm1 form(ui, {dir.path(), QString::fromLatin1(service.host())});
     form.show();
-    form.Edit1->setText(QStringLiteral("歌"));
-    form.Button1->click();  // starts and warms the engine and the service
-    while (form.WebBrowser1->engineView() == nullptr) QCoreApplication::processEvents();
+    inside(form).bar.Edit1->setText(QStringLiteral("歌"));
+    inside(form).bar.Button1->click();  // starts and warms the engine and the service
+    while (inside(form).results.WebBrowser1->engineView() == nullptr)
+        QCoreApplication::processEvents();
     searchOnce(form);
     std::vector<Run> all;
     for (int i = 0; i < runs; ++i) {

@@ -23,17 +23,20 @@
 #include "player/playbackcoordinator.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
+#include "tests/app/windowinside.h"
 #include "tests/support/pageserver.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
 using melorin::core::SongRow;
 using melorin::player::NativePlayer;
+using melorin::testing::inside;
 using melorin::testing::pickEntry;
 using melorin::testing::RecordingUi;
 using melorin::testing::typeText;
 using melorin::testing::whenModalOpens;
 using melorin::testing::WindowFixture;
+using melorin::testing::WindowInside;
 namespace player = melorin::player;
 
 namespace {
@@ -96,7 +99,7 @@ private:
     // The play panel's player once it sounds, or null.
     NativePlayer* soundingPlayer() {
         NativePlayer* p = nullptr;
-        if (!QTest::qWaitFor([&] { return sounds(p = form_->playback().current()); }, kLoadMs))
+        if (!QTest::qWaitFor([&] { return sounds(p = win().playback().current()); }, kLoadMs))
             return nullptr;
         return p;
     }
@@ -105,6 +108,7 @@ private:
     QStringList offeredFilters_;
     RecordingUi* ui_ = nullptr;
     TForm1* form_ = nullptr;
+    [[nodiscard]] WindowInside win() const { return inside(*form_); }
 };
 
 void TestPlayWindow::initTestCase() {
@@ -124,57 +128,58 @@ void TestPlayWindow::cleanup() {
 
 void TestPlayWindow::playListButtons() {
     // Rows of a real search.
-    form_->Edit1->setText(QStringLiteral("月下听风"));
-    QTest::mouseClick(form_->Button1, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(form_->ListView1->rowCount() >= 3, kLoadMs);
-    QTRY_VERIFY_WITH_TIMEOUT(!form_->WebBrowser1->isLoading(), kLoadMs);
+    win().bar.Edit1->setText(QStringLiteral("月下听风"));
+    QTest::mouseClick(win().bar.Button1, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(win().results.ListView1->rowCount() >= 3, kLoadMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!win().results.WebBrowser1->isLoading(), kLoadMs);
 
-    QTest::mouseClick(form_->dragplaybtn, Qt::LeftButton);
+    QTest::mouseClick(win().play.dragplaybtn, Qt::LeftButton);
     QCOMPARE(ui_->messages, QStringList{kNothingSelected});
 
-    form_->ListView1->selectRow(2);
-    form_->ListView1->selectRow(0);
-    const std::vector<SongRow> picked = {form_->resultRows().row(0), form_->resultRows().row(2)};
-    QTest::mouseClick(form_->dragplaybtn, Qt::LeftButton);
-    QTest::mouseClick(form_->dragplaybtn, Qt::LeftButton);  // no check for rows already there
+    win().results.ListView1->selectRow(2);
+    win().results.ListView1->selectRow(0);
+    const std::vector<SongRow> picked = {win().resultRows().row(0), win().resultRows().row(2)};
+    QTest::mouseClick(win().play.dragplaybtn, Qt::LeftButton);
+    QTest::mouseClick(win().play.dragplaybtn,
+                      Qt::LeftButton);  // no check for rows already there
     std::vector<SongRow> twice = picked;
     twice.insert(twice.end(), picked.begin(), picked.end());
-    QCOMPARE(form_->PlayList, twice);
-    QCOMPARE(form_->cardList, twice);
-    QCOMPARE(form_->playListView->rowCount(), 4);
-    QCOMPARE(form_->cardlistview->rowCount(), 4);
-    QCOMPARE(form_->playRows().rows(), twice);
-    QCOMPARE(form_->cardRows().rows(), twice);
+    QCOMPARE(win().PlayList, twice);
+    QCOMPARE(win().cardList, twice);
+    QCOMPARE(win().play.playListView->rowCount(), 4);
+    QCOMPARE(win().card.cardlistview->rowCount(), 4);
+    QCOMPARE(win().playRows().rows(), twice);
+    QCOMPARE(win().cardRows().rows(), twice);
 
     // An "rm" selection against a list that starts with "mp3" is taken; "wma" against a list
     // that starts with "rm" is not.
-    form_->PlayList = {
+    win().PlayList = {
         song(QStringLiteral("/music/s04/015.rm"), QStringLiteral("rm"), QStringLiteral("甲"))};
     offer({song(QStringLiteral("/music/s02/030.wma"), QStringLiteral("wma"), QStringLiteral("乙"))},
           {0});
-    QTest::mouseClick(form_->dragplaybtn, Qt::LeftButton);
+    QTest::mouseClick(win().play.dragplaybtn, Qt::LeftButton);
     QCOMPARE(ui_->messages.last(), kTypeMismatch);
-    QCOMPARE(form_->PlayList.size(), std::size_t{1});
-    QCOMPARE(form_->cardList.size(), std::size_t{4});
+    QCOMPARE(win().PlayList.size(), std::size_t{1});
+    QCOMPARE(win().cardList.size(), std::size_t{4});
 
     // Delete takes the selected row; nothing selected, nothing happens.
-    form_->PlayList = twice;
-    form_->showPlayList();
-    QTest::mouseClick(form_->playdelbtn, Qt::LeftButton);
-    QCOMPARE(form_->PlayList.size(), std::size_t{4});
-    form_->playListView->selectRow(1);
-    QTest::mouseClick(form_->playdelbtn, Qt::LeftButton);
-    QCOMPARE(form_->PlayList, (std::vector<SongRow>{twice[0], twice[2], twice[3]}));
-    QCOMPARE(form_->playListView->rowCount(), 3);
+    win().PlayList = twice;
+    win().showPlayList();
+    QTest::mouseClick(win().play.playdelbtn, Qt::LeftButton);
+    QCOMPARE(win().PlayList.size(), std::size_t{4});
+    win().play.playListView->selectRow(1);
+    QTest::mouseClick(win().play.playdelbtn, Qt::LeftButton);
+    QCOMPARE(win().PlayList, (std::vector<SongRow>{twice[0], twice[2], twice[3]}));
+    QCOMPARE(win().play.playListView->rowCount(), 3);
 
     // Clear gives a list view below 140 pixels 145; the design's 137 is below.
-    QCOMPARE(form_->playListView->height(), 137);
-    QTest::mouseClick(form_->playclear, Qt::LeftButton);
-    QVERIFY(form_->PlayList.empty());
-    QCOMPARE(form_->playListView->rowCount(), 0);
-    QCOMPARE(form_->playListView->height(), 145);
-    QTest::mouseClick(form_->playclear, Qt::LeftButton);
-    QCOMPARE(form_->playListView->height(), 145);
+    QCOMPARE(win().play.playListView->height(), 137);
+    QTest::mouseClick(win().play.playclear, Qt::LeftButton);
+    QVERIFY(win().PlayList.empty());
+    QCOMPARE(win().play.playListView->rowCount(), 0);
+    QCOMPARE(win().play.playListView->height(), 145);
+    QTest::mouseClick(win().play.playclear, Qt::LeftButton);
+    QCOMPARE(win().play.playListView->height(), 145);
 }
 
 void TestPlayWindow::saveThenLoad_data() {
@@ -213,7 +218,7 @@ void TestPlayWindow::saveThenLoad() {
     ui_->realFileDialogs = true;
 
     // An empty play list: the save action adds the selection first.
-    form_->Edit1->setText(QStringLiteral("  月下 "));
+    win().bar.Edit1->setText(QStringLiteral("  月下 "));
     offer(rows, {0, 1});
     QString offered;
     QString afterPick;
@@ -231,9 +236,9 @@ void TestPlayWindow::saveThenLoad() {
         }
         QTest::keyClick(name, Qt::Key_Return);
     });
-    QTest::mouseClick(form_->playsavebtn, Qt::LeftButton);
+    QTest::mouseClick(win().play.playsavebtn, Qt::LeftButton);
     QVERIFY(ui_->messages.isEmpty());
-    QCOMPARE(form_->PlayList, rows);
+    QCOMPARE(win().PlayList, rows);
     // The filters show their texts as written, and a picked filter leaves the name alone.
     QCOMPARE(offeredFilters_, (QStringList{QStringLiteral("real播放列表(*.rpm)"),
                                            QStringLiteral("winmedia播放列表(*.asf)")}));
@@ -264,11 +269,11 @@ void TestPlayWindow::saveThenLoad() {
         typeText(name, QFileInfo(path).fileName());
         QTest::keyClick(name, Qt::Key_Return);
     });
-    QTest::mouseClick(form_->playloadbtn, Qt::LeftButton);
-    QCOMPARE(form_->PlayList.size(), rows.size());
-    QVERIFY(!form_->PlayList[0].isFile());
+    QTest::mouseClick(win().play.playloadbtn, Qt::LeftButton);
+    QCOMPARE(win().PlayList.size(), rows.size());
+    QVERIFY(!win().PlayList[0].isFile());
     QCOMPARE(
-        form_->playRows().text(0, 0),
+        win().playRows().text(0, 0),
         real ? QString::fromStdString(rows[0].address)
              : QStringLiteral("<ref href = \"%1\"/>").arg(QString::fromStdString(rows[0].address)));
     const QString page =
@@ -279,8 +284,8 @@ void TestPlayWindow::saveThenLoad() {
                                      : "<PARAM NAME=\"fileName\" VALUE=\"" + target + "\">";
     QVERIFY2(fileBytes(page).contains("\r\n" + pageLine + "\r\n"), fileBytes(page).constData());
     QCOMPARE(fileBytes(fx_.programDir() + QStringLiteral("winmedia.asx")), workingList);
-    QTRY_COMPARE_WITH_TIMEOUT(form_->WebBrowser3->engineView()->url(), QUrl::fromLocalFile(page),
-                              kLoadMs);
+    QTRY_COMPARE_WITH_TIMEOUT(win().play.WebBrowser3->engineView()->url(),
+                              QUrl::fromLocalFile(page), kLoadMs);
     // Whatever its name, a list that "存" wrote plays after "装".
     NativePlayer* p = soundingPlayer();
     QVERIFY(p);
@@ -324,20 +329,20 @@ void TestPlayWindow::onlinePlayWritesAndPlays() {
     QFETCH(QByteArray, list);
     QFETCH(QByteArray, pageLine);
     const std::vector<SongRow> rows = {song(path, type, QStringLiteral("月下听风 ") + type)};
-    form_->PlayList = {
+    win().PlayList = {
         song(QStringLiteral("/music/s01/012.mp3"), QStringLiteral("mp3"), QStringLiteral("旧的"))};
-    QTest::mouseClick(form_->playclear, Qt::LeftButton);
-    QVERIFY(!form_->WebBrowser3->isVisible());
+    QTest::mouseClick(win().play.playclear, Qt::LeftButton);
+    QVERIFY(!win().play.WebBrowser3->isVisible());
     offer(rows, {0});
     bool labelWhileLoading = false;
-    const QMetaObject::Connection watch =
-        connect(form_->WebBrowser3, &melorin::WebBrowser::ProgressChange, this,
-                [&] { labelWhileLoading = labelWhileLoading || form_->SeSkinLabel4->isVisible(); });
-    QTest::mouseClick(form_->SeSkinButton4, Qt::LeftButton);
-    QTest::mouseClick(form_->SeSkinButton4,
+    const QMetaObject::Connection watch = connect(
+        win().play.WebBrowser3, &melorin::WebBrowser::ProgressChange, this,
+        [&] { labelWhileLoading = labelWhileLoading || win().play.SeSkinLabel4->isVisible(); });
+    QTest::mouseClick(win().play.SeSkinButton4, Qt::LeftButton);
+    QTest::mouseClick(win().play.SeSkinButton4,
                       Qt::LeftButton);  // the list is the selection, not twice it
-    QCOMPARE(form_->PlayList, rows);
-    QCOMPARE(form_->cardList.size(), std::size_t{2});
+    QCOMPARE(win().PlayList, rows);
+    QCOMPARE(win().cardList.size(), std::size_t{2});
 
     // The working list and the page that names it, blank and all.
     QCOMPARE(fileBytes(fx_.programDir() + files[0]),
@@ -346,11 +351,13 @@ void TestPlayWindow::onlinePlayWritesAndPlays() {
     QStringEncoder gbk("GBK");  // the pages are GBK, the folder's name with them
     pageLine.replace("DIR/", QByteArray(gbk(fx_.programDir())));
     QVERIFY2(page.contains("\r\n" + pageLine + "\r\n"), page.constData());
-    QCOMPARE(form_->playListView->height(), heightAfter);  // shrunk once: 70 + 70 < 140
-    QVERIFY(form_->WebBrowser3->isVisible());
-    const QObjectList& siblings = form_->SeSkinPanel1->children();
-    QVERIFY(siblings.indexOf(form_->WebBrowser3->view()) > siblings.indexOf(form_->playListView));
-    QTRY_COMPARE_WITH_TIMEOUT(form_->WebBrowser3->engineView()->url(),
+    QCOMPARE(win().play.playListView->height(),
+             heightAfter);  // shrunk once: 70 + 70 < 140
+    QVERIFY(win().play.WebBrowser3->isVisible());
+    const QObjectList& siblings = win().play.SeSkinPanel1->children();
+    QVERIFY(siblings.indexOf(win().play.WebBrowser3->view()) >
+            siblings.indexOf(win().play.playListView));
+    QTRY_COMPARE_WITH_TIMEOUT(win().play.WebBrowser3->engineView()->url(),
                               QUrl::fromLocalFile(fx_.programDir() + files[1]), kLoadMs);
 
     // The page's player sounds and goes on; the loading label has gone.
@@ -361,7 +368,7 @@ void TestPlayWindow::onlinePlayWritesAndPlays() {
     QCOMPARE(p->title(), QStringLiteral("月下听风 ") + type);
     disconnect(watch);
     QVERIFY(labelWhileLoading);
-    QTRY_VERIFY_WITH_TIMEOUT(!form_->SeSkinLabel4->isVisible(), kLoadMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!win().play.SeSkinLabel4->isVisible(), kLoadMs);
 }
 
 void TestPlayWindow::goesOnPastEndsAndFailures() {
@@ -371,7 +378,7 @@ void TestPlayWindow::goesOnPastEndsAndFailures() {
         song(QStringLiteral("/music/s01/034.wma"), QStringLiteral("wma"),
              QStringLiteral("下一首"))};
     offer(rows, {0, 1, 2});
-    QTest::mouseClick(form_->SeSkinButton4, Qt::LeftButton);
+    QTest::mouseClick(win().play.SeSkinButton4, Qt::LeftButton);
     NativePlayer* p = soundingPlayer();
     QVERIFY(p);
     QCOMPARE(p->entryIndex(), 1);
@@ -394,15 +401,15 @@ void TestPlayWindow::htmlRows() {
     QFETCH(bool, opened);
     const SongRow kept =
         song(QStringLiteral("/music/s01/014.mp3"), QStringLiteral("mp3"), QStringLiteral("留着"));
-    form_->PlayList = {kept};
+    win().PlayList = {kept};
     SongRow flash = song(QString(), QStringLiteral("html"), QStringLiteral("动画"));
     flash.address = address.toStdString();
     offer({melorin::core::listEntry("1", "歌手", "m?word=x"), flash}, {0, 1});
-    QTest::mouseClick(form_->SeSkinButton4, Qt::LeftButton);
+    QTest::mouseClick(win().play.SeSkinButton4, Qt::LeftButton);
     QCOMPARE(ui_->openedAddresses, opened ? QStringList{address} : QStringList());
-    QCOMPARE(form_->DownloadLog.join(u'\n').contains(address), !opened);
-    QCOMPARE(form_->PlayList, std::vector<SongRow>{kept});
-    QVERIFY(!form_->WebBrowser3->isVisible());
+    QCOMPARE(win().DownloadLog.join(u'\n').contains(address), !opened);
+    QCOMPARE(win().PlayList, std::vector<SongRow>{kept});
+    QVERIFY(!win().play.WebBrowser3->isVisible());
     QVERIFY(ui_->messages.isEmpty());
 }
 
@@ -424,22 +431,23 @@ void TestPlayWindow::unwritablePageReachesTheLog() {
     const QString page = other.programDir() + QStringLiteral("/2.html");
     QVERIFY(QDir().mkpath(page));
     TForm1& form = other.createWindow(fx_.serviceHost());
+    const WindowInside w = inside(form);
     QSignalSpy closed(&form, &TForm1::closed);
     const std::vector<SongRow> rows = {
         song(QStringLiteral("/music/s01/000.mp3"), QStringLiteral("mp3"), QStringLiteral("歌"))};
     other.offer(rows, {0});
     // Two queued rows that a skip would move past.
-    form.dragdownbtnClick();
-    form.dragdownbtnClick();
-    QCOMPARE(form.downloadlistview->rowCount(), 2);
-    form.SeSkinButton4->click();
-    const QString log = form.DownloadLog.join(u'\n');
+    w.play.dragdownbtn->click();
+    w.play.dragdownbtn->click();
+    QCOMPARE(w.downloads.downloadlistview->rowCount(), 2);
+    w.play.SeSkinButton4->click();
+    const QString log = w.DownloadLog.join(u'\n');
     QVERIFY2(log.contains(folder + QStringLiteral("/2.html")), qPrintable(log));
     QVERIFY2(!log.contains(QStringLiteral("不能下载")), qPrintable(log));
     QVERIFY(other.ui().messages.isEmpty());
     QCOMPARE(closed.count(), 0);
-    QCOMPARE(addresses(form.PlayList), addresses(rows));
-    QVERIFY(!form.WebBrowser3->isVisible());
+    QCOMPARE(addresses(w.PlayList), addresses(rows));
+    QVERIFY(!w.play.WebBrowser3->isVisible());
     QVERIFY(QFileInfo(page).isDir());
 }
 
@@ -478,24 +486,25 @@ void TestPlayWindow::rowsThatAreNotWebAddresses() {
     for (const QString& name : programDir.entryList(written, QDir::Files))
         QVERIFY(programDir.remove(name));
 
-    const std::pair<const char*, QWidget*> actions[] = {{"在线播放", form_->SeSkinButton4},
-                                                        {"播", form_->dragplaybtn},
-                                                        {"卡", form_->dragcardbtn},
-                                                        {"下", form_->dragdownbtn}};
+    const std::pair<const char*, QWidget*> actions[] = {{"在线播放", win().play.SeSkinButton4},
+                                                        {"播", win().play.dragplaybtn},
+                                                        {"卡", win().play.dragcardbtn},
+                                                        {"下", win().play.dragdownbtn}};
     for (const auto& [name, button] : actions) {
-        QTest::mouseClick(form_->Button3, Qt::LeftButton);  // the search view with its buttons
+        QTest::mouseClick(win().functions.Button3,
+                          Qt::LeftButton);  // the search view with its buttons
         offer({row}, {0});
-        const qsizetype logged = form_->DownloadLog.size();
+        const qsizetype logged = win().DownloadLog.size();
         QTest::mouseClick(button, Qt::LeftButton);
-        const QStringList added = form_->DownloadLog.mid(logged);
+        const QStringList added = win().DownloadLog.mid(logged);
         QVERIFY2(added.size() == 1 && added.first().contains(address), name);
         QVERIFY2(ui_->messages.isEmpty(), qPrintable(ui_->messages.join(u'|')));
-        QVERIFY2(form_->PlayList.empty() && form_->cardList.empty(), name);
-        QCOMPARE(form_->downloadlistview->rowCount(), 0);
-        QVERIFY(!form_->WebBrowser3->isVisible());
+        QVERIFY2(win().PlayList.empty() && win().cardList.empty(), name);
+        QCOMPARE(win().downloads.downloadlistview->rowCount(), 0);
+        QVERIFY(!win().play.WebBrowser3->isVisible());
     }
     QCOMPARE(programDir.entryList(written, QDir::Files), QStringList());
-    QCOMPARE(form_->WebBrowser3->engineView(), nullptr);  // no page was ever shown
+    QCOMPARE(win().play.WebBrowser3->engineView(), nullptr);  // no page was ever shown
     QCOMPARE(server.targets, QList<QByteArray>());
 }
 
