@@ -27,15 +27,6 @@
 #include "search/requests.h"
 #include "ui/skinframe.h"
 
-class QComboBox;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
-class QToolButton;
-
 namespace melorin {
 namespace core {
 class HttpGet;

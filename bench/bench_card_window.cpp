@@ -20,8 +20,6 @@
 #include "tests/app/windowinside.h"
 #include "ui/reportview.h"
 
-using melorin::testing::inside;
-using melorin::testing::WindowInside;
 using namespace melorin;
 using namespace melorin::bench;
 
@@ -34,7 +32,7 @@ struct Figures {
 
 // One "预览" of the card of `address`: the song goes in through the result list and "卡".
 Figures previewOnce(TForm1& form, const QString& address) {
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     w.resultRows().setRows(
         {{core::RowShape::File, "1", 0, "贺卡之歌", address.toStdString(), "1.2 M", "mp3"}});
     w.results.ListView1->selectRow(0);
@@ -84,7 +82,7 @@ int main(int argc, char** argv) {
     BenchWindow window(QStringLiteral("贺卡 bench"));
     if (!window.started()) return 1;
     TForm1& form = *window.form;
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     w.functions.Button5->click();
     w.card.nameedit->setText(QStringLiteral("新年快乐"));
     w.card.iememo->setPlainText(QStringLiteral("祝你\n万事如意\n身体健康"));

@@ -14,7 +14,6 @@
 #include "bench/windowbench.h"
 #include "tests/app/windowinside.h"
 
-using melorin::testing::inside;
 namespace {
 
 struct Times {

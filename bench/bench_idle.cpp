@@ -27,7 +27,6 @@
 #include "ui/skin.h"
 #include "ui/uiport.h"
 
-using melorin::testing::inside;
 namespace {
 
 struct ProcStat {

@@ -27,7 +27,6 @@
 #include "tests/app/windowinside.h"
 #include "ui/reportview.h"
 
-using melorin::testing::inside;
 using namespace melorin;
 using namespace melorin::player;
 using namespace melorin::bench;

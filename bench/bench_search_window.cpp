@@ -21,8 +21,6 @@
 #include "ui/skin.h"
 #include "ui/uiport.h"
 
-using melorin::testing::inside;
-using melorin::testing::WindowInside;
 namespace {
 
 struct Run {
@@ -35,7 +33,7 @@ struct Run {
 
 // The engine view exists once the first search has run (the warm-up).
 Run searchOnce(melorin::TForm1& form) {
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     Run r;
     QElapsedTimer clock;
     QElapsedTimer page;

@@ -30,12 +30,10 @@
 using melorin::TForm1;
 using melorin::player::NativePlayer;
 using melorin::testing::backgroundWidth;
-using melorin::testing::inside;
 using melorin::testing::pickEntry;
 using melorin::testing::RecordingUi;
 using melorin::testing::typeText;
 using melorin::testing::WindowFixture;
-using melorin::testing::WindowInside;
 
 namespace {
 
@@ -83,7 +81,7 @@ private:
     QString picture_;
     RecordingUi* ui_ = nullptr;
     TForm1* form_ = nullptr;
-    [[nodiscard]] WindowInside win() const { return inside(*form_); }
+    [[nodiscard]] melorin::testing::WindowInside win() const { return inside(*form_); }
 };
 
 void TestCardWindow::initTestCase() {
@@ -424,7 +422,7 @@ void TestCardWindow::unwritablePageReachesTheLog() {
     const QString page = other.programDir() + QStringLiteral("/card.html");
     QVERIFY(QDir().mkpath(page));
     TForm1& form = other.createWindow(fx_.serviceHost());
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     w.cardList = {
         {melorin::core::RowShape::File, "1", 0, "歌", "http://127.0.0.1:1/a.mp3", "1M", "mp3"}};
     w.card.cardsurebtn->click();  // the button is never shown; "预览" and "图" run it

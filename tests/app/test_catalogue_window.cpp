@@ -28,9 +28,7 @@
 using melorin::TForm1;
 using melorin::download::RowState;
 using melorin::player::NativePlayer;
-using melorin::testing::inside;
 using melorin::testing::WindowFixture;
-using melorin::testing::WindowInside;
 
 namespace {
 
@@ -151,7 +149,7 @@ void TestCatalogueWindow::searchDownloadAndPlay() {
     QFETCH(QString, count);
     QFETCH(QString, asked);
     TForm1& form = fx_.form();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     const qsizetype mark = requestLines(log_).size();
     chooseEngine(engine);
     typeAndSearch(text);
@@ -205,7 +203,7 @@ void TestCatalogueWindow::searchDownloadAndPlay() {
 
 void TestCatalogueWindow::engineBoxRules() {
     TForm1& form = fx_.form();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     QCOMPARE(w.bar.SeSkinComboBox2->count(), 3);
     QCOMPARE(w.bar.SeSkinComboBox2->currentText(), QStringLiteral("默认mp3搜索引擎"));
     QVERIFY(w.bar.SeSkinComboBox2->toolTip().isEmpty());
@@ -274,7 +272,7 @@ void TestCatalogueWindow::engineBoxRules() {
 
 void TestCatalogueWindow::stopAndRefresh() {
     TForm1& form = fx_.form();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     chooseEngine(kArchive);
     typeAndSearch(QStringLiteral("唱片"));  // fifty items, four at a time
     QVERIFY(fx_.stepUntil([&] { return w.resultRows().size() >= 4; }, kSearchMs));

@@ -22,10 +22,8 @@
 
 using melorin::TForm1;
 using melorin::TForm2;
-using melorin::testing::inside;
 using melorin::testing::RecordingUi;
 using melorin::testing::WindowFixture;
-using melorin::testing::WindowInside;
 
 namespace {
 
@@ -102,7 +100,7 @@ void TestDownloadQueue::addingRows() {
     QFETCH(QStringList, names);
     WindowFixture fx;
     TForm1& form = fx.createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     QVERIFY(fx.showWindow());
     fx.offer(searchRows(), selected);
     for (int i = 0; i < presses; ++i) QTest::mouseClick(w.play.dragdownbtn, Qt::LeftButton);
@@ -131,7 +129,7 @@ void TestDownloadQueue::addingRows() {
 void TestDownloadQueue::newFolderOnlyForLaterRows() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     TForm2 chooser(form);
     fx.offer(searchRows(), {0});
     w.play.dragdownbtn->click();
@@ -149,7 +147,7 @@ void TestDownloadQueue::newFolderOnlyForLaterRows() {
 void TestDownloadQueue::removeSelectedAndClear() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     RecordingUi& ui = fx.ui();
     fx.offer(searchRows(), {0, 1, 3});
     w.play.dragdownbtn->click();
@@ -183,7 +181,7 @@ void TestDownloadQueue::removeSelectedAndClear() {
 void TestDownloadQueue::chooserIsHiddenAndNotModal() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     TForm2 chooser(form);
     QCOMPARE(w.Form2(), &chooser);
     QVERIFY(!chooser.isVisible());
@@ -219,7 +217,7 @@ void TestDownloadQueue::chooserDefaultMode() {
     QFETCH(QString, saveFolder);
     WindowFixture fx;
     TForm1& form = fx.createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     TForm2 chooser(form);
     const QString before = w.SaveFolder;
     w.bar.SeSkinButton1->click();
@@ -233,7 +231,7 @@ void TestDownloadQueue::chooserDefaultMode() {
 void TestDownloadQueue::chooserRetargetsSelectedRows() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     TForm2 chooser(form);
     fx.offer(searchRows(), {0, 1, 3});
     w.play.dragdownbtn->click();
@@ -267,7 +265,7 @@ void TestDownloadQueue::chooserRetargetsSelectedRows() {
 void TestDownloadQueue::chooserClosedKeepsRetargetMode() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     TForm2 chooser(form);
     fx.offer(searchRows(), {0, 1});
     w.play.dragdownbtn->click();
@@ -288,7 +286,7 @@ void TestDownloadQueue::chooserClosedKeepsRetargetMode() {
 void TestDownloadQueue::retargetWithoutSelectionDoesNothing() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     TForm2 chooser(form);
     fx.offer(searchRows(), {0});
     w.play.dragdownbtn->click();
@@ -329,7 +327,7 @@ void TestDownloadQueue::failureHookOnIdleQueue() {
     QFETCH(bool, panelShown);
     WindowFixture fx;
     TForm1& form = fx.createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     RecordingUi& ui = fx.ui();
     QVERIFY(fx.showWindow());
     fx.offer(searchRows(), {0});

@@ -19,9 +19,7 @@
 
 using melorin::TForm1;
 using melorin::download::RowState;
-using melorin::testing::inside;
 using melorin::testing::WindowFixture;
-using melorin::testing::WindowInside;
 
 namespace {
 
@@ -88,7 +86,7 @@ void TestDownloadResume::unfinishedRowsComeBackAndFinish() {
     }
 
     TForm1& form = fx.createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     QVERIFY(fx.showWindow());
     QCOMPARE(w.downloads.downloadlistview->rowCount(), 2);
     for (int r = 0; r < 2; ++r) {

@@ -26,10 +26,8 @@
 
 using melorin::TForm1;
 using melorin::download::RowState;
-using melorin::testing::inside;
 using melorin::testing::RecordingUi;
 using melorin::testing::WindowFixture;
-using melorin::testing::WindowInside;
 
 namespace {
 
@@ -73,7 +71,7 @@ bool allRowsIn(TForm1& form, int rows, RowState state) {
 
 // `rows` progress rows, each reading "下载已经完成".
 bool progressShowsDone(TForm1& form, int rows) {
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     for (int r = 0; r < w.downloads.downloadnow->rowCount(); ++r)
         if (w.progressRows().text(r, 1) != QStringLiteral("下载已经完成")) return false;
     return w.downloads.downloadnow->rowCount() == rows;
@@ -107,7 +105,7 @@ private:
 void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
     QVERIFY(openWithNginx("64k"));
     TForm1& form = fx_->form();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     // The first file is throttled so that the one-second timer sees it running.
     const QList<ServedFile> files{
         {QStringLiteral("月下听风"), QStringLiteral("slow/a.mp3"), QStringLiteral("mp3"),
@@ -195,7 +193,7 @@ void TestDownloadRun::onlyThePumpCarriesTheNews() {
     // The pass runs on its own threads; what it did reaches the window only through the pump.
     QVERIFY(openWithNginx("2m"));
     TForm1& form = fx_->form();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     const QList<ServedFile> files{
         {QStringLiteral("风之歌"), QStringLiteral("b.rm"), QStringLiteral("rm"), 300'000},
         {QStringLiteral("小曲"), QStringLiteral("c.wma"), QStringLiteral("wma"), 7}};
@@ -222,7 +220,7 @@ void TestDownloadRun::onlyThePumpCarriesTheNews() {
 void TestDownloadRun::threeSongsSearchedOnTheServiceToDisk() {
     QVERIFY2(fx_->startService(), qPrintable(fx_->serviceError()));
     TForm1& form = fx_->createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     QVERIFY(fx_->showWindow());
     // One singer's song of each of three kinds, each searched and queued from the result list.
     const QStringList kinds{QStringLiteral("mp3"), QStringLiteral("wma"), QStringLiteral("rm")};
@@ -266,7 +264,7 @@ void TestDownloadRun::threeSongsSearchedOnTheServiceToDisk() {
 void TestDownloadRun::closeWhileDownloadingAsksThenStops() {
     QVERIFY(openWithNginx("32k"));
     TForm1& form = fx_->form();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     RecordingUi& ui = fx_->ui();
     QVERIFY(!serve(*fx_, {{QStringLiteral("长歌"), QStringLiteral("slow/long.mp3"),
                            QStringLiteral("mp3"), 4'000'000}})
@@ -309,7 +307,7 @@ void TestDownloadRun::closeWhileDownloadingAsksThenStops() {
 void TestDownloadRun::failureHookSkipsWaitingRow() {
     QVERIFY(openWithNginx("32k"));
     TForm1& form = fx_->form();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     RecordingUi& ui = fx_->ui();
     QList<ServedFile> files;
     for (int i = 0; i < 5; ++i)
@@ -351,7 +349,7 @@ void TestDownloadRun::failureHookSkipsWaitingRow() {
 void TestDownloadRun::errorAnswerReleasesRunningSlot() {
     QVERIFY(openWithNginx("32k"));
     TForm1& form = fx_->form();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     RecordingUi& ui = fx_->ui();
     QCOMPARE(serve(*fx_, {{QStringLiteral("长歌"), QStringLiteral("slow/long.mp3"),
                            QStringLiteral("mp3"), 4'000'000}})

@@ -33,10 +33,8 @@
 #include "ui/uiport.h"
 
 using melorin::TForm1;
-using melorin::testing::inside;
 using melorin::testing::RecordingUi;
 using melorin::testing::WindowFixture;
-using melorin::testing::WindowInside;
 
 namespace {
 QAction* menuAction(QMenu* menu, const QString& text) {
@@ -92,7 +90,7 @@ private slots:
 void TestMainWindow::startUpPreparesStateAndFolders() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     RecordingUi& ui = fx.ui();
     const QString pd = fx.programDir() + u'/';
     QCOMPARE(w.ProgramDir, pd);
@@ -136,7 +134,7 @@ void TestMainWindow::startUpGoesOnWhenMusicCannotBeCreated() {
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     TForm1& form = fx.createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     QCOMPARE(w.SaveFolder, fx.programDir() + QStringLiteral("/music/"));
     QCOMPARE(w.ImageList1.size(), 6);  // the rest of start-up ran
     QVERIFY(w.results.ListView1->isVisibleTo(&form));
@@ -158,7 +156,7 @@ void TestMainWindow::unwritableProgramFolderFallsBack() {
 void TestMainWindow::startViewAndFocus() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     QVERIFY(fx.showWindow());
     QVERIFY(w.results.ListView1->isVisible());
     QVERIFY(w.play.SeSkinPanel1->isVisible());
@@ -217,7 +215,7 @@ void TestMainWindow::enterSearchesFromTheSearchBarAndTheList() {
 void TestMainWindow::viewButtonsSwitchPanels() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     QVERIFY(fx.showWindow());
     struct View {
         QPushButton* button;
@@ -283,7 +281,7 @@ void TestMainWindow::windowMenus() {
 void TestMainWindow::fitScalesControlsOnWideScreen() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     const int fontBefore = w.results.ListView1->font().pointSize();
     form.fitToScreen(QRect(0, 0, 1280, 1024));
     QCOMPARE(w.functions.Panel2->width(), 151);
@@ -303,7 +301,7 @@ void TestMainWindow::fitScalesControlsOnWideScreen() {
 void TestMainWindow::fitKeepsDesignSizeAt1024() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     const QSize before = form.size();
     form.fitToScreen(QRect(0, 0, 1024, 768));
     QCOMPARE(form.size(), before);
@@ -388,7 +386,7 @@ void TestMainWindow::fitScalesWhatTheWindowOpens() {
     QFETCH(QRect, available);
     WindowFixture fx;
     TForm1& form = fx.createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     melorin::TForm2 chooser(form);
     const double designPoints = QApplication::font().pointSizeF();
     const int buttonHeight = chooser.pathbtn->height();
@@ -486,7 +484,7 @@ void TestMainWindow::doubleClickOpensOnlyWebAddresses() {
     QFETCH(bool, opened);
     WindowFixture fx;
     TForm1& form = fx.createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     RecordingUi& ui = fx.ui();
     QVERIFY(fx.showWindow());
     w.resultRows().setRows(

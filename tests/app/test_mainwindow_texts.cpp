@@ -26,8 +26,6 @@
 #include "ui/uiport.h"
 
 using melorin::TForm1;
-using melorin::testing::inside;
-using melorin::testing::WindowInside;
 
 namespace {
 // What a control shows as its caption or text.
@@ -64,7 +62,7 @@ private:
     QTemporaryDir dir_;
     melorin::testing::RecordingUi ui_;
     TForm1* form_ = nullptr;
-    [[nodiscard]] WindowInside win() const { return inside(*form_); }
+    [[nodiscard]] melorin::testing::WindowInside win() const { return inside(*form_); }
 };
 
 void TestMainWindowTexts::initTestCase() {

@@ -30,13 +30,11 @@
 using melorin::TForm1;
 using melorin::core::SongRow;
 using melorin::player::NativePlayer;
-using melorin::testing::inside;
 using melorin::testing::pickEntry;
 using melorin::testing::RecordingUi;
 using melorin::testing::typeText;
 using melorin::testing::whenModalOpens;
 using melorin::testing::WindowFixture;
-using melorin::testing::WindowInside;
 namespace player = melorin::player;
 
 namespace {
@@ -108,7 +106,7 @@ private:
     QStringList offeredFilters_;
     RecordingUi* ui_ = nullptr;
     TForm1* form_ = nullptr;
-    [[nodiscard]] WindowInside win() const { return inside(*form_); }
+    [[nodiscard]] melorin::testing::WindowInside win() const { return inside(*form_); }
 };
 
 void TestPlayWindow::initTestCase() {
@@ -431,7 +429,7 @@ void TestPlayWindow::unwritablePageReachesTheLog() {
     const QString page = other.programDir() + QStringLiteral("/2.html");
     QVERIFY(QDir().mkpath(page));
     TForm1& form = other.createWindow(fx_.serviceHost());
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     QSignalSpy closed(&form, &TForm1::closed);
     const std::vector<SongRow> rows = {
         song(QStringLiteral("/music/s01/000.mp3"), QStringLiteral("mp3"), QStringLiteral("歌"))};

@@ -24,10 +24,8 @@
 #include "ui/reportview.h"
 
 using melorin::TForm1;
-using melorin::testing::inside;
 using melorin::testing::RecordingUi;
 using melorin::testing::WindowFixture;
-using melorin::testing::WindowInside;
 
 namespace {
 
@@ -52,7 +50,7 @@ QStringList followUps(const QStringList& lines) {
 
 // Until the search browser rests and no new request has arrived for a while.
 void waitUntilQuiet(TForm1& form, const QString& logPath) {
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     QElapsedTimer t;
     t.start();
     qsizetype seen = -1;
@@ -106,7 +104,7 @@ private:
     qsizetype mark_ = 0;
     RecordingUi* ui_ = nullptr;
     TForm1* form_ = nullptr;
-    [[nodiscard]] WindowInside win() const { return inside(*form_); }
+    [[nodiscard]] melorin::testing::WindowInside win() const { return inside(*form_); }
 };
 
 void TestSearchWindow::initTestCase() {
@@ -302,7 +300,7 @@ void TestSearchWindow::errorPageEndsTheSearchQuietly() {
     host = server.host();
     openWindow(host);
     TForm1& form = *form_;
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     const RecordingUi& ui = *ui_;
     w.bar.Edit1->setText(QStringLiteral("月下"));
     // Connected after the window: once it has seen a page, the window has read it.
@@ -347,7 +345,7 @@ void TestSearchWindow::pageTextStaysText() {
     host = server.host();
     openWindow(host);
     TForm1& form = *form_;
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     w.bar.Edit1->setText(QStringLiteral("月光"));
     QTest::mouseClick(w.bar.Button1, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(

@@ -19,9 +19,7 @@
 #include "ui/reportview.h"
 
 using melorin::TForm1;
-using melorin::testing::inside;
 using melorin::testing::WindowFixture;
-using melorin::testing::WindowInside;
 
 namespace {
 constexpr int kLoadMs = 30000;
@@ -39,7 +37,7 @@ void TestWindowNative::nativeWindowOutlivesTheFirstPages() {
     WindowFixture fx;
     QVERIFY2(fx.startService(), qPrintable(fx.serviceError()));
     TForm1& form = fx.createWindow();
-    const WindowInside w = inside(form);
+    const auto w = inside(form);
     QVERIFY(fx.showWindow());
     const WId shown = form.winId();
 

@@ -81,8 +81,13 @@ private:
     TForm1& form_;
 };
 
-inline WindowInside inside(TForm1& form) {
-    return WindowInside(form);
+}  // namespace melorin::testing
+
+namespace melorin {
+
+// Beside TForm1, so that `inside(form)` needs no using-declaration.
+inline testing::WindowInside inside(TForm1& form) {
+    return testing::WindowInside(form);
 }
 
-}  // namespace melorin::testing
+}  // namespace melorin
