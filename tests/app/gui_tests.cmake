@@ -31,3 +31,5 @@ melorin_add_test(test_catalogue_window SOURCES test_catalogue_window.cpp
 add_dependencies(test_catalogue_window melorin-service)
 melorin_add_test(test_failureactions SOURCES test_failureactions.cpp LIBS melorin_failureactions
   TIMEOUT 60)
+# Runs itself under dbus-run-session for a private session bus.
+melorin_add_test(test_desktopbus SOURCES test_desktopbus.cpp LIBS melorin_ui Qt6::DBus TIMEOUT 60)
