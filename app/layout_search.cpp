@@ -15,6 +15,7 @@
 
 #include "app/controls.h"
 #include "app/mainwindow.h"
+#include "app/resultsortmodel.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "ui/reportview.h"
@@ -90,16 +91,14 @@ void TForm1::buildFunctionPanel(QWidget* client) {
         panel(client, QStringLiteral("Panel2"), QStringLiteral("功能选项"), QRect(0, 73, 121, 509));
     Panel2->setProperty("alignLeft", true);
     // Tops are given in window coordinates; the panel starts at 73.
-    Button3 = button(Panel2, QStringLiteral("Button3"), QStringLiteral("在线听歌"),
-                     QRect(21, 121 - 73, 75, 60));
-    Button4 = button(Panel2, QStringLiteral("Button4"), QStringLiteral("下载"),
-                     QRect(21, 185 - 73, 75, 60));
-    Button5 = button(Panel2, QStringLiteral("Button5"), QStringLiteral("音乐贺卡"),
-                     QRect(21, 250 - 73, 75, 60));
-    for (QPushButton* b : {Button3, Button4, Button5}) {
-        ui::makeBold(b);
-        b->setCheckable(true);  // checked: the view that is up
-    }
+    // Checked: the view that is up.
+    Button3 = viewButton(Panel2, QStringLiteral("Button3"), QStringLiteral("在线听歌"),
+                         QRect(21, 121 - 73, 75, 60));
+    Button4 = viewButton(Panel2, QStringLiteral("Button4"), QStringLiteral("下载"),
+                         QRect(21, 185 - 73, 75, 60));
+    Button5 = viewButton(Panel2, QStringLiteral("Button5"), QStringLiteral("音乐贺卡"),
+                         QRect(21, 250 - 73, 75, 60));
+    for (QPushButton* b : {Button3, Button4, Button5}) ui::makeBold(b);
     Edit2 = edit(Panel2, QStringLiteral("Edit2"), QStringLiteral("5"), QRect(21, 330, 75, 21));
     threedit =
         edit(Panel2, QStringLiteral("threedit"), QStringLiteral("15"), QRect(21, 356, 75, 21));
@@ -109,8 +108,9 @@ void TForm1::buildFunctionPanel(QWidget* client) {
 
 void TForm1::buildSearchView(QWidget* client) {
     resultRows_ = new SongRowModel(resultColumns(), &ImageList1, this);
+    resultSort_ = new ResultSortModel(*resultRows_, this);
     ListView1 =
-        reportList(client, QStringLiteral("ListView1"), resultRows_, QRect(121, 73, 577, 320));
+        reportList(client, QStringLiteral("ListView1"), resultSort_, QRect(121, 73, 577, 320));
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setToolTip(QStringLiteral("请按下ctrl,或者shift进行多选"));
 
@@ -179,6 +179,9 @@ void TForm1::buildStatusBar(QWidget* client) {
         statusPanels.push_back(p);
         x += w;
     }
+    passStatus =
+        label(SeSkinStatusBar1, QStringLiteral("passStatus"), QString(), QRect(x + 4, 1, 110, 20));
+    x += 114;
     searchStatus = label(SeSkinStatusBar1, QStringLiteral("searchStatus"), QString(),
                          QRect(x + 4, 1, 696 - x - 8, 20));
     searchStatus->setTextFormat(Qt::PlainText);

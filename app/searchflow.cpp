@@ -64,7 +64,7 @@ void TForm1::connectSearchFlow() {
                 for (const QModelIndex& index : selected.indexes()) {
                     if (index.column() != 0) continue;
                     // A list entry starts a search that clears the list: nothing after it counts.
-                    if (ListView1SelectItem(index.row())) return;
+                    if (ListView1SelectItem(ListView1->modelRow(index))) return;
                 }
             });
     ListView1->viewport()->installEventFilter(this);
@@ -235,6 +235,7 @@ void TForm1::appendResults(const std::vector<core::SongRow>& rows) {
 }
 
 void TForm1::clearResults() {
+    unsortResults();
     resultRows_->clear();
     searchSession.knownAddresses.clear();
 }

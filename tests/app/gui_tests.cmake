@@ -33,3 +33,6 @@ melorin_add_test(test_failureactions SOURCES test_failureactions.cpp LIBS melori
   TIMEOUT 60)
 # Runs itself under dbus-run-session for a private session bus.
 melorin_add_test(test_desktopbus SOURCES test_desktopbus.cpp LIBS melorin_ui Qt6::DBus TIMEOUT 60)
+melorin_add_test(test_desktop_window SOURCES test_desktop_window.cpp
+  LIBS melorin_window_fixture TIMEOUT 300)
+add_dependencies(test_desktop_window melorin-service)
