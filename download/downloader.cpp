@@ -124,11 +124,14 @@ bool Downloader::start(const PassSettings& settings) {
     {
         std::lock_guard lock(mutex_);
         if (passActive_ || stopping_ || exitConfirmed_) return false;
+        // Started while the last pass's files still run: the tally goes on with them, so the
+        // end of downloading is told once, of every file since the window was last idle.
+        const bool goesOn = anyFileOpen();
         bool any = false;
         for (int r = 0; r < rows_.size(); ++r) {
             QueueRow& row = rows_[r];
             row.inPass = row.state == RowState::Waiting || row.state == RowState::Failed;
-            row.inLastPass = row.inPass;
+            row.inLastPass = row.inPass || (goesOn && row.inLastPass);
             row.restarted = false;
             any = any || row.inPass;
         }

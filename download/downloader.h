@@ -41,7 +41,8 @@ struct Counters {
     std::int64_t lastReportBytes = 0;
 };
 
-// How far the pass pressed for last has got. `received` sums each file's share: a complete file
+// How far the pass pressed for last has got; a pass pressed for while files of the one before
+// still ran goes on with that one's files. `received` sums each file's share: a complete file
 // counts whole, a running one by its bytes on disk, any other nothing; received / files is the
 // pass's progress.
 struct PassTally {

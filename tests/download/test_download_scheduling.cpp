@@ -220,6 +220,26 @@ private slots:
         QCOMPARE(t.finished + t.failed, 0);
     }
 
+    // A pass pressed for while the one before still has a file running counts that one too.
+    void passTallyGoesOnWhileFilesRun() {
+        addRows(1);
+        QVERIFY(dl->start(settings()));
+        QTRY_VERIFY_WITH_TIMEOUT(startedCount() == 1 && !dl->passRunning(), 5000);
+        addRows(1);
+        QVERIFY(dl->start(settings()));
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 2, 5000);
+        finish(0, true);
+        finish(1, false);
+        QTRY_VERIFY_WITH_TIMEOUT(!dl->busy(), 5000);
+        const PassTally t = dl->passTally();
+        QCOMPARE(t.files, 2);
+        QCOMPARE(t.finished, 1);
+        QCOMPARE(t.failed, 1);
+        // Once idle, the next pass counts on its own.
+        QVERIFY(dl->start(settings()));
+        QCOMPARE(dl->passTally().files, 1);
+    }
+
     void secondStartIgnoredAndFinishedNotRefetched() {
         addRows(4);
         QVERIFY(dl->start(settings()));

@@ -16,7 +16,8 @@ inline void enterPrivateSessionBus(int argc, char** argv) {
     ::setenv("MELORIN_PRIVATE_BUS", "1", 1);
     char self[4096] = {};
     if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0) std::exit(1);
-    std::vector<char*> args = {const_cast<char*>("dbus-run-session"), const_cast<char*>("--"), self};
+    std::vector<char*> args = {const_cast<char*>("dbus-run-session"), const_cast<char*>("--"),
+                               self};
     for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
     args.push_back(nullptr);
     ::execvp("dbus-run-session", args.data());
