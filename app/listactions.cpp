@@ -96,6 +96,13 @@ void TForm1::showListMenu(ui::ReportView* list, const QPoint& pos) {
 }
 
 bool TForm1::listKeyPressed(ui::ReportView* list, const QKeyEvent& key) {
+    if (list == ListView1 && key.matches(QKeySequence::SelectAll)) {
+        // Selecting a chart entry starts its search; selecting all of them is no such choice.
+        selectingAllResults_ = true;
+        ListView1->selectAll();
+        selectingAllResults_ = false;
+        return true;
+    }
     if (key.modifiers() != Qt::NoModifier) return false;
     if (key.key() == Qt::Key_Space) {
         player::NativePlayer* player = shownPlayer();

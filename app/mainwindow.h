@@ -375,6 +375,7 @@ private:
     // Delete, Space and the like on a list; true when the key was used.
     bool listKeyPressed(ui::ReportView* list, const QKeyEvent& key);
     void ListView1HeaderClick(int column);
+    bool selectingAllResults_ = false;  // Ctrl+A: no list entry's search starts
     // A new search shows its rows in the order they come.
     void unsortResults();
     void removeSelectedCardRows();

@@ -61,6 +61,7 @@ void TForm1::connectSearchFlow() {
     connect(WebBrowser2, &WebBrowser::ProgressChange, this, &TForm1::WebBrowser1ProgressChange);
     connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected) {
+                if (selectingAllResults_) return;
                 for (const QModelIndex& index : selected.indexes()) {
                     if (index.column() != 0) continue;
                     // A list entry starts a search that clears the list: nothing after it counts.

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QToolButton>
@@ -335,6 +336,12 @@ void TestDesktopWindow::listKeys() {
     QVERIFY(form.PlayList.empty());
     pressIn(form.ListView1, 0, Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(form.ListView1->selectedRowIndexes(), (QList<int>{0, 1, 2}));
+    // A chart entry selected starts its search; all of them selected at once start none.
+    const std::vector<SongRow> files = form.resultRows().rows();
+    fx_->offer({files[0], melorin::core::listEntry("2", "歌手", "m?word=x"), files[2]}, {});
+    pressIn(form.ListView1, 0, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(form.ListView1->selectedRowIndexes().size(), 3);
+    QVERIFY(form.Edit1->text().isEmpty());
     QTest::mouseClick(form.Button5, Qt::LeftButton);
     pressIn(form.cardlistview, 1, Qt::Key_Delete, Qt::NoModifier);
     QCOMPARE(form.cardRows().size(), 2);
