@@ -19,6 +19,7 @@
 #include "card/picture.h"
 #include "card/savecard.h"
 #include "card/tags.h"
+#include "core/filefilter.h"
 #include "player/playerpagehost.h"
 #include "ui/cardboxes.h"
 #include "ui/reportview.h"
@@ -135,7 +136,7 @@ void TForm1::applyCardEdit(const card::EditOutcome& outcome) {
 void TForm1::picbtnClick() {
     const QString chosen =
         ui_.openFileName(this, QStringLiteral("打开"), OpenDialog1InitialDir,
-                         QString::fromStdString(card::qtFileFilter(card::kPictureFilter)));
+                         QString::fromStdString(core::fileDialogFilter(card::kPictureFilter)));
     if (chosen.isEmpty()) return;
     CardPicture = QDir::cleanPath(QDir(ProgramDir).absoluteFilePath(chosen));
     cardsurebtnClick();  // the preview stays as it is until "预览"
@@ -152,9 +153,9 @@ void TForm1::backbtnClick() {
 // --- Card list, page, preview and saving ---
 
 void TForm1::dragcardbtnClick() {
-    const std::vector<core::SongRow> selected = selectedResults();
-    if (!selected.empty()) {
-        cardList = {selected.front()};
+    const auto selected = selectedResultsFor(core::RowAction::Card);
+    if (selected && !selected->empty()) {
+        cardList = {selected->front()};
         showCardList();
     }
     Button5Click();

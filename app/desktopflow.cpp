@@ -49,6 +49,7 @@ void TForm1::showFinishedFileInFolder(const QString& path) {
 void TForm1::followPass(bool ended) {
     const download::PassTally tally = downloader_->passTally();
     passStatus->setText(fromUtf8(download::passStatusText(tally)));
+    fitStatusPanels();  // a hidden panel's text asks its bar for no room
     if (!ended) {
         const int percent = download::passPercent(tally);
         if (percent != shownTaskPercent_) ui_.showTaskProgress(percent / 100.0);

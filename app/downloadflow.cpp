@@ -53,7 +53,7 @@ int barValue(std::int64_t v) {
 }
 
 std::string localDateTime() {
-    return completionDateTime(QDateTime::currentDateTime(), QLocale::system()).toStdString();
+    return completionDateTime(QDateTime::currentDateTime(), QLocale()).toStdString();
 }
 
 }  // namespace
@@ -101,7 +101,8 @@ void TForm1::restoreUnfinishedDownloads() {
 void TForm1::dragdownbtnClick() {
     std::vector<core::SongRow> added;
     std::vector<std::string> paths;
-    for (const core::SongRow& row : resultRows_->rowsAt(ListView1->selectedRowIndexes())) {
+    const auto selected = selectedResultsFor(core::RowAction::Download);
+    for (const core::SongRow& row : selected.value_or(std::vector<core::SongRow>{})) {
         const std::optional<download::DownloadJob> job = jobFromSearchRow(row, SaveFolder);
         if (!job) continue;
         // The queue may number the save path: two rows never write one file.
@@ -133,7 +134,8 @@ bool TForm1::removeSelectedJobs() {
 }
 
 void TForm1::delbtnClick() {
-    // The button stays off for the rest of the run once pressed while files run.
+    // Rows are known by their index while files run; the button stays off until the pass has
+    // ended.
     if (!removeSelectedJobs()) delbtn->setEnabled(false);
 }
 
@@ -186,7 +188,12 @@ void TForm1::drainDownloadEvents() {
     const std::vector<download::DownloadEvent> events = downloader_->takeEvents();
     if (!events.empty()) showBoardChanges(board_->apply(events));
     if (passFollowed_) followPass(idle);
-    if (idle) eventPump_->stop();
+    if (!idle) return;
+    eventPump_->stop();
+    // Rows are known by their index only while files run: once the pass has ended, the
+    // removal buttons that refused during it work again.
+    delbtn->setEnabled(true);
+    delallbtn->setEnabled(true);
 }
 
 void TForm1::Timer1Timer() {

@@ -19,6 +19,7 @@
 #include "app/selectdir.h"
 #include "app/singleinstance.h"
 #include "app/startup.h"
+#include "ui/language.h"
 #include "ui/skin.h"
 #include "ui/uiport.h"
 
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
     melorin::MelorinApplication app(argc, argv);
     initProgramResources();
     melorin::configureApplication(app);
+    melorin::ui::useChineseEverywhere(app);
     QApplication::setApplicationVersion(QStringLiteral(MELORIN_VERSION));
 
     QCommandLineParser options;

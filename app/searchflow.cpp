@@ -239,6 +239,9 @@ void TForm1::clearResults() {
     unsortResults();
     resultRows_->clear();
     searchSession.knownAddresses.clear();
+    // A new result set gets columns of its own: an earlier list's long addresses do not push
+    // "大小" and "类型" out of view.
+    ListView1->fitColumns();
 }
 
 void TForm1::WebBrowser1ProgressChange(int progress, int maximum) {

@@ -54,6 +54,10 @@ public:
         pageSetUps_.push_back(std::move(setUp));
     }
 
+    // The pages' zoom, kept for the engine that starts later (1: as the pages ask).
+    void setZoomFactor(qreal factor);
+    [[nodiscard]] qreal zoomFactor() const { return zoomFactor_; }
+
     void Navigate(const QUrl& address);
     void Navigate(const QString& address);
     void setVisible(bool visible);
@@ -84,6 +88,7 @@ private:
     bool stopRequested_ = false;
     quint64 loadSerial_ = 0;  // drops the answer of a snapshot that a newer load overtook
     bool destroying_ = false;
+    qreal zoomFactor_ = 1.0;
     std::vector<std::function<void(QWebEnginePage&)>> pageSetUps_;
 };
 

@@ -33,7 +33,15 @@ struct FetchOptions {
     std::chrono::milliseconds stateInterval{50};
     bool splitSlowPieces = true;  // a free worker takes half of the slowest remainder
     std::shared_ptr<Clock> clock = systemClock();  // speeds and the pauses between attempts
+    // The music catalogues ask every client to name itself: addresses on these origins
+    // ("https://archive.org", scheme, host and port compared) are asked with ownName as the
+    // User-Agent, and keep it through their redirects to storage hosts.
+    std::vector<std::string> ownNameOrigins;
+    std::string ownName;
 };
+
+// The User-Agent a request for url carries under these options.
+[[nodiscard]] std::string userAgentFor(const std::string& url, const FetchOptions& options);
 
 // GET cut off once the first piece of the body has arrived; follows redirects (to web
 // addresses only). ok only for an unencoded 200 answer that announced its length (0 included).

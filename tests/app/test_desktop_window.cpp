@@ -183,6 +183,11 @@ void TestDesktopWindow::passEndIsAnnounced() {
     QCOMPARE(ui.notifications[0].summary, QStringLiteral("下载结束"));
     QCOMPARE(ui.notifications[0].body, QStringLiteral("2 个文件下载完毕，1 个下载失败"));
     QCOMPARE(form.passStatus->text(), QStringLiteral("2/3 个文件 66%"));
+    // A panel of its own, whole, between the download panels and the search line.
+    QVERIFY(form.passStatus->isVisible());
+    QVERIFY(form.passStatus->width() >= form.passStatus->sizeHint().width());
+    QVERIFY(form.passStatus->x() > form.statusPanels.last()->geometry().right());
+    QVERIFY(form.searchStatus->x() > form.passStatus->geometry().right());
     // The task bar's bar grew while the pass ran and is hidden at its end.
     QVERIFY(ui.taskProgress.size() >= 2);
     QCOMPARE(ui.taskProgress.last(), std::nullopt);

@@ -1,4 +1,4 @@
-// Text at the edges and files replaced whole.
+// Text at the edges, file dialog filters and files replaced whole.
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -10,7 +10,9 @@
 #include <thread>
 
 #include "core/atomicfile.h"
+#include "core/filefilter.h"
 #include "core/markup.h"
+#include "core/songrow.h"
 #include "core/text.h"
 #include "core/webaddress.h"
 
@@ -66,6 +68,33 @@ private slots:
         QCOMPARE(gbkToUtf8(utf8ToGbk(text)), text);
         QCOMPARE(gbkToUtf8("a\x81"), std::string("a"));  // a cut sequence
     }
+    void rowsForActions_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("http") << QStringLiteral("http://127.0.0.1:1/a.mp3") << true;
+        QTest::newRow("file") << QStringLiteral("file:///home/u/private.rpm") << false;
+        QTest::newRow("absolute path") << QStringLiteral("/home/u/song.mp3") << false;
+        QTest::newRow("javascript") << QStringLiteral("javascript:alert(1)") << false;
+        QTest::newRow("data") << QStringLiteral("data:audio/mpeg;base64,AAAA") << false;
+        QTest::newRow("line break in it") << QStringLiteral("file:///a\r\n伪造的一行") << false;
+    }
+    void rowsForActions() {
+        QFETCH(QString, address);
+        QFETCH(bool, kept);
+        SongRow row{RowShape::File, "1", 0, "歌\n名", address.toStdString(), "1M", "mp3"};
+        const SongRow entry = listEntry("2", "歌手", "m?word=x");
+        const RowsForAction out = webRowsFor(RowAction::Download, {entry, row});
+        // List entries are left to the action's own rules.
+        const std::vector<SongRow> expected =
+            kept ? std::vector<SongRow>{entry, row} : std::vector<SongRow>{entry};
+        QCOMPARE(out.rows, expected);
+        QCOMPARE(out.refusals.size(), kept ? 0u : 1u);
+        if (kept) return;
+        // One line of the log, naming the row and why.
+        const std::string& line = out.refusals.front();
+        QVERIFY(line.find("歌 名") != std::string::npos && line.find("http") != std::string::npos);
+        QVERIFY(line.find_first_of("\r\n") == std::string::npos);
+    }
     void markup_data() {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QByteArray>("kept");     // the apostrophe kept: the program's files
@@ -118,6 +147,26 @@ private slots:
         QFETCH(bool, web);
         QCOMPARE(isWebAddress(address.toStdString()), web);
     }
+    void dialogFilter_data() {
+        QTest::addColumn<QString>("pairs");
+        QTest::addColumn<QString>("filter");
+        // Each description as written, its patterns once more at the end, where Qt reads them.
+        QTest::newRow("save dialog")
+            << QStringLiteral("real播放列表(*.rpm)|*.rpm|winmedia播放列表(*.asf)|*.asf")
+            << QStringLiteral("real播放列表(*.rpm) (*.rpm);;winmedia播放列表(*.asf) (*.asf)");
+        QTest::newRow("two patterns, a description naming only the last")
+            << QStringLiteral("real列表(*.rpm);winmedia列表(*.asx)|*.rpm;*.asx")
+            << QStringLiteral("real列表(*.rpm);winmedia列表(*.asx) (*.rpm *.asx)");
+        QTest::newRow("empty patterns left out")
+            << QStringLiteral("图片|*.jpg;;*.gif;") << QStringLiteral("图片 (*.jpg *.gif)");
+        QTest::newRow("description without patterns") << QStringLiteral("all") << QString();
+    }
+    void dialogFilter() {
+        QFETCH(QString, pairs);
+        QFETCH(QString, filter);
+        QCOMPARE(QString::fromStdString(fileDialogFilter(pairs.toStdString())), filter);
+    }
+
     void atomicReplace() {
         QTemporaryDir dir;
         const std::string path = dir.filePath(QStringLiteral("page.html")).toStdString();

@@ -7,6 +7,7 @@
 #include "download/contentcheck.h"
 #include "download/filename.h"
 #include "download/finishedfile.h"
+#include "download/httpfetch.h"
 #include "download/partfiles.h"
 #include "download/piecetable.h"
 #include "download/progressboard.h"
@@ -105,6 +106,34 @@ private slots:
         QFETCH(qint64, end);
         QFETCH(QString, header);
         QCOMPARE(q(rangeHeaderValue(start, end)), header);
+    }
+
+    // The catalogues are told Melorin's name; every other server the classic agent. Origins
+    // compare whole: a look-alike host or another port is another server.
+    void userAgents_data() {
+        QTest::addColumn<QByteArray>("url");
+        QTest::addColumn<bool>("ownName");
+        QTest::newRow("catalogue")
+            << QByteArray("https://archive.org/download/x/a%20b.mp3") << true;
+        QTest::newRow("letter case") << QByteArray("HTTPS://Archive.ORG/download/x") << true;
+        QTest::newRow("port spelled out") << QByteArray("https://archive.org:443/x") << true;
+        QTest::newRow("local mirror") << QByteArray("http://127.0.0.1:8123/content/a.mp3") << true;
+        QTest::newRow("mirror, other port") << QByteArray("http://127.0.0.1:8124/a.mp3") << false;
+        QTest::newRow("look-alike host") << QByteArray("https://archive.org.example/x") << false;
+        QTest::newRow("user part") << QByteArray("https://archive.org@example.com/x") << false;
+        QTest::newRow("plain http") << QByteArray("http://archive.org/x") << false;
+        QTest::newRow("other server") << QByteArray("http://music.example/a.mp3") << false;
+        QTest::newRow("not an address") << QByteArray("::") << false;
+    }
+    void userAgents() {
+        QFETCH(QByteArray, url);
+        QFETCH(bool, ownName);
+        FetchOptions options;
+        options.ownName = "Melorin/1 (+x)";
+        options.ownNameOrigins = {"https://archive.org", "http://127.0.0.1:8123"};
+        QCOMPARE(userAgentFor(url.toStdString(), options),
+                 ownName ? options.ownName : std::string(kUserAgent));
+        QCOMPARE(userAgentFor(url.toStdString(), FetchOptions{}), std::string(kUserAgent));
     }
 
     void rangeAnswer_data() {
