@@ -71,11 +71,17 @@ void TForm1::connectDownloadFlow() {
     connect(SeSkinButton3, &QPushButton::clicked, this, &TForm1::SeSkinButton3Click);
     connect(SeSkinButton1, &QPushButton::clicked, this, &TForm1::SeSkinButton1Click);
     connect(downbtn, &QPushButton::clicked, this, &TForm1::downbtnClick);
-    downloadnow->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Ctrl+A selects every row; the file viewed is the one the user selected last.
+    downloadnow->setSelectionMode(QAbstractItemView::ExtendedSelection);
     connect(downloadnow->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (showingSelection_) return;
         const QList<int> rows = downloadnow->selectedRowIndexes();
-        downloadnowSelectItem(rows.isEmpty() ? std::nullopt : std::optional<int>(rows.first()));
+        const int current = downloadnow->modelRow(downloadnow->currentIndex());
+        if (rows.isEmpty()) {
+            downloadnowSelectItem(std::nullopt);
+        } else {
+            downloadnowSelectItem(rows.contains(current) ? current : rows.first());
+        }
     });
 }
 
@@ -120,15 +126,17 @@ void TForm1::showQueue() {
     downloadlistview->fitColumns();
 }
 
-void TForm1::delbtnClick() {
+bool TForm1::removeSelectedJobs() {
     const QList<int> selected = downloadlistview->selectedRowIndexes();
-    if (!downloader_->removeJobs(std::vector<int>(selected.begin(), selected.end()))) {
-        // Rows are known by their index while files run; the button stays off until the pass
-        // has ended.
-        delbtn->setEnabled(false);
-        return;
-    }
+    if (!downloader_->removeJobs(std::vector<int>(selected.begin(), selected.end()))) return false;
     if (!selected.isEmpty()) showQueue();
+    return true;
+}
+
+void TForm1::delbtnClick() {
+    // Rows are known by their index while files run; the button stays off until the pass has
+    // ended.
+    if (!removeSelectedJobs()) delbtn->setEnabled(false);
 }
 
 void TForm1::delallbtnClick() {
@@ -179,6 +187,7 @@ void TForm1::drainDownloadEvents() {
     const bool idle = !downloader_->busy();
     const std::vector<download::DownloadEvent> events = downloader_->takeEvents();
     if (!events.empty()) showBoardChanges(board_->apply(events));
+    if (passFollowed_) followPass(idle);
     if (!idle) return;
     eventPump_->stop();
     // Rows are known by their index only while files run: once the pass has ended, the
@@ -198,6 +207,7 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::showBoardChanges(const download::ProgressBoard::Changes& changes) {
+    if (changes.passStarted) passFollowed_ = true;
     progressRows_->show(changes);
     // Status texts change length ("下载已经完成"): the columns follow them.
     if (!changes.addedRows.empty() || !changes.changedRows.empty()) downloadnow->fitColumns();

@@ -18,6 +18,7 @@
 
 #include "app/controls.h"
 #include "app/mainwindow.h"
+#include "app/resultsortmodel.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "ui/reportview.h"
@@ -94,16 +95,14 @@ void TForm1::buildFunctionPanel(QWidget* client) {
         panel(client, QStringLiteral("Panel2"), QStringLiteral("功能选项"), QRect(0, 73, 121, 509));
     Panel2->setProperty("alignLeft", true);
     // Tops are given in window coordinates; the panel starts at 73.
-    Button3 = button(Panel2, QStringLiteral("Button3"), QStringLiteral("在线听歌"),
-                     QRect(21, 121 - 73, 75, 60));
-    Button4 = button(Panel2, QStringLiteral("Button4"), QStringLiteral("下载"),
-                     QRect(21, 185 - 73, 75, 60));
-    Button5 = button(Panel2, QStringLiteral("Button5"), QStringLiteral("音乐贺卡"),
-                     QRect(21, 250 - 73, 75, 60));
-    for (QPushButton* b : {Button3, Button4, Button5}) {
-        ui::makeBold(b);
-        b->setCheckable(true);  // checked: the view that is up
-    }
+    // Checked: the view that is up.
+    Button3 = viewButton(Panel2, QStringLiteral("Button3"), QStringLiteral("在线听歌"),
+                         QRect(21, 121 - 73, 75, 60));
+    Button4 = viewButton(Panel2, QStringLiteral("Button4"), QStringLiteral("下载"),
+                         QRect(21, 185 - 73, 75, 60));
+    Button5 = viewButton(Panel2, QStringLiteral("Button5"), QStringLiteral("音乐贺卡"),
+                         QRect(21, 250 - 73, 75, 60));
+    for (QPushButton* b : {Button3, Button4, Button5}) ui::makeBold(b);
     Edit2 = edit(Panel2, QStringLiteral("Edit2"), QStringLiteral("5"), QRect(21, 330, 75, 21));
     threedit =
         edit(Panel2, QStringLiteral("threedit"), QStringLiteral("15"), QRect(21, 356, 75, 21));
@@ -113,8 +112,9 @@ void TForm1::buildFunctionPanel(QWidget* client) {
 
 void TForm1::buildSearchView(QWidget* client) {
     resultRows_ = new SongRowModel(resultColumns(), &ImageList1, this);
+    resultSort_ = new ResultSortModel(*resultRows_, this);
     ListView1 =
-        reportList(client, QStringLiteral("ListView1"), resultRows_, QRect(121, 73, 577, 320));
+        reportList(client, QStringLiteral("ListView1"), resultSort_, QRect(121, 73, 577, 320));
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setToolTip(QStringLiteral("请按下ctrl,或者shift进行多选"));
 
@@ -196,6 +196,10 @@ void TForm1::buildStatusBar(QWidget* client) {
         statusPanels.push_back(p);
         x += w;
     }
+    passStatus = label(SeSkinStatusBar1, QStringLiteral("passStatus"), QString(),
+                       QRect(x, 1, kPassStatusWidth, 20));
+    passStatus->setProperty("statusPanel", true);
+    passStatus->hide();  // until a pass is followed
     searchStatus = label(SeSkinStatusBar1, QStringLiteral("searchStatus"), QString(),
                          QRect(x + 4, 1, 696 - x - 8, 20));
     searchStatus->setTextFormat(Qt::PlainText);
@@ -212,6 +216,15 @@ void TForm1::fitStatusPanels() {
         const int design = screenScale_.apply(kStatusPanelWidths[static_cast<std::size_t>(i)]);
         const int width = std::max(design, p->sizeHint().width());
         p->setGeometry(x, p->y(), width, p->height());
+        x += width;
+    }
+    // The pass's files and percent, a panel of their own once a pass has begun; a steady
+    // width, so that the line beside it does not jump with each percent.
+    if (!passStatus->text().isEmpty()) {
+        const int width =
+            std::max(screenScale_.apply(kPassStatusWidth), passStatus->sizeHint().width());
+        passStatus->setGeometry(x, passStatus->y(), width, passStatus->height());
+        passStatus->show();
         x += width;
     }
     const int gap = screenScale_.apply(4);

@@ -124,6 +124,7 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     setUp(options);
     connectCardFlow();  // after set-up: the preview's player host reads ProgramDir
     connectPlayFlow();  // likewise the play panel's
+    connectListActions();
     Edit1->setFocus();
 }
 
@@ -268,6 +269,10 @@ void TForm1::CustomItem7Click() {
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == clientArea() && event->type() == QEvent::Resize) alignRegions();
     if (watched == SeSkinStatusBar1 && event->type() == QEvent::LayoutRequest) fitStatusPanels();
+    if (event->type() == QEvent::KeyPress) {
+        auto* list = qobject_cast<ui::ReportView*>(watched);
+        if (list != nullptr && listKeyPressed(list, *static_cast<QKeyEvent*>(event))) return true;
+    }
     if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         ListView1DblClick();
     }
@@ -302,6 +307,8 @@ bool TForm1::FormCloseQuery() {
 void TForm1::FormClose() {
     // The connections go first, so no worker writes after the window has gone.
     downloader_->stopAll();
+    if (passFollowed_) ui_.showTaskProgress(std::nullopt);
+    passFollowed_ = false;  // a pass cut short by the close is not announced
     Timer1->stop();
     eventPump_->stop();
     emit closed(0);
