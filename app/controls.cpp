@@ -13,6 +13,7 @@
 #include "ui/lineedit.h"
 #include "ui/reportview.h"
 #include "ui/skin.h"
+#include "ui/viewbuttons.h"
 
 namespace melorin::controls {
 namespace {
@@ -48,6 +49,13 @@ QWidget* toolBar(QWidget* parent, const QString& name, QRect bounds) {
 
 QPushButton* button(QWidget* parent, const QString& name, const QString& caption, QRect bounds) {
     auto* b = place(new QPushButton(caption, parent), name, bounds, ui::Skin::Sky);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QPushButton* viewButton(QWidget* parent, const QString& name, const QString& caption,
+                        QRect bounds) {
+    auto* b = place(new ui::ViewButton(caption, parent), name, bounds, ui::Skin::Sky);
     b->setAutoDefault(false);
     return b;
 }

@@ -26,6 +26,8 @@ namespace melorin::controls {
 QFrame* panel(QWidget* parent, const QString& name, const QString& caption, QRect bounds);
 QWidget* toolBar(QWidget* parent, const QString& name, QRect bounds);
 QPushButton* button(QWidget* parent, const QString& name, const QString& caption, QRect bounds);
+// A checkable button that brings up one of the window's views.
+QPushButton* viewButton(QWidget* parent, const QString& name, const QString& caption, QRect bounds);
 QToolButton* toolButton(QWidget* parent, const QString& name, const QString& caption,
                         const QString& hint, QRect bounds);
 QLabel* label(QWidget* parent, const QString& name, const QString& text, QRect bounds);

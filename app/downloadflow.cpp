@@ -68,14 +68,20 @@ void TForm1::connectDownloadFlow() {
     connect(downloadView_.SeSkinButton3, &QPushButton::clicked, this, &TForm1::SeSkinButton3Click);
     connect(searchBar_.SeSkinButton1, &QPushButton::clicked, this, &TForm1::SeSkinButton1Click);
     connect(downloadView_.downbtn, &QPushButton::clicked, this, &TForm1::downbtnClick);
-    downloadView_.downloadnow->setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(
-        downloadView_.downloadnow->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-        [this] {
-            if (showingSelection_) return;
-            const QList<int> rows = downloadView_.downloadnow->selectedRowIndexes();
-            downloadnowSelectItem(rows.isEmpty() ? std::nullopt : std::optional<int>(rows.first()));
-        });
+    // Ctrl+A selects every row; the file viewed is the one the user selected last.
+    downloadView_.downloadnow->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    connect(downloadView_.downloadnow->selectionModel(), &QItemSelectionModel::selectionChanged,
+            this, [this] {
+                if (showingSelection_) return;
+                const QList<int> rows = downloadView_.downloadnow->selectedRowIndexes();
+                const int current =
+                    downloadView_.downloadnow->modelRow(downloadView_.downloadnow->currentIndex());
+                if (rows.isEmpty()) {
+                    downloadnowSelectItem(std::nullopt);
+                } else {
+                    downloadnowSelectItem(rows.contains(current) ? current : rows.first());
+                }
+            });
 }
 
 void TForm1::restoreUnfinishedDownloads() {
@@ -119,15 +125,17 @@ void TForm1::showQueue() {
     downloadView_.downloadlistview->fitColumns();
 }
 
-void TForm1::delbtnClick() {
+bool TForm1::removeSelectedJobs() {
     const QList<int> selected = downloadView_.downloadlistview->selectedRowIndexes();
-    if (!downloader_->removeJobs(std::vector<int>(selected.begin(), selected.end()))) {
-        // Rows are known by their index while files run; the button stays off until the pass
-        // has ended.
-        downloadView_.delbtn->setEnabled(false);
-        return;
-    }
+    if (!downloader_->removeJobs(std::vector<int>(selected.begin(), selected.end()))) return false;
     if (!selected.isEmpty()) showQueue();
+    return true;
+}
+
+void TForm1::delbtnClick() {
+    // Rows are known by their index while files run; the button stays off until the pass has
+    // ended.
+    if (!removeSelectedJobs()) downloadView_.delbtn->setEnabled(false);
 }
 
 void TForm1::delallbtnClick() {
@@ -186,6 +194,7 @@ void TForm1::drainDownloadEvents() {
     const bool idle = !downloader_->busy();
     const std::vector<download::DownloadEvent> events = downloader_->takeEvents();
     if (!events.empty()) showBoardChanges(board_->apply(events));
+    if (passFollowed_) followPass(idle);
     if (!idle) return;
     eventPump_->stop();
     // Rows are known by their index only while files run: once the pass has ended, the
@@ -205,6 +214,7 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::showBoardChanges(const download::ProgressBoard::Changes& changes) {
+    if (changes.passStarted) passFollowed_ = true;
     progressRows_->show(changes);
     // Status texts change length ("下载已经完成"): the columns follow them.
     if (!changes.addedRows.empty() || !changes.changedRows.empty())

@@ -18,6 +18,7 @@
 
 #include "app/controls.h"
 #include "app/mainwindow.h"
+#include "app/resultsortmodel.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "ui/reportview.h"
@@ -99,16 +100,14 @@ void TForm1::buildFunctionPanel(QWidget* client) {
         panel(client, QStringLiteral("Panel2"), QStringLiteral("功能选项"), QRect(0, 73, 121, 509));
     left.Panel2->setProperty("alignLeft", true);
     // Tops are given in window coordinates; the panel starts at 73.
-    left.Button3 = button(left.Panel2, QStringLiteral("Button3"), QStringLiteral("在线听歌"),
-                          QRect(21, 121 - 73, 75, 60));
-    left.Button4 = button(left.Panel2, QStringLiteral("Button4"), QStringLiteral("下载"),
-                          QRect(21, 185 - 73, 75, 60));
-    left.Button5 = button(left.Panel2, QStringLiteral("Button5"), QStringLiteral("音乐贺卡"),
-                          QRect(21, 250 - 73, 75, 60));
-    for (QPushButton* b : {left.Button3, left.Button4, left.Button5}) {
-        ui::makeBold(b);
-        b->setCheckable(true);  // checked: the view that is up
-    }
+    // Checked: the view that is up.
+    left.Button3 = viewButton(left.Panel2, QStringLiteral("Button3"), QStringLiteral("在线听歌"),
+                              QRect(21, 121 - 73, 75, 60));
+    left.Button4 = viewButton(left.Panel2, QStringLiteral("Button4"), QStringLiteral("下载"),
+                              QRect(21, 185 - 73, 75, 60));
+    left.Button5 = viewButton(left.Panel2, QStringLiteral("Button5"), QStringLiteral("音乐贺卡"),
+                              QRect(21, 250 - 73, 75, 60));
+    for (QPushButton* b : {left.Button3, left.Button4, left.Button5}) ui::makeBold(b);
     left.Edit2 =
         edit(left.Panel2, QStringLiteral("Edit2"), QStringLiteral("5"), QRect(21, 330, 75, 21));
     left.threedit =
@@ -120,8 +119,9 @@ void TForm1::buildFunctionPanel(QWidget* client) {
 void TForm1::buildSearchView(QWidget* client) {
     PlayPanel& play = playPanel_;
     resultRows_ = new SongRowModel(resultColumns(), &ImageList1, this);
+    resultSort_ = new ResultSortModel(*resultRows_, this);
     resultView_.ListView1 =
-        reportList(client, QStringLiteral("ListView1"), resultRows_, QRect(121, 73, 577, 320));
+        reportList(client, QStringLiteral("ListView1"), resultSort_, QRect(121, 73, 577, 320));
     resultView_.ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     resultView_.ListView1->setToolTip(QStringLiteral("请按下ctrl,或者shift进行多选"));
 
@@ -211,6 +211,10 @@ void TForm1::buildStatusBar(QWidget* client) {
         bar.statusPanels.push_back(p);
         x += w;
     }
+    bar.passStatus = label(bar.SeSkinStatusBar1, QStringLiteral("passStatus"), QString(),
+                           QRect(x, 1, kPassStatusWidth, 20));
+    bar.passStatus->setProperty("statusPanel", true);
+    bar.passStatus->hide();  // until a pass is followed
     bar.searchStatus = label(bar.SeSkinStatusBar1, QStringLiteral("searchStatus"), QString(),
                              QRect(x + 4, 1, 696 - x - 8, 20));
     bar.searchStatus->setTextFormat(Qt::PlainText);
@@ -228,6 +232,15 @@ void TForm1::fitStatusPanels() {
         const int design = screenScale_.apply(kStatusPanelWidths[static_cast<std::size_t>(i)]);
         const int width = std::max(design, p->sizeHint().width());
         p->setGeometry(x, p->y(), width, p->height());
+        x += width;
+    }
+    // The pass's files and percent, a panel of their own once a pass has begun; a steady
+    // width, so that the line beside it does not jump with each percent.
+    if (!bar.passStatus->text().isEmpty()) {
+        const int width =
+            std::max(screenScale_.apply(kPassStatusWidth), bar.passStatus->sizeHint().width());
+        bar.passStatus->setGeometry(x, bar.passStatus->y(), width, bar.passStatus->height());
+        bar.passStatus->show();
         x += width;
     }
     const int gap = screenScale_.apply(4);

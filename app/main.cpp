@@ -116,6 +116,12 @@ int main(int argc, char** argv) {
             ? QDir(options.value(programFolder)).absolutePath()
             : melorin::resolveProgramDir(QCoreApplication::applicationDirPath(), &note);
     if (!note.isEmpty()) std::fprintf(stderr, "%s\n", note.toLocal8Bit().constData());
+    // A folder named on the command line may be new: make all of it, or say why not.
+    if (!QDir().mkpath(start.programDir)) {
+        std::fprintf(stderr, "melorin: cannot create the program folder %s\n",
+                     start.programDir.toLocal8Bit().constData());
+        return 2;
+    }
     melorin::SingleInstance instance(start.programDir);
     switch (instance.claim()) {
         case melorin::SingleInstance::Claim::AlreadyRuns:

@@ -123,6 +123,7 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     setUp(options);
     connectCardFlow();  // after set-up: the preview's player host reads ProgramDir
     connectPlayFlow();  // likewise the play panel's
+    connectListActions();
     searchBar_.Edit1->setFocus();
 }
 
@@ -270,6 +271,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == clientArea() && event->type() == QEvent::Resize) alignRegions();
     if (watched == statusBar_.SeSkinStatusBar1 && event->type() == QEvent::LayoutRequest)
         fitStatusPanels();
+    if (event->type() == QEvent::KeyPress) {
+        auto* list = qobject_cast<ui::ReportView*>(watched);
+        if (list != nullptr && listKeyPressed(list, *static_cast<QKeyEvent*>(event))) return true;
+    }
     if (watched == resultView_.ListView1->viewport() &&
         event->type() == QEvent::MouseButtonDblClick) {
         ListView1DblClick();
@@ -307,6 +312,8 @@ bool TForm1::FormCloseQuery() {
 void TForm1::FormClose() {
     // The connections go first, so no worker writes after the window has gone.
     downloader_->stopAll();
+    if (passFollowed_) ui_.showTaskProgress(std::nullopt);
+    passFollowed_ = false;  // a pass cut short by the close is not announced
     Timer1->stop();
     eventPump_->stop();
     emit closed(0);

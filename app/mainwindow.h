@@ -27,6 +27,8 @@
 #include "search/requests.h"
 #include "ui/skinframe.h"
 
+class QKeyEvent;
+
 namespace melorin {
 namespace core {
 class HttpGet;
@@ -38,6 +40,7 @@ struct EditOutcome;
 namespace player {
 struct AddOutcome;
 class MprisService;
+class NativePlayer;
 class PlaybackCoordinator;
 class PlayerPageHost;
 struct PageToShow;
@@ -52,6 +55,7 @@ class WindowInside;
 }
 struct Failure;
 class ProgressModel;
+class ResultSortModel;
 class SongRowModel;
 class WebBrowser;
 class TForm2;
@@ -251,6 +255,7 @@ private:
     void buildCardPanel(QWidget* client);
     void buildStatusBar(QWidget* client);
     static constexpr std::array<int, 4> kStatusPanelWidths{150, 100, 80, 50};
+    static constexpr int kPassStatusWidth = 120;
     void fitStatusPanels();
     void buildWindowMenus();
     void showView(bool search, bool download, bool card);
@@ -292,7 +297,33 @@ private:
     // Ends whatever search runs: the browsers' loads and the catalogue's requests.
     void stopAllSearches();
 
+    // The lists' right-click menus, keys and the result list's sorting (app/listactions.cpp).
+    void connectListActions();
+    void showListMenu(ui::ReportView* list, const QPoint& pos);
+    // Delete, Space and the like on a list; true when the key was used.
+    bool listKeyPressed(ui::ReportView* list, const QKeyEvent& key);
+    void ListView1HeaderClick(int column);
+    bool selectingAllResults_ = false;  // Ctrl+A: no list entry's search starts
+    // A new search shows its rows in the order they come.
+    void unsortResults();
+    void removeSelectedCardRows();
+    // The player of the view that is up, if its page has one.
+    [[nodiscard]] player::NativePlayer* shownPlayer() const;
+
+    // The desktop around the window (app/desktopflow.cpp): finished files to the desktop, the
+    // pass's progress on the status bar and the task bar, the notification at its end.
+    // The file a queue or progress row's download wrote; empty while there is none.
+    [[nodiscard]] QString finishedFileAt(const ui::ReportView* list, int row) const;
+    void openFinishedFile(const QString& path);
+    void showFinishedFileInFolder(const QString& path);
+    void followPass(bool ended);
+    void bringToFront();
+    bool passFollowed_ = false;  // a pass pressed for has not been reported as ended
+    int shownTaskPercent_ = -1;  // on the task bar entry; -1: none shown
+
     void connectDownloadFlow();
+    // False, removing nothing, while files run (the queue's rows are known by their index).
+    bool removeSelectedJobs();
     // Brings back the rows a previous run left unfinished and keeps the queue file from now on.
     void restoreUnfinishedDownloads();
     // Takes the downloader's events into the progress board and the controls; stops its own
@@ -317,6 +348,8 @@ private:
     // Writes the page's files into ProgramDir and shows the page in WebBrowser3; `rows` name
     // the page's entries.
     void showPlayerPage(const player::PageToShow& page, const std::vector<core::SongRow>& rows);
+    // Marks the play-list row whose entry the play panel's player is at.
+    void markPlayingEntry();
     QPointer<player::PlayerPageHost> playerHost_;  // WebBrowser3's, once its engine runs
     std::unique_ptr<player::MprisService> mpris_;  // reset before playback() goes
     core::Ratio screenScale_;                      // what fitToScreen scaled the controls by
@@ -324,6 +357,7 @@ private:
 
     ui::UiPort& ui_;
     SongRowModel* resultRows_ = nullptr;
+    ResultSortModel* resultSort_ = nullptr;  // ListView1 shows resultRows_ through it
     SongRowModel* queueRows_ = nullptr;
     SongRowModel* playRows_ = nullptr;
     SongRowModel* cardRows_ = nullptr;

@@ -24,6 +24,7 @@
 #include "core/filefilter.h"
 #include "core/webaddress.h"
 #include "player/mprisservice.h"
+#include "player/nativeplayer.h"
 #include "player/playerpagehost.h"
 #include "player/playerpages.h"
 #include "player/playlist.h"
@@ -72,14 +73,23 @@ void TForm1::connectPlayFlow() {
             &TForm1::WebBrowser3ProgressChange);
     connect(playPanel_.WebBrowser3, &WebBrowser::DocumentComplete, this,
             &TForm1::WebBrowser3DocumentComplete);
-    // One play-list row at a time: delete removes the selected one.
-    playPanel_.playListView->setSelectionMode(QAbstractItemView::SingleSelection);
     // The page's player is a little taller than the strip the browser gets; a scroll bar
     // beside it would only take room from it.
     playPanel_.WebBrowser3->addPageSetUp([](QWebEnginePage& page) {
         page.settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
     });
     attachPlayerHost(*playPanel_.WebBrowser3, playerHost_);
+    // After the host exists: the play list follows its player's entry.
+    playPanel_.WebBrowser3->addPageSetUp([this](QWebEnginePage&) {
+        connect(playerHost_, &player::PlayerPageHost::playerAttached, this,
+                [this](player::NativePlayer* p) {
+                    connect(p, &player::NativePlayer::changed, this, &TForm1::markPlayingEntry);
+                    // Gone with its page: the mark goes once the page's players are counted again.
+                    connect(p, &QObject::destroyed, this, &TForm1::markPlayingEntry,
+                            Qt::QueuedConnection);
+                    markPlayingEntry();
+                });
+    });
     mpris_ = std::make_unique<player::MprisService>(*playback_);
 }
 
@@ -97,6 +107,19 @@ bool TForm1::applyPlayListAdd(const player::AddOutcome& add) {
 void TForm1::showPlayList() {
     playRows_->setRows(PlayList);
     playPanel_.playListView->fitColumns();
+    markPlayingEntry();
+}
+
+void TForm1::markPlayingEntry() {
+    const QList<player::NativePlayer*> players =
+        playerHost_ != nullptr ? playerHost_->players() : QList<player::NativePlayer*>();
+    const player::NativePlayer* p = players.isEmpty() ? nullptr : players.first();
+    std::optional<std::size_t> row;
+    if (p != nullptr && p->state() != player::NativePlayer::State::Stopped) {
+        row = player::rowOfEntry(PlayList, p->entryAddress().toStdString(),
+                                 p->title().toStdString(), p->entryIndex());
+    }
+    playRows_->setMarkedRow(row ? static_cast<int>(*row) : -1);
 }
 
 std::vector<core::SongRow> TForm1::selectedResults() const {
@@ -118,11 +141,10 @@ void TForm1::dragplaybtnClick() {
 }
 
 void TForm1::playdelbtnClick() {
+    // Ctrl+A may have selected several rows: all of them go.
     const QList<int> selected = playPanel_.playListView->selectedRowIndexes();
     if (selected.isEmpty()) return;
-    const auto row = static_cast<std::size_t>(selected.first());
-    if (row >= PlayList.size()) return;
-    PlayList.erase(PlayList.begin() + static_cast<std::ptrdiff_t>(row));
+    PlayList = withoutRows(PlayList, selected);
     showPlayList();
 }
 

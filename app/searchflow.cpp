@@ -68,10 +68,11 @@ void TForm1::connectSearchFlow() {
             &TForm1::WebBrowser1ProgressChange);
     connect(resultView_.ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected) {
+                if (selectingAllResults_) return;
                 for (const QModelIndex& index : selected.indexes()) {
                     if (index.column() != 0) continue;
                     // A list entry starts a search that clears the list: nothing after it counts.
-                    if (ListView1SelectItem(index.row())) return;
+                    if (ListView1SelectItem(resultView_.ListView1->modelRow(index))) return;
                 }
             });
     resultView_.ListView1->viewport()->installEventFilter(this);
@@ -247,6 +248,7 @@ void TForm1::appendResults(const std::vector<core::SongRow>& rows) {
 }
 
 void TForm1::clearResults() {
+    unsortResults();
     resultRows_->clear();
     searchSession.knownAddresses.clear();
     // A new result set gets columns of its own: an earlier list's long addresses do not push

@@ -1,5 +1,8 @@
 #include "app/songrowmodel.h"
 
+#include <QFont>
+#include <utility>
+
 #include "app/qtext.h"
 
 namespace melorin {
@@ -33,6 +36,14 @@ QString songRowCell(const core::SongRow& row, int column) {
     return {};
 }
 
+std::vector<core::SongRow> withoutRows(const std::vector<core::SongRow>& rows,
+                                       const QList<int>& indexes) {
+    std::vector<core::SongRow> kept;
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        if (!indexes.contains(static_cast<int>(r))) kept.push_back(rows[r]);
+    return kept;
+}
+
 SongRowModel::SongRowModel(QStringList columns, const QVector<QIcon>* kindIcons, QObject* parent)
     : QAbstractTableModel(parent), columns_(std::move(columns)), icons_(kindIcons) {}
 
@@ -52,10 +63,28 @@ QVariant SongRowModel::iconAt(int index) const {
 
 QVariant SongRowModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= size() || index.column() >= columnCount()) return {};
-    if (role == Qt::DisplayRole) return text(index.row(), index.column());
+    const bool marked = index.row() == markedRow_;
+    if (role == Qt::DisplayRole) {
+        const QString shown = text(index.row(), index.column());
+        return marked && index.column() == 0 ? QStringLiteral("▶ ") + shown : shown;
+    }
     if (role == Qt::DecorationRole && index.column() == 0)
         return iconAt(rows_[static_cast<std::size_t>(index.row())].icon);
+    if (role == Qt::FontRole && marked) {
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+    }
     return {};
+}
+
+void SongRowModel::setMarkedRow(int row) {
+    if (row < 0 || row >= size()) row = -1;
+    if (row == markedRow_) return;
+    const int before = std::exchange(markedRow_, row);
+    for (const int r : {before, row}) {
+        if (r >= 0) emit dataChanged(index(r, 0), index(r, columnCount() - 1));
+    }
 }
 
 QVariant SongRowModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -85,6 +114,7 @@ QString SongRowModel::text(int row, int column) const {
 
 void SongRowModel::setRows(std::vector<core::SongRow> rows, std::vector<std::string> savePaths) {
     beginResetModel();
+    markedRow_ = -1;  // its owner marks again what plays among the new rows
     rows_ = std::move(rows);
     savePaths_ = std::move(savePaths);
     savePaths_.resize(rows_.size());

@@ -16,6 +16,10 @@ namespace melorin {
 // row, title and address for a list entry, nothing past the caption for a play-list file line.
 QString songRowCell(const core::SongRow& row, int column);
 
+// `rows` without those at `indexes` (a list's selected rows), in their order.
+std::vector<core::SongRow> withoutRows(const std::vector<core::SongRow>& rows,
+                                       const QList<int>& indexes);
+
 class SongRowModel final : public QAbstractTableModel {
 public:
     // `columns` are the header captions; a sixth column shows each row's save path.
@@ -49,6 +53,10 @@ public:
     void setHeaderIcon(int index);
     [[nodiscard]] int headerIcon() const { return headerIcon_; }
 
+    // The row shown as the one playing: bold, its caption after a play sign; -1 for none.
+    void setMarkedRow(int row);
+    [[nodiscard]] int markedRow() const { return markedRow_; }
+
 private:
     [[nodiscard]] QVariant iconAt(int index) const;
 
@@ -58,6 +66,7 @@ private:
     std::vector<std::string> savePaths_;  // as many as rows_
     int headerIcon_ = 0;
     bool headerIconSet_ = false;
+    int markedRow_ = -1;
 };
 
 }  // namespace melorin

@@ -129,10 +129,12 @@ struct CardView {
     QPushButton* iesetbtn = nullptr;
 };
 
-// SeSkinStatusBar1 along the bottom: four text panels, then how a catalogue search went.
+// SeSkinStatusBar1 along the bottom: four text panels, the pass's progress once a pass has
+// begun, then how a catalogue search went.
 struct StatusBar {
     QFrame* SeSkinStatusBar1 = nullptr;
     QVector<QLabel*> statusPanels;
+    QLabel* passStatus = nullptr;  // the download pass's files and percent, beside them
     QLabel* searchStatus = nullptr;
 };
 

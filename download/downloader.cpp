@@ -106,6 +106,12 @@ RowState Downloader::rowState(int row) const {
     return rows_.has(row) ? rows_[row].state : RowState::Waiting;
 }
 
+std::optional<std::string> Downloader::finishedFile(int row) const {
+    std::lock_guard lock(mutex_);
+    if (!rows_.has(row) || rows_[row].state != RowState::Finished) return std::nullopt;
+    return rows_[row].writtenPath;
+}
+
 bool Downloader::anyFileOpen() const {
     // runningWorkers_ drops with each worker's end, before its file's end takes the lock:
     // the slot stays busy until then.
@@ -118,10 +124,14 @@ bool Downloader::start(const PassSettings& settings) {
     {
         std::lock_guard lock(mutex_);
         if (passActive_ || stopping_ || exitConfirmed_) return false;
+        // Started while the last pass's files still run: the tally goes on with them, so the
+        // end of downloading is told once, of every file since the window was last idle.
+        const bool goesOn = anyFileOpen();
         bool any = false;
         for (int r = 0; r < rows_.size(); ++r) {
             QueueRow& row = rows_[r];
             row.inPass = row.state == RowState::Waiting || row.state == RowState::Failed;
+            row.inLastPass = row.inPass || (goesOn && row.inLastPass);
             row.restarted = false;
             any = any || row.inPass;
         }
@@ -140,6 +150,35 @@ bool Downloader::start(const PassSettings& settings) {
 bool Downloader::passRunning() const {
     std::lock_guard lock(mutex_);
     return passActive_;
+}
+
+PassTally Downloader::passTally() const {
+    std::lock_guard lock(mutex_);
+    PassTally tally;
+    for (int r = 0; r < rows_.size(); ++r) {
+        const QueueRow& row = rows_[r];
+        if (!row.inLastPass) continue;
+        ++tally.files;
+        if (row.inPass) continue;  // not taken yet, or taken again to start from zero
+        if (row.state == RowState::Finished) {
+            ++tally.finished;
+            tally.received += 1;
+        } else if (row.state == RowState::Failed || row.state == RowState::Refused ||
+                   row.state == RowState::Skipped) {
+            ++tally.failed;
+        }
+    }
+    for (int k = 0; k < kSlots; ++k) {
+        const int r = slotRow_[k];
+        if (!slotBusy_[k] || !rows_.has(r) || !rows_[r].inLastPass ||
+            rows_[r].state != RowState::Running || slotSize_[k] <= 0)
+            continue;
+        std::int64_t bytes = slotResumed_[k];
+        for (const auto& b : threadBytes_[k]) bytes += b;
+        tally.received +=
+            std::clamp(static_cast<double>(bytes) / static_cast<double>(slotSize_[k]), 0.0, 1.0);
+    }
+    return tally;
 }
 
 bool Downloader::busy() const {

@@ -41,6 +41,17 @@ struct Counters {
     std::int64_t lastReportBytes = 0;
 };
 
+// How far the pass pressed for last has got; a pass pressed for while files of the one before
+// still ran goes on with that one's files. `received` sums each file's share: a complete file
+// counts whole, a running one by its bytes on disk, any other nothing; received / files is the
+// pass's progress.
+struct PassTally {
+    int files = 0;
+    int finished = 0;
+    int failed = 0;  // ended without their file: failed, refused or skipped
+    double received = 0;
+};
+
 struct PassSettings {
     int workersPerFile = 5;
     std::string searchText;  // for the fallback file name
@@ -70,6 +81,8 @@ public:
     std::vector<DownloadJob> jobs() const;
     DownloadJob job(int row) const;  // an empty job for a row that does not exist
     RowState rowState(int row) const;
+    // The file a Finished row's bytes went to; nullopt for a row in any other state.
+    std::optional<std::string> finishedFile(int row) const;
 
     // Keeps the rows that may still be fetched (see keptInQueueFile) in the file at `path`, so
     // a later run can bring them back, and brings back the rows it holds now, appended as rows
@@ -82,6 +95,7 @@ public:
     // have). False, doing nothing, while a pass runs or when there is no such row.
     bool start(const PassSettings& settings);
     bool passRunning() const;
+    PassTally passTally() const;
     // A pass runs or a file it started has not ended.
     bool busy() const;
 
@@ -156,6 +170,7 @@ private:
 
     std::array<std::array<std::atomic<std::int64_t>, kMaxWorkersPerFile>, kSlots> threadBytes_{};
     std::array<std::atomic<std::int64_t>, kSlots> slotSize_{};
+    std::array<std::int64_t, kSlots> slotResumed_{};  // bytes the .part held at start; mutex_
     std::array<std::atomic<int>, kSlots> slotWorkers_{};
     std::array<std::atomic<int>, kSlots> slotRunning_{};
     std::array<std::atomic<int>, kSlots> slotProgressRow_{};

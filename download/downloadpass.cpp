@@ -198,6 +198,7 @@ void Downloader::startFile(RowRun& run, const PassSettings& settings) {
         }
         for (auto& b : threadBytes_[k]) b = 0;
         slotSize_[k] = order.size;
+        slotResumed_[k] = rangeBytes(order.received);
         slotWorkers_[k] = workers;
         connectedCount_ = workers;
         const bool timerWasIdle = runningWorkers_ == 0;
@@ -238,10 +239,12 @@ void Downloader::fileEnded(int slot, const FileOutcome& outcome) {
         FileOutcome result = outcome;
         // Stopped by the close: the .part and its state stay, the row comes back next time.
         const bool interrupted = !result.complete() && stopping_;
+        std::string writtenPath;
         if (result.complete()) {
             const CompletedPart done = completePart(savePath);
             if (!done.error.empty()) result = {Verdict::Failed, done.error, result.note};
             if (done.error.empty() && done.path != savePath) push(SavedAs{progressRow, done.path});
+            writtenPath = done.path;
         }
         push(RowStatus{progressRow, row,
                        result.complete() ? ProgressState::Ended : ProgressState::Failed});
@@ -251,6 +254,7 @@ void Downloader::fileEnded(int slot, const FileOutcome& outcome) {
             if (!result.note.empty()) log(title + "：" + result.note);
             if (result.complete()) {
                 r.state = RowState::Finished;
+                r.writtenPath = writtenPath;
             } else if (interrupted) {
                 r.state = RowState::Waiting;
             } else if (result.verdict == Verdict::Changed && !r.restarted) {

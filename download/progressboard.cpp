@@ -38,6 +38,24 @@ bool fillsBarsOnSelect(ProgressState state) {
     return state == ProgressState::Ended || state == ProgressState::Logged;
 }
 
+int passPercent(const PassTally& tally) {
+    if (tally.files <= 0) return 0;
+    const double share = std::clamp(tally.received / tally.files, 0.0, 1.0);
+    // Rounded down, but a sum such as 0.29 * 100 falls a hair short of its whole percent.
+    return static_cast<int>(share * 100 + 1e-9);
+}
+
+std::string passStatusText(const PassTally& tally) {
+    return std::to_string(tally.finished) + "/" + std::to_string(tally.files) + " 个文件 " +
+           std::to_string(passPercent(tally)) + "%";
+}
+
+std::string passSummary(const PassTally& tally) {
+    std::string text = std::to_string(tally.finished) + " 个文件下载完毕";
+    if (tally.failed > 0) text += "，" + std::to_string(tally.failed) + " 个下载失败";
+    return text;
+}
+
 std::vector<std::string> completionEntry(const std::string& dateTime, const DownloadJob& job,
                                          int seconds) {
     return {dateTime,
@@ -103,7 +121,10 @@ ProgressBoard::Changes ProgressBoard::apply(const std::vector<DownloadEvent>& ev
         [&](const TimerStopped&) { timerRunning_ = false; },
         [&](const PassEnded&) { c.passEnded = true; },
         // Only a new pass restarts "总耗时"; the timer may stop and start within one.
-        [&](const PassStarted&) { elapsedSeconds_ = 0; },
+        [&](const PassStarted&) {
+            elapsedSeconds_ = 0;
+            c.passStarted = true;
+        },
     };
     for (const DownloadEvent& e : events) std::visit(handle, e);
     // With the timer stopped no tick would log them; each entry is logged once.
@@ -152,6 +173,14 @@ ProgressBoard::Changes ProgressBoard::tick(const Counters& counters) {
     lastSlotTotal_ = slotTotal;
     c.timerRunning = timerRunning_;
     return c;
+}
+
+std::optional<std::string> ProgressBoard::finishedFile(int progressRow) const {
+    if (progressRow < 0 || progressRow >= static_cast<int>(rows_.size())) return std::nullopt;
+    const ProgressRowView& row = rows_[static_cast<std::size_t>(progressRow)];
+    if (row.state != ProgressState::Ended && row.state != ProgressState::Logged)
+        return std::nullopt;
+    return row.job.savePath;
 }
 
 bool ProgressBoard::select(std::optional<int> progressRow) {

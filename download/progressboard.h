@@ -30,6 +30,12 @@ std::int64_t barMaximum(std::int64_t fileSize, int workers);
 int viewedSlot(std::optional<int> selectedQueueRow);
 // Selecting a row in one of these states fills its bars.
 bool fillsBarsOnSelect(ProgressState state);
+// The pass's progress in whole percent, rounded down; 0 for a pass of no file.
+int passPercent(const PassTally& tally);
+// The status bar's pass text: "<finished>/<files> 个文件 <percent>%".
+std::string passStatusText(const PassTally& tally);
+// What the desktop notification says when a pass has ended.
+std::string passSummary(const PassTally& tally);
 // The six log lines for a finished file.
 std::vector<std::string> completionEntry(const std::string& dateTime, const DownloadJob& job,
                                          int seconds);
@@ -57,6 +63,7 @@ public:
         bool timerRunning = false;  // after these events
         bool barsChanged = false;
         bool passEnded = false;
+        bool passStarted = false;  // a pass pressed for by the user began
     };
     Changes apply(const std::vector<DownloadEvent>& events);
     // The one-second tick; only while timerRunning().
@@ -67,6 +74,8 @@ public:
     bool timerRunning() const { return timerRunning_; }
     const std::vector<ProgressRowView>& rows() const { return rows_; }
     std::optional<int> selectedRow() const { return selected_; }
+    // The file a progress row's complete download went to; nullopt while it runs or failed.
+    std::optional<std::string> finishedFile(int progressRow) const;
     const std::string& elapsedPanel() const { return panels_[1]; }
     const std::string& reportPanel() const { return panels_[0]; }
     const std::string& fileSpeedPanel() const { return panels_[2]; }

@@ -26,8 +26,10 @@ bool keptInQueueFile(RowState state);
 struct QueueRow {
     DownloadJob job;
     RowState state = RowState::Waiting;
-    bool inPass = false;     // the running pass still has to take it
-    bool restarted = false;  // started again from zero once because the server's file changed
+    bool inPass = false;        // the running pass still has to take it
+    bool inLastPass = false;    // the pass pressed for last took it in (its tally counts it)
+    std::string writtenPath{};  // Finished: the file its bytes went to (see SavedAs)
+    bool restarted = false;     // started again from zero once because the server's file changed
 };
 
 class QueueRows {

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
+
+#include "player/entrylist.h"
 
 namespace melorin::player {
 namespace {
@@ -72,6 +75,49 @@ int heightAfterShowingPage(int height, int shrink) {
 
 int heightAfterClear(int height) {
     return height < 140 ? 145 : height;
+}
+
+namespace {
+
+// The address a row stands for: a file row's, or the one a line of a list file holds.
+std::string rowAddress(const core::SongRow& row) {
+    if (row.shape == core::RowShape::File) return row.address;
+    if (row.shape != core::RowShape::FileLine) return {};
+    const std::vector<std::string> refs = asxEntries(row.caption);
+    if (!refs.empty()) return refs.front();
+    const std::vector<std::string> lines = lineListEntries(row.caption);
+    return lines.empty() ? std::string() : lines.front();
+}
+
+template <typename Matches>
+std::optional<std::size_t> nearestMatch(const std::vector<core::SongRow>& rows, int around,
+                                        Matches matches) {
+    std::optional<std::size_t> best;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!matches(rows[i])) continue;
+        const auto distance = [around](std::size_t r) {
+            return std::abs(static_cast<long long>(r) - around);
+        };
+        if (!best || distance(i) < distance(*best)) best = i;
+    }
+    return best;
+}
+
+}  // namespace
+
+std::optional<std::size_t> rowOfEntry(const std::vector<core::SongRow>& playList,
+                                      std::string_view address, std::string_view title,
+                                      int entryIndex) {
+    if (!address.empty()) {
+        const auto byAddress =
+            nearestMatch(playList, entryIndex,
+                         [address](const core::SongRow& r) { return rowAddress(r) == address; });
+        if (byAddress) return byAddress;
+    }
+    if (title.empty()) return std::nullopt;
+    return nearestMatch(playList, entryIndex, [title](const core::SongRow& r) {
+        return r.shape == core::RowShape::File && r.title == title;
+    });
 }
 
 }  // namespace melorin::player

@@ -2,6 +2,8 @@
 // The play list's rules: which player a list needs, what the add action does with a search
 // selection, and the room the list view gives up to a player page and gets back. Pure
 // functions over the rows the window's models hold; the window applies the outcome.
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +47,14 @@ void applyAdd(const AddOutcome& outcome, std::vector<core::SongRow>& playList,
 
 // True when the list holds nothing that can be saved or played: empty, or rows from a file.
 bool lacksFileRows(const std::vector<core::SongRow>& playList);
+
+// The play-list row a player's entry comes from, to mark it: the row with the entry's address
+// (a line read from a file by the address it holds), else a file row whose title the entry
+// carries (entries of a list inside the list take its row's title); of several, the one
+// nearest the entry's place `entryIndex`. nullopt when no row matches.
+std::optional<std::size_t> rowOfEntry(const std::vector<core::SongRow>& playList,
+                                      std::string_view address, std::string_view title,
+                                      int entryIndex);
 
 // The list view's height: a player page takes `shrink` pixels from a view of 140 or more;
 // clearing the list gives a view below 140 its room back (145).

@@ -1,5 +1,6 @@
 #include "ui/reportview.h"
 
+#include <QAbstractProxyModel>
 #include <QHeaderView>
 #include <QScrollBar>
 #include <algorithm>
@@ -44,19 +45,34 @@ QString ReportView::columnCaption(int column) const {
 QList<int> ReportView::selectedRowIndexes() const {
     QList<int> rows;
     if (selectionModel() == nullptr) return rows;
-    for (const QModelIndex& index : selectionModel()->selectedRows()) rows.push_back(index.row());
-    std::sort(rows.begin(), rows.end());
+    QModelIndexList shown = selectionModel()->selectedRows();
+    std::sort(shown.begin(), shown.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    for (const QModelIndex& index : shown) rows.push_back(modelRow(index));
     return rows;
+}
+
+int ReportView::modelRow(const QModelIndex& viewIndex) const {
+    if (!viewIndex.isValid()) return -1;
+    const auto* proxy = qobject_cast<const QAbstractProxyModel*>(model());
+    return proxy != nullptr ? proxy->mapToSource(viewIndex).row() : viewIndex.row();
+}
+
+QModelIndex ReportView::viewIndex(int row, int column) const {
+    if (model() == nullptr) return {};
+    const auto* proxy = qobject_cast<const QAbstractProxyModel*>(model());
+    if (proxy == nullptr) return model()->index(row, column);
+    return proxy->mapFromSource(proxy->sourceModel()->index(row, column));
 }
 
 void ReportView::selectRow(int row) {
     if (model() == nullptr || row < 0 || row >= rowCount()) return;
-    selectionModel()->select(model()->index(row, 0),
+    selectionModel()->select(viewIndex(row),
                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 QRect ReportView::rowRect(int row) const {
-    return model() != nullptr ? visualRect(model()->index(row, 0)) : QRect();
+    return model() != nullptr ? visualRect(viewIndex(row)) : QRect();
 }
 
 int ReportView::leastWidth(int column) const {
@@ -78,7 +94,7 @@ void ReportView::fitColumnsToRows(int firstRow) {
         // Narrow columns get a little air where there is room for it.
         width = std::max({width, leastWidth(c), leastWidth_});
         for (int r = std::max(0, firstRow); r < m->rowCount(); ++r)
-            width = std::max(width, sizeHintForIndex(m->index(r, c)).width());
+            width = std::max(width, sizeHintForIndex(viewIndex(r, c)).width());
     }
     applyColumnWidths();
 }

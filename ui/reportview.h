@@ -8,7 +8,8 @@
 namespace melorin::ui {
 
 // A report-style list: a view of a table model with the kind icons in its first column, grid
-// lines by the skin and whole-row selection, as the window's lists show their rows.
+// lines by the skin and whole-row selection, as the window's lists show their rows. A row here
+// is always the row of the model that holds them: under a sorting proxy, the proxy's source.
 class ReportView : public QTreeView {
     Q_OBJECT
 public:
@@ -19,9 +20,13 @@ public:
     [[nodiscard]] int rowCount() const;
     [[nodiscard]] int columnCount() const;
     [[nodiscard]] QString columnCaption(int column) const;
-    [[nodiscard]] QList<int> selectedRowIndexes() const;  // ascending
+    // In the order the view shows them, top to bottom.
+    [[nodiscard]] QList<int> selectedRowIndexes() const;
     // Adds a row to the selection (a row that does not exist is left alone).
     void selectRow(int row);
+    // The row an index of the view stands for, and back; -1 and an invalid index for none.
+    [[nodiscard]] int modelRow(const QModelIndex& viewIndex) const;
+    [[nodiscard]] QModelIndex viewIndex(int row, int column = 0) const;
     // Where a row is drawn, in viewport coordinates.
     [[nodiscard]] QRect rowRect(int row) const;
     // Sizes every column to the content of all rows, as the window's lists do after a change;

@@ -3,10 +3,13 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QDBusConnection>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QSplitter>
 #include <QTimer>
@@ -14,6 +17,7 @@
 #include <memory>
 
 #include "core/webaddress.h"
+#include "ui/desktopbus.h"
 
 namespace melorin::ui {
 namespace {
@@ -31,6 +35,12 @@ public:
 private:
     QTimer timer_;
 };
+
+// Only absolute paths of plain files reach the desktop, never a link or a folder by that name.
+bool isPlainFile(const QString& path) {
+    const QFileInfo info(path);
+    return info.isAbsolute() && info.isFile() && !info.isSymLink();
+}
 
 // Room a window manager's frame takes beside the title: the window's icon, its close button
 // and their margins.
@@ -179,6 +189,38 @@ bool DesktopUiPort::openAddress(const QString& address) {
 
 std::unique_ptr<Ticker> DesktopUiPort::createTicker(QObject* parent, int intervalMs) {
     return std::make_unique<QtTicker>(parent, intervalMs);
+}
+
+DesktopUiPort::DesktopUiPort() = default;
+DesktopUiPort::~DesktopUiPort() = default;
+
+DesktopBus& DesktopUiPort::bus() {
+    if (!bus_) bus_ = std::make_unique<DesktopBus>(QDBusConnection::sessionBus());
+    return *bus_;
+}
+
+void DesktopUiPort::popUpMenu(QMenu& menu, const QPoint& globalPos) {
+    menu.exec(globalPos);
+}
+
+bool DesktopUiPort::openFile(const QString& path) {
+    if (!isPlainFile(path)) return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void DesktopUiPort::showInFolder(const QString& path) {
+    if (!isPlainFile(path)) return;
+    const QString folder = QFileInfo(path).absolutePath();
+    bus().showItem(path, [folder] { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); });
+}
+
+void DesktopUiPort::notify(const QString& summary, const QString& body,
+                           std::function<void()> activated) {
+    bus().notify(summary, body, std::move(activated));
+}
+
+void DesktopUiPort::showTaskProgress(std::optional<double> progress) {
+    bus().showTaskProgress(progress);
 }
 
 }  // namespace melorin::ui

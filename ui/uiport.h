@@ -3,9 +3,13 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
+#include <optional>
 
+class QMenu;
 class QMessageBox;
+class QPoint;
 class QWidget;
 
 namespace melorin::ui {
@@ -53,6 +57,24 @@ public:
     // (see core/webaddress.h) or when no handler took it.
     virtual bool openAddress(const QString& address) = 0;
     virtual std::unique_ptr<Ticker> createTicker(QObject* parent, int intervalMs) = 0;
+
+    // A context menu at a point of the screen; returns when it has closed and the chosen
+    // entry's action has run.
+    virtual void popUpMenu(QMenu& menu, const QPoint& globalPos) = 0;
+
+    // The desktop around the window. Callers pass only files Melorin wrote (see
+    // download/finishedfile.h); these calls check again that `path` is a plain local file.
+    // The desktop's default handler for the file; false when it was not opened.
+    virtual bool openFile(const QString& path) = 0;
+    // The file manager showing the file selected where the desktop offers that, else its
+    // folder.
+    virtual void showInFolder(const QString& path) = 0;
+    // One notification; a newer one replaces it. `activated` runs when the user clicks it.
+    // Without a session bus or a notification service nothing is shown.
+    virtual void notify(const QString& summary, const QString& body,
+                        std::function<void()> activated) = 0;
+    // The task bar entry's progress bar, 0 to 1; nullopt hides it.
+    virtual void showTaskProgress(std::optional<double> progress) = 0;
 };
 
 // The boxes DesktopUiPort shows, built but not shown: a plain one with OK, or a warning with
@@ -60,9 +82,14 @@ public:
 enum class BoxKind { Plain, YesNoWarning };
 std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, BoxKind kind, const QString& text);
 
-// The real dialogs, message boxes and timers.
+class DesktopBus;
+
+// The real dialogs, message boxes, timers and desktop services.
 class DesktopUiPort final : public UiPort {
 public:
+    DesktopUiPort();
+    ~DesktopUiPort() override;
+
     void showMessage(QWidget* parent, const QString& text) override;
     bool askYesNo(QWidget* parent, const QString& text) override;
     QString openFileName(QWidget* parent, const QString& caption, const QString& folder,
@@ -73,6 +100,16 @@ public:
                               const QStringList& filters) override;
     bool openAddress(const QString& address) override;
     std::unique_ptr<Ticker> createTicker(QObject* parent, int intervalMs) override;
+    void popUpMenu(QMenu& menu, const QPoint& globalPos) override;
+    bool openFile(const QString& path) override;
+    void showInFolder(const QString& path) override;
+    void notify(const QString& summary, const QString& body,
+                std::function<void()> activated) override;
+    void showTaskProgress(std::optional<double> progress) override;
+
+private:
+    DesktopBus& bus();
+    std::unique_ptr<DesktopBus> bus_;  // made on first use: the application exists by then
 };
 
 }  // namespace melorin::ui

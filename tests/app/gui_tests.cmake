@@ -33,6 +33,11 @@ melorin_add_test(test_catalogue_window SOURCES test_catalogue_window.cpp
 add_dependencies(test_catalogue_window melorin-service)
 melorin_add_test(test_failureactions SOURCES test_failureactions.cpp LIBS melorin_failureactions
   TIMEOUT 60)
+# Runs itself under dbus-run-session for a private session bus.
+melorin_add_test(test_desktopbus SOURCES test_desktopbus.cpp LIBS melorin_ui Qt6::DBus TIMEOUT 60)
+melorin_add_test(test_desktop_window SOURCES test_desktop_window.cpp
+  LIBS melorin_window_fixture TIMEOUT 300)
+add_dependencies(test_desktop_window melorin-service)
 # On an X server of its own: the window's native surface is what the test looks at.
 add_executable(test_window_native test_window_native.cpp)
 target_link_libraries(test_window_native PRIVATE melorin_settings Qt6::Test melorin_window_fixture)

@@ -3,7 +3,10 @@
 // A UiPort for tests: records messages and questions, answers from presets, never blocks; or,
 // when a test asks for them, shows the real file dialogs for the test to drive.
 
+#include <QAction>
+#include <QMenu>
 #include <QStringList>
+#include <optional>
 
 #include "ui/uiport.h"
 
@@ -20,6 +23,22 @@ public:
 
 private:
     bool active_ = false;
+};
+
+// A menu as it was offered: its entries' texts, "-" for a separator, and those enabled.
+struct OfferedMenu {
+    QStringList entries;
+    QStringList enabled;
+};
+
+// A notification as it was sent; activate() is the user's click on it.
+struct SentNotification {
+    QString summary;
+    QString body;
+    std::function<void()> activated;
+    void activate() const {
+        if (activated) activated();
+    }
 };
 
 class RecordingUi final : public ui::UiPort {
@@ -69,6 +88,36 @@ public:
     std::unique_ptr<ui::Ticker> createTicker(QObject* parent, int) override {
         return std::make_unique<FakeTicker>(parent);
     }
+
+    QList<OfferedMenu> menus;
+    QString menuChoice;  // the entry the next menu answers with; empty: the menu is dismissed
+    void popUpMenu(QMenu& menu, const QPoint&) override {
+        OfferedMenu offered;
+        QAction* chosen = nullptr;
+        for (QAction* a : menu.actions()) {
+            offered.entries << (a->isSeparator() ? QStringLiteral("-") : a->text());
+            if (a->isEnabled() && !a->isSeparator()) offered.enabled << a->text();
+            if (a->isEnabled() && !menuChoice.isEmpty() && a->text() == menuChoice) chosen = a;
+        }
+        menus << offered;
+        menuChoice.clear();
+        if (chosen != nullptr) chosen->trigger();
+    }
+
+    QStringList openedFiles;
+    QStringList shownInFolder;
+    QList<SentNotification> notifications;
+    QList<std::optional<double>> taskProgress;
+    bool openFile(const QString& path) override {
+        openedFiles << path;
+        return true;
+    }
+    void showInFolder(const QString& path) override { shownInFolder << path; }
+    void notify(const QString& summary, const QString& body,
+                std::function<void()> activated) override {
+        notifications << SentNotification{summary, body, std::move(activated)};
+    }
+    void showTaskProgress(std::optional<double> progress) override { taskProgress << progress; }
 
 private:
     ui::DesktopUiPort desktop_;

@@ -35,6 +35,7 @@ using melorin::testing::RecordingUi;
 using melorin::testing::typeText;
 using melorin::testing::whenModalOpens;
 using melorin::testing::WindowFixture;
+using melorin::ui::ReportView;
 namespace player = melorin::player;
 
 namespace {
@@ -73,6 +74,7 @@ private slots:
     void onlinePlayWritesAndPlays_data();
     void onlinePlayWritesAndPlays();
     void goesOnPastEndsAndFailures();
+    void spacePausesAndTheEntryIsMarked();
     void htmlRows_data();
     void htmlRows();
     void unwritablePageReachesTheLog_data();
@@ -384,6 +386,38 @@ void TestPlayWindow::goesOnPastEndsAndFailures() {
     QCOMPARE(p->title(), QStringLiteral("好的"));
     QTRY_VERIFY_WITH_TIMEOUT(p->entryIndex() == 2 && sounds(p), kEntryMs);
     QCOMPARE(p->title(), QStringLiteral("下一首"));
+}
+
+void TestPlayWindow::spacePausesAndTheEntryIsMarked() {
+    const std::vector<SongRow> rows = {
+        song(QStringLiteral("/music/s01/013.mp3"), QStringLiteral("mp3"), QStringLiteral("第一")),
+        song(QStringLiteral("/music/s01/034.wma"), QStringLiteral("wma"), QStringLiteral("第二"))};
+    offer(rows, {0, 1});
+    QTest::mouseClick(win().play.SeSkinButton4, Qt::LeftButton);
+    NativePlayer* p = soundingPlayer();
+    QVERIFY(p);
+    QTRY_COMPARE(win().playRows().markedRow(), 0);
+    QCOMPARE(win().play.playListView->model()->index(0, 0).data().toString(),
+             QStringLiteral("▶ 1"));
+
+    // Space in a list pauses and plays the player shown; in the search box it is a space.
+    ReportView* list = win().play.playListView;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->rowRect(1).center());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(p->state(), NativePlayer::State::Paused);
+    QCOMPARE(win().playRows().markedRow(), 0);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(p->state(), NativePlayer::State::Playing);
+    QTest::mouseClick(win().bar.Edit1, Qt::LeftButton);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(win().bar.Edit1->text(), QStringLiteral(" "));
+    QCOMPARE(p->state(), NativePlayer::State::Playing);
+
+    // The mark follows the player to the next entry, and goes with the rows.
+    p->next();
+    QTRY_COMPARE(win().playRows().markedRow(), 1);
+    QTest::mouseClick(win().play.playclear, Qt::LeftButton);
+    QCOMPARE(win().playRows().markedRow(), -1);
 }
 
 void TestPlayWindow::htmlRows_data() {

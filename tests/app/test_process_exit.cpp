@@ -1,6 +1,7 @@
 // The real program: it starts, shows its window and ends with exit code 0 when its window closes;
 // a second start on the same program folder brings the first window to the front and ends.
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -71,12 +72,13 @@ void TestProcessExit::secondStartBringsTheFirstToTheFront() {
     QVERIFY2(err.contains("to the front"), err.constData());
     QCOMPARE(first.state(), QProcess::Running);
 
-    // Another folder is another program.
+    // Another folder is another program; one that does not exist yet is made, parents too.
     QTemporaryDir elsewhere;
+    const QString fresh = elsewhere.filePath(QStringLiteral("music/melorin"));
     QProcess third;
-    const QByteArray thirdSaid =
-        startShown(third, {QStringLiteral("--program-folder"), elsewhere.path()});
+    const QByteArray thirdSaid = startShown(third, {QStringLiteral("--program-folder"), fresh});
     QVERIFY2(thirdSaid.contains("window shown"), thirdSaid.constData());
+    QVERIFY(QFileInfo(fresh + QStringLiteral("/music")).isDir());
     for (QProcess* p : {&first, &third}) {
         ::kill(static_cast<pid_t>(p->processId()), SIGTERM);
         QVERIFY(p->waitForFinished(30000));

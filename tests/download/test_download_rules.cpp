@@ -6,6 +6,7 @@
 #include "download/address.h"
 #include "download/contentcheck.h"
 #include "download/filename.h"
+#include "download/finishedfile.h"
 #include "download/httpfetch.h"
 #include "download/partfiles.h"
 #include "download/piecetable.h"
@@ -507,6 +508,78 @@ private slots:
                               QStringLiteral("保存地址：/m/歌.mp3"), QStringLiteral("用时：12秒"),
                               QStringLiteral("下载地址：http://h/a.mp3"),
                               QStringLiteral("文件大小：3.2M")}));
+    }
+
+    // Only a player may get a finished file: its type text came from the network.
+    void playableNames_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("playable");
+        QTest::newRow("mp3") << QStringLiteral("/m/月下听风.mp3") << true;
+        QTest::newRow("upper case") << QStringLiteral("/m/歌.WMA") << true;
+        QTest::newRow("numbered") << QStringLiteral("/m/歌 (2).rm") << true;
+        QTest::newRow("launcher") << QStringLiteral("/m/歌.desktop") << false;
+        QTest::newRow("launcher behind mp3") << QStringLiteral("/m/歌.mp3.desktop") << false;
+        QTest::newRow("script") << QStringLiteral("/m/歌.sh") << false;
+        QTest::newRow("page") << QStringLiteral("/m/歌.html") << false;
+        QTest::newRow("empty type") << QStringLiteral("/m/歌.") << false;
+        QTest::newRow("no type") << QStringLiteral("/m/mp3") << false;
+        QTest::newRow("hidden name") << QStringLiteral("/m/.mp3") << false;
+        QTest::newRow("type of the folder") << QStringLiteral("/m.mp3/歌") << false;
+    }
+    void playableNames() {
+        QFETCH(QString, path);
+        QFETCH(bool, playable);
+        QCOMPARE(isPlayableName(path.toStdString()), playable);
+    }
+
+    void plainLocalFiles() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("歌.mp3"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        const QString link = dir.filePath(QStringLiteral("link.mp3"));
+        QVERIFY(QFile::link(file, link));
+        QVERIFY(isPlainLocalFile(file.toStdString()));
+        QVERIFY(mayOpenWithPlayer(file.toStdString()));
+        QVERIFY(!isPlainLocalFile(link.toStdString()));  // not necessarily the file written
+        QVERIFY(!isPlainLocalFile(dir.path().toStdString()));
+        QVERIFY(!isPlainLocalFile("歌.mp3"));
+        QVERIFY(!isPlainLocalFile(dir.filePath(QStringLiteral("gone.mp3")).toStdString()));
+    }
+
+    void passTexts_data() {
+        QTest::addColumn<int>("files");
+        QTest::addColumn<int>("finished");
+        QTest::addColumn<int>("failed");
+        QTest::addColumn<double>("received");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("starting") << 3 << 0 << 0 << 0.0 << QStringLiteral("0/3 个文件 0%")
+                                  << QStringLiteral("0 个文件下载完毕");
+        QTest::newRow("a third") << 3 << 1 << 0 << 1.0 << QStringLiteral("1/3 个文件 33%")
+                                 << QStringLiteral("1 个文件下载完毕");
+        // 0.29 * 100 is a hair under 29 in floating point.
+        QTest::newRow("no lost percent")
+            << 100 << 29 << 0 << 29.0 << QStringLiteral("29/100 个文件 29%")
+            << QStringLiteral("29 个文件下载完毕");
+        QTest::newRow("almost") << 2 << 1 << 0 << 1.999 << QStringLiteral("1/2 个文件 99%")
+                                << QStringLiteral("1 个文件下载完毕");
+        QTest::newRow("failures") << 5 << 3 << 2 << 3.0 << QStringLiteral("3/5 个文件 60%")
+                                  << QStringLiteral("3 个文件下载完毕，2 个下载失败");
+        QTest::newRow("no file") << 0 << 0 << 0 << 0.0 << QStringLiteral("0/0 个文件 0%")
+                                 << QStringLiteral("0 个文件下载完毕");
+    }
+    void passTexts() {
+        QFETCH(int, files);
+        QFETCH(int, finished);
+        QFETCH(int, failed);
+        QFETCH(double, received);
+        QFETCH(QString, status);
+        QFETCH(QString, summary);
+        const PassTally tally{files, finished, failed, received};
+        QCOMPARE(q(passStatusText(tally)), status);
+        QCOMPARE(q(passSummary(tally)), summary);
     }
 };
 

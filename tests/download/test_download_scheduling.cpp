@@ -162,8 +162,7 @@ private slots:
         QVERIFY(dl->exitQuestionNeeded());
         QCOMPARE(dl->snapshot().runningWorkers, 15);
         finish(1, true);  // another slot: row 3 keeps waiting
-        QTest::qWait(50);
-        QCOMPARE(startedCount(), 3);
+        QVERIFY(!QTest::qWaitFor([&] { return startedCount() > 3; }, 50));
         finish(0, true);
         QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 4, 5000);
         {
@@ -180,6 +179,64 @@ private slots:
         QCOMPARE(dl->snapshot().runningWorkers, 0);
         QVERIFY(!dl->exitQuestionNeeded());
         for (int i = 0; i < 4; ++i) QCOMPARE(dl->rowState(i), RowState::Finished);
+    }
+
+    // The pass's tally: its files, those complete and failed, and each file's share on disk.
+    void passTallyFollowsTheFiles() {
+        addRows(4);
+        {
+            std::lock_guard lock(fake->mutex);
+            fake->probes[url(3)] = {false, 404, -1, "找不到", 0, {}, {}, {}, true};
+        }
+        QVERIFY(dl->start(settings()));
+        QTRY_COMPARE_WITH_TIMEOUT(dl->passTally().failed, 1, 5000);  // row 3, refused at once
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 3, 5000);
+        PassTally t = dl->passTally();
+        QCOMPARE(t.files, 4);
+        QCOMPARE(t.finished, 0);
+        QCOMPARE(t.received, 0.0);
+        FileObserver* o;
+        {
+            std::lock_guard lock(fake->mutex);
+            o = fake->observers.at(0);
+        }
+        o->workerBytes(0, 0, 300);
+        o->workerBytes(0, 1, 200);  // half of row 0's 1000 bytes
+        QCOMPARE(passPercent(dl->passTally()), 12);
+        finish(0, true);
+        finish(1, false);
+        finish(2, true);
+        QTRY_VERIFY_WITH_TIMEOUT(!dl->busy(), 5000);
+        t = dl->passTally();
+        QCOMPARE(passStatusText(t), std::string("2/4 个文件 50%"));
+        QCOMPARE(t.failed, 2);
+        QCOMPARE(dl->finishedFile(0), std::optional<std::string>(dl->job(0).savePath));
+        QCOMPARE(dl->finishedFile(1), std::nullopt);
+        // The next pass counts only what it takes again: the failed row, not the refused one.
+        QVERIFY(dl->start(settings()));
+        t = dl->passTally();
+        QCOMPARE(t.files, 1);
+        QCOMPARE(t.finished + t.failed, 0);
+    }
+
+    // A pass pressed for while the one before still has a file running counts that one too.
+    void passTallyGoesOnWhileFilesRun() {
+        addRows(1);
+        QVERIFY(dl->start(settings()));
+        QTRY_VERIFY_WITH_TIMEOUT(startedCount() == 1 && !dl->passRunning(), 5000);
+        addRows(1);
+        QVERIFY(dl->start(settings()));
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 2, 5000);
+        finish(0, true);
+        finish(1, false);
+        QTRY_VERIFY_WITH_TIMEOUT(!dl->busy(), 5000);
+        const PassTally t = dl->passTally();
+        QCOMPARE(t.files, 2);
+        QCOMPARE(t.finished, 1);
+        QCOMPARE(t.failed, 1);
+        // Once idle, the next pass counts on its own.
+        QVERIFY(dl->start(settings()));
+        QCOMPARE(dl->passTally().files, 1);
     }
 
     void secondStartIgnoredAndFinishedNotRefetched() {

@@ -594,6 +594,35 @@ private slots:
         QFETCH(QString, name);
         QCOMPARE(QString::fromStdString(displayNameOf(address.toStdString())), name);
     }
+
+    // The play list marks the row the player's entry came from.
+    void playingRow_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("entryIndex");
+        QTest::addColumn<int>("row");  // -1: none
+        // rows: 歌1 mp3 (s01/1.mp3), 歌2 rm, 歌3 = a second 歌1 row, a file line, an asx line
+        QTest::newRow("by address") << u"http://h/s01/2.rm"_s << u"x"_s << 1 << 1;
+        QTest::newRow("twice in the list: the nearer")
+            << u"http://h/s01/1.mp3"_s << QString() << 2 << 2;
+        QTest::newRow("file line") << u"http://h/line4.mp3"_s << QString() << 0 << 3;
+        QTest::newRow("asx line") << u"http://h/a&b.wma"_s << QString() << 0 << 4;
+        QTest::newRow("inside a list row: its title") << u"http://cdn/x.rm"_s << u"歌2"_s << 5 << 1;
+        QTest::newRow("nothing matches") << u"http://cdn/x.rm"_s << u"别的"_s << 0 << -1;
+    }
+    void playingRow() {
+        QFETCH(QString, address);
+        QFETCH(QString, title);
+        QFETCH(int, entryIndex);
+        QFETCH(int, row);
+        std::vector<SongRow> list = rows(u"mp3 rm"_s);
+        list.push_back(list.front());
+        list.push_back(core::fileLine("http://h/line4.mp3"));
+        list.push_back(core::fileLine("<ref href = \"http://h/a&amp;b.wma\"/>"));
+        const std::optional<std::size_t> got =
+            rowOfEntry(list, address.toStdString(), title.toStdString(), entryIndex);
+        QCOMPARE(got ? static_cast<int>(*got) : -1, row);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestPlayerLists)

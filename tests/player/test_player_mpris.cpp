@@ -1,8 +1,6 @@
 // The desktop's media controls: the current player published as an MPRIS 2 player on a
 // private session bus (the test runs itself under dbus-run-session). Calls go over the bus
 // from a connection of their own, as a media key's would.
-#include <unistd.h>
-
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -15,11 +13,11 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <vector>
 
 #include "player/mprisservice.h"
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
+#include "tests/support/privatebus.h"
 
 using namespace melorin::player;
 using namespace Qt::StringLiterals;
@@ -256,19 +254,7 @@ private:
 };
 
 int main(int argc, char** argv) {
-    // A private session bus for this run: the test starts itself again inside one.
-    if (qEnvironmentVariableIsEmpty("MELORIN_PRIVATE_BUS")) {
-        ::setenv("MELORIN_PRIVATE_BUS", "1", 1);
-        char self[4096] = {};
-        if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return 1;
-        std::vector<char*> args = {const_cast<char*>("dbus-run-session"), const_cast<char*>("--"),
-                                   self};
-        for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
-        args.push_back(nullptr);
-        ::execvp("dbus-run-session", args.data());
-        std::perror("dbus-run-session");
-        return 1;
-    }
+    melorin::testing::enterPrivateSessionBus(argc, argv);
     QGuiApplication app(argc, argv);
     TestPlayerMpris test;
     return QTest::qExec(&test, argc, argv);
