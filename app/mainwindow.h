@@ -55,6 +55,7 @@ class UiPort;
 }  // namespace ui
 class ProgressModel;
 class SongRowModel;
+class BrowserComponent;
 class WebBrowser;
 class TForm2;
 
@@ -231,8 +232,10 @@ public:
     QLabel* searchStatus = nullptr;  // how a catalogue search went, right of the panels
 
     // --- Browsers and timer ---
-    WebBrowser* WebBrowser1 = nullptr;
-    WebBrowser* WebBrowser2 = nullptr;
+    // The hidden search and list browsers read pages without a browser engine; the player
+    // page and the card preview show theirs in it.
+    BrowserComponent* WebBrowser1 = nullptr;
+    BrowserComponent* WebBrowser2 = nullptr;
     WebBrowser* WebBrowser3 = nullptr;
     WebBrowser* WebBrowser4 = nullptr;
     std::unique_ptr<ui::Ticker> Timer1;

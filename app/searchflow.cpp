@@ -13,9 +13,9 @@
 #include <QToolButton>
 #include <vector>
 
+#include "app/browsercomponent.h"
 #include "app/mainwindow.h"
 #include "app/songrowmodel.h"
-#include "app/webbrowser.h"
 #include "core/httpget.h"
 #include "core/webaddress.h"
 #include "search/cataloguetext.h"
@@ -55,10 +55,14 @@ void TForm1::connectSearchFlow() {
     connect(SeSkinSpeedButton1, &QToolButton::clicked, this, &TForm1::menubtnClick);
     connect(stopbtn, &QToolButton::clicked, this, &TForm1::stopbtnClick);
     connect(SeSkinSpeedButton2, &QToolButton::clicked, this, &TForm1::SeSkinSpeedButton2Click);
-    connect(WebBrowser1, &WebBrowser::DocumentComplete, this, &TForm1::WebBrowser1DocumentComplete);
-    connect(WebBrowser2, &WebBrowser::DocumentComplete, this, &TForm1::WebBrowser2DocumentComplete);
-    connect(WebBrowser1, &WebBrowser::ProgressChange, this, &TForm1::WebBrowser1ProgressChange);
-    connect(WebBrowser2, &WebBrowser::ProgressChange, this, &TForm1::WebBrowser1ProgressChange);
+    connect(WebBrowser1, &BrowserComponent::DocumentComplete, this,
+            &TForm1::WebBrowser1DocumentComplete);
+    connect(WebBrowser2, &BrowserComponent::DocumentComplete, this,
+            &TForm1::WebBrowser2DocumentComplete);
+    connect(WebBrowser1, &BrowserComponent::ProgressChange, this,
+            &TForm1::WebBrowser1ProgressChange);
+    connect(WebBrowser2, &BrowserComponent::ProgressChange, this,
+            &TForm1::WebBrowser1ProgressChange);
     connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected) {
                 for (const QModelIndex& index : selected.indexes()) {
@@ -91,7 +95,7 @@ void TForm1::runRequest(const search::Request& r) {
         fetchCataloguePage(*r.address);
         return;
     }
-    WebBrowser* browser = r.browser == search::Browser::Results ? WebBrowser1 : WebBrowser2;
+    BrowserComponent* browser = r.browser == search::Browser::Results ? WebBrowser1 : WebBrowser2;
     browser->setVisible(false);
     browser->Navigate(wireUrl(*r.address));
     browser->setVisible(false);

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QVBoxLayout>
@@ -38,7 +37,7 @@ QWebEngineProfile* WebBrowser::sharedProfile() {
 }
 
 WebBrowser::WebBrowser(QWidget* parent, const QString& objectName, ui::UiPort& ui)
-    : QObject(parent), host_(new QWidget(parent)), ui_(ui) {
+    : BrowserComponent(parent), host_(new QWidget(parent)), ui_(ui) {
     setObjectName(objectName);
     host_->setObjectName(objectName);
     // White like an empty page until the engine draws one.
@@ -76,20 +75,6 @@ void WebBrowser::Navigate(const QUrl& address) {
     stopRequested_ = false;
     loading_ = true;  // busy from the request on, not only once the engine has started
     startEngine()->setUrl(address);
-}
-
-void WebBrowser::Navigate(const QString& address) {
-    Navigate(QFileInfo(address).isAbsolute() && !address.contains(QStringLiteral("://"))
-                 ? QUrl::fromLocalFile(address)
-                 : QUrl(address, QUrl::TolerantMode));
-}
-
-void WebBrowser::setVisible(bool visible) {
-    host_->setVisible(visible);
-}
-
-bool WebBrowser::isVisible() const {
-    return !host_->isHidden();
 }
 
 void WebBrowser::Stop() {
