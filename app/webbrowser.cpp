@@ -23,6 +23,16 @@ const QString kSnapshotScript = QStringLiteral(
     "var l=document.links;for(var i=0;i<l.length;i++){out.links.push([String(l[i].href),"
     "String(l[i].innerText||'')]);}return out;})()");
 
+// Every page the program shows renders in one renderer process: they are the program's own
+// small pages, and each further renderer costs some 100 MB. The engine reads its flags once,
+// when it starts.
+void limitRenderers() {
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (flags.contains("--renderer-process-limit")) return;
+    if (!flags.isEmpty()) flags += ' ';
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + "--renderer-process-limit=1");
+}
+
 }  // namespace
 
 QWebEngineProfile* WebBrowser::sharedProfile() {
@@ -56,6 +66,7 @@ WebBrowser::~WebBrowser() {
 
 QWebEngineView* WebBrowser::startEngine() {
     if (view_) return view_;
+    limitRenderers();
     view_ = new QWebEngineView(host_);
     view_->setObjectName(QStringLiteral("qt_engineview"));  // follows its place, not scaled itself
     view_->setPage(new QWebEnginePage(sharedProfile(), view_));
