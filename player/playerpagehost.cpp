@@ -108,6 +108,13 @@ QList<NativePlayer*> PlayerPageHost::players() const {
     return out;
 }
 
+void PlayerPageHost::setShown(bool shown) {
+    if (shown == shown_) return;
+    shown_ = shown;
+    if (!shown_) return;
+    for (auto it = players_.cbegin(); it != players_.cend(); ++it) bridge_->refresh(it.key());
+}
+
 void PlayerPageHost::onLoadStarted(const QUrl& url) {
     dropPlayers();
     // Decided before the document exists: only the program's own page files find the bridge

@@ -1,5 +1,6 @@
 // The browser engine as the real window uses it, offscreen against the local service: no engine
-// for a search, one renderer process for the player page and the card preview together.
+// for a search, one renderer process for the player page and the card preview together, and a
+// player face that rests while nobody can see it.
 
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
 #include "tests/app/guitestmain.h"
+#include "tests/app/pagescript.h"
 #include "tests/app/windowfixture.h"
 #include "ui/reportview.h"
 
@@ -63,6 +65,11 @@ EngineProcesses engineProcesses() {
     return found;
 }
 
+QString clock(qint64 ms) {
+    const qint64 s = ms / 1000;
+    return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QChar(u'0'));
+}
+
 }  // namespace
 
 class TestEngineUse : public QObject {
@@ -72,10 +79,14 @@ private slots:
     void init();
     void cleanup();
     void engineOnlyForShownPages();
+    void playerFaceRestsWhileUnseen_data();
+    void playerFaceRestsWhileUnseen();
 
 private:
     // Rows of the service's MP3 songs, played with "在线播放".
     NativePlayer* playSongs(int count);
+    // The time the play panel's face shows ("0:03 / 0:04"), empty before it shows one.
+    QString faceTime();
 
     WindowFixture fx_;
     TForm1* form_ = nullptr;
@@ -115,6 +126,13 @@ NativePlayer* TestEngineUse::playSongs(int count) {
     return p;
 }
 
+QString TestEngineUse::faceTime() {
+    return melorin::testing::runScript(
+               *form_->WebBrowser3->engineView()->page(),
+               QStringLiteral("(document.querySelector('.mp-time') || {}).textContent || ''"))
+        .toString();
+}
+
 void TestEngineUse::engineOnlyForShownPages() {
     const WId window = form_->winId();
     fx_.search(QStringLiteral("月下听风"), 0);
@@ -138,6 +156,41 @@ void TestEngineUse::engineOnlyForShownPages() {
     QVERIFY(form_->WebBrowser4->Document() != nullptr);
     QCOMPARE(engineProcesses().renderers, 1);
     QCOMPARE(form_->winId(), window);
+}
+
+void TestEngineUse::playerFaceRestsWhileUnseen_data() {
+    QTest::addColumn<QString>("away");
+    QTest::newRow("minimised") << QStringLiteral("SkinMinimizeButton");
+    QTest::newRow("in the tray (or minimised without one)") << QStringLiteral("SkinTrayButton");
+    QTest::newRow("download view") << QStringLiteral("Button4");
+    QTest::newRow("card view") << QStringLiteral("Button5");
+}
+
+void TestEngineUse::playerFaceRestsWhileUnseen() {
+    QFETCH(QString, away);
+    NativePlayer* p = playSongs(6);  // four seconds each
+    QVERIFY(p != nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(faceTime().startsWith(clock(p->position())), kLoadMs);
+
+    auto* button = form_->findChild<QAbstractButton*>(away);
+    QVERIFY(button != nullptr);
+    QTest::mouseClick(button, Qt::LeftButton);
+    // Once the change has been taken (a question to the page goes after any news already on
+    // its way), the face holds still while the player goes on.
+    faceTime();
+    const QString held = faceTime();
+    const qint64 from = p->position();
+    const int entry = p->entryIndex();
+    QTRY_VERIFY_WITH_TIMEOUT(p->position() > from + 1500 || p->entryIndex() != entry, kLoadMs);
+    QCOMPARE(faceTime(), held);
+
+    // Back in sight, it catches up at once.
+    if (away.startsWith(QStringLiteral("Skin"))) {
+        form_->CustomItem7Click();  // the tray menu's and the taskbar's "还原"
+    } else {
+        QTest::mouseClick(form_->Button3, Qt::LeftButton);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(faceTime().startsWith(clock(p->position())), 5000);
 }
 
 MELORIN_GUI_TEST_MAIN(TestEngineUse)
