@@ -11,6 +11,7 @@
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineView>
+#include <utility>
 
 #include "ui/uiport.h"
 
@@ -23,14 +24,23 @@ const QString kSnapshotScript = QStringLiteral(
     "var l=document.links;for(var i=0;i<l.length;i++){out.links.push([String(l[i].href),"
     "String(l[i].innerText||'')]);}return out;})()");
 
-// Every page the program shows renders in one renderer process: they are the program's own
-// small pages, and each further renderer costs some 100 MB. The engine reads its flags once,
-// when it starts.
-void limitRenderers() {
+// The engine shows only the program's own small pages (the player pages, the card preview).
+// One renderer process serves them all: each further one costs some 100 MB. It composites on
+// its own main thread: a compositor thread keeps waking for frames well after each change, and
+// the player's face changes every second, which cost about a percent of a core. The engine
+// reads its flags once, when it starts; flags the user gave win.
+void setEngineFlags() {
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    if (flags.contains("--renderer-process-limit")) return;
-    if (!flags.isEmpty()) flags += ' ';
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + "--renderer-process-limit=1");
+    const std::pair<const char*, const char*> ours[] = {
+        {"--renderer-process-limit=1", "renderer-process-limit"},
+        {"--disable-threaded-compositing", "threaded-compositing"},
+    };
+    for (const auto& [flag, subject] : ours) {
+        if (flags.contains(subject)) continue;
+        if (!flags.isEmpty()) flags += ' ';
+        flags += flag;
+    }
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 
 }  // namespace
@@ -66,7 +76,7 @@ WebBrowser::~WebBrowser() {
 
 QWebEngineView* WebBrowser::startEngine() {
     if (view_) return view_;
-    limitRenderers();
+    setEngineFlags();
     view_ = new QWebEngineView(host_);
     view_->setObjectName(QStringLiteral("qt_engineview"));  // follows its place, not scaled itself
     view_->setPage(new QWebEnginePage(sharedProfile(), view_));
