@@ -10,6 +10,7 @@
 #include <QToolButton>
 #include <QWebEngineView>
 
+#include "app/failureactions.h"
 #include "app/mainwindow.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
@@ -18,7 +19,7 @@
 #include "card/picture.h"
 #include "card/savecard.h"
 #include "card/tags.h"
-#include "download/failureactions.h"
+#include "core/filefilter.h"
 #include "player/playerpagehost.h"
 #include "ui/cardboxes.h"
 #include "ui/onscreen.h"
@@ -140,7 +141,7 @@ void TForm1::applyCardEdit(const card::EditOutcome& outcome) {
 void TForm1::picbtnClick() {
     const QString chosen =
         ui_.openFileName(this, QStringLiteral("打开"), OpenDialog1InitialDir,
-                         QString::fromStdString(card::qtFileFilter(card::kPictureFilter)));
+                         QString::fromStdString(core::fileDialogFilter(card::kPictureFilter)));
     if (chosen.isEmpty()) return;
     CardPicture = QDir::cleanPath(QDir(ProgramDir).absoluteFilePath(chosen));
     cardsurebtnClick();  // the preview stays as it is until "预览"
@@ -157,9 +158,9 @@ void TForm1::backbtnClick() {
 // --- Card list, page, preview and saving ---
 
 void TForm1::dragcardbtnClick() {
-    const std::vector<core::SongRow> selected = selectedResults();
-    if (!selected.empty()) {
-        cardList = {selected.front()};
+    const auto selected = selectedResultsFor(core::RowAction::Card);
+    if (selected && !selected->empty()) {
+        cardList = {selected->front()};
         showCardList();
     }
     Button5Click();
@@ -178,7 +179,7 @@ void TForm1::showCardList() {
 void TForm1::cardsurebtnClick() {
     const std::optional<std::string> failure = card::generateCardPage(
         ProgramDir.toStdString(), cardList, ui::cardText(*nameedit, *iememo, CardPicture));
-    if (failure) myexception(download::fileFailure(*failure));
+    if (failure) myexception(fileFailure(*failure));
 }
 
 void TForm1::previewbtnClick() {

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include "ui/dropdown.h"
+#include "ui/lineedit.h"
 #include "ui/reportview.h"
 #include "ui/skin.h"
 
@@ -62,12 +64,14 @@ QToolButton* toolButton(QWidget* parent, const QString& name, const QString& cap
 
 QLabel* label(QWidget* parent, const QString& name, const QString& text, QRect bounds) {
     auto* l = place(new QLabel(text, parent), name, bounds, ui::Skin::Sky);
+    // Labels show texts from the network (the result count, status texts): never as markup.
+    l->setTextFormat(Qt::PlainText);
     l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     return l;
 }
 
 QLineEdit* edit(QWidget* parent, const QString& name, const QString& text, QRect bounds) {
-    return place(new QLineEdit(text, parent), name, bounds, ui::Skin::Paper);
+    return place(new ui::LineEdit(text, parent), name, bounds, ui::Skin::Paper);
 }
 
 QPlainTextEdit* memo(QWidget* parent, const QString& name, const QString& text, QRect bounds) {
@@ -77,7 +81,7 @@ QPlainTextEdit* memo(QWidget* parent, const QString& name, const QString& text, 
 }
 
 QComboBox* dropDown(QWidget* parent, const QString& name, QRect bounds) {
-    auto* c = place(new QComboBox(parent), name, bounds, ui::Skin::Paper);
+    auto* c = place(new ui::DropDown(parent), name, bounds, ui::Skin::Paper);
     c->setEditable(false);
     return c;
 }

@@ -14,12 +14,12 @@
 #include <cstdio>
 #include <limits>
 
+#include "app/failureactions.h"
 #include "app/logtime.h"
 #include "app/mainwindow.h"
 #include "app/progressmodel.h"
 #include "app/selectdir.h"
 #include "app/songrowmodel.h"
-#include "download/failureactions.h"
 #include "download/filename.h"
 #include "ui/reportview.h"
 #include "ui/uiport.h"
@@ -39,8 +39,9 @@ QString fromUtf8(const std::string& s) {
 std::optional<download::DownloadJob> jobFromSearchRow(const core::SongRow& row,
                                                       const QString& saveFolder) {
     if (!row.isFile()) return std::nullopt;
+    const std::string folder = saveFolder.toStdString();
     return download::DownloadJob{
-        row, download::savePathFor(saveFolder.toStdString(), row.title, row.type)};
+        row, download::savePathFor(folder, row.title, row.type, download::nameLimitFor(folder))};
 }
 
 const core::SongRow& queueRow(const download::DownloadJob& job) {
@@ -52,7 +53,7 @@ int barValue(std::int64_t v) {
 }
 
 std::string localDateTime() {
-    return completionDateTime(QDateTime::currentDateTime(), QLocale::system()).toStdString();
+    return completionDateTime(QDateTime::currentDateTime(), QLocale()).toStdString();
 }
 
 }  // namespace
@@ -94,7 +95,8 @@ void TForm1::restoreUnfinishedDownloads() {
 void TForm1::dragdownbtnClick() {
     std::vector<core::SongRow> added;
     std::vector<std::string> paths;
-    for (const core::SongRow& row : resultRows_->rowsAt(ListView1->selectedRowIndexes())) {
+    const auto selected = selectedResultsFor(core::RowAction::Download);
+    for (const core::SongRow& row : selected.value_or(std::vector<core::SongRow>{})) {
         const std::optional<download::DownloadJob> job = jobFromSearchRow(row, SaveFolder);
         if (!job) continue;
         // The queue may number the save path: two rows never write one file.
@@ -121,7 +123,8 @@ void TForm1::showQueue() {
 void TForm1::delbtnClick() {
     const QList<int> selected = downloadlistview->selectedRowIndexes();
     if (!downloader_->removeJobs(std::vector<int>(selected.begin(), selected.end()))) {
-        // Rows are known by their index while files run; the button stays off for the run.
+        // Rows are known by their index while files run; the button stays off until the pass
+        // has ended.
         delbtn->setEnabled(false);
         return;
     }
@@ -176,7 +179,12 @@ void TForm1::drainDownloadEvents() {
     const bool idle = !downloader_->busy();
     const std::vector<download::DownloadEvent> events = downloader_->takeEvents();
     if (!events.empty()) showBoardChanges(board_->apply(events));
-    if (idle) eventPump_->stop();
+    if (!idle) return;
+    eventPump_->stop();
+    // Rows are known by their index only while files run: once the pass has ended, the
+    // removal buttons that refused during it work again.
+    delbtn->setEnabled(true);
+    delallbtn->setEnabled(true);
 }
 
 void TForm1::Timer1Timer() {
@@ -227,7 +235,7 @@ void TForm1::logDownload(const QString& line) {
     downinimemo->appendPlainText(line);
 }
 
-void TForm1::myexception(const download::Failure& failure) {
+void TForm1::myexception(const Failure& failure) {
     if (downinimemo == nullptr) {
         std::fprintf(stderr, "melorin: %s\n", failure.text.c_str());
         return;
@@ -237,7 +245,7 @@ void TForm1::myexception(const download::Failure& failure) {
         logDownload(fromUtf8(failure.text));
         return;
     }
-    download::FailureContext context;
+    FailureContext context;
     const std::vector<download::DownloadJob> jobs = downloader_->jobs();
     context.queueRows = static_cast<int>(jobs.size());
     context.probeRow = downloader_->probeRow();
@@ -246,10 +254,10 @@ void TForm1::myexception(const download::Failure& failure) {
         context.probeRowCaption = jobs[static_cast<std::size_t>(context.probeRow)].caption;
         context.probeRowTitle = jobs[static_cast<std::size_t>(context.probeRow)].title;
     }
-    const download::FailureActions actions = download::decideFailure(failure, context);
+    const FailureActions actions = decideFailure(failure, context);
     for (const std::string& line : actions.logLines) logDownload(fromUtf8(line));
     if (actions.showFatalMessage) {
-        ui_.showMessage(this, QString::fromUtf8(download::kFatalMessage));
+        ui_.showMessage(this, QString::fromUtf8(kFatalMessage));
         if (Form2 != nullptr) Form2->close();
         close();
     }

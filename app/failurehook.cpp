@@ -15,7 +15,7 @@ void installFailureHook(FailureHook hook) {
     hookSlot() = std::move(hook);
 }
 
-void reportFailure(const download::Failure& failure) {
+void reportFailure(const Failure& failure) {
     if (hookSlot()) {
         hookSlot()(failure);
     } else {
@@ -24,14 +24,14 @@ void reportFailure(const download::Failure& failure) {
 }
 
 void reportFailure(const QString& message) {
-    reportFailure(download::unhandledFailure(message.toStdString()));
+    reportFailure(unhandledFailure(message.toStdString()));
 }
 
 bool MelorinApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (...) {
-        download::Failure failure = download::failureOf(std::current_exception());
+        Failure failure = failureOf(std::current_exception());
         // what() is in the locale's encoding; the log holds UTF-8.
         failure.text = QString::fromLocal8Bit(failure.text).toStdString();
         failure.cause = QString::fromLocal8Bit(failure.cause).toStdString();

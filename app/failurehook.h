@@ -4,16 +4,16 @@
 #include <QString>
 #include <functional>
 
-#include "download/failureactions.h"
+#include "app/failureactions.h"
 
 namespace melorin {
 
 // The application-wide failure hook: every failure that reaches the event loop ends up here
-// (what it does with one is download/failureactions.h).
-using FailureHook = std::function<void(const download::Failure& failure)>;
+// (what it does with one is app/failureactions.h).
+using FailureHook = std::function<void(const Failure& failure)>;
 void installFailureHook(FailureHook hook);
 // Hands a failure to the installed hook, or to standard error when none is installed.
-void reportFailure(const download::Failure& failure);
+void reportFailure(const Failure& failure);
 // An unhandled failure, all of whose text may act.
 void reportFailure(const QString& message);
 

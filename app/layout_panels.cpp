@@ -8,6 +8,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <string_view>
 #include <utility>
@@ -85,52 +87,58 @@ void TForm1::buildCardPanel(QWidget* client) {
 
     cardRows_ = new SongRowModel(resultColumns(), &ImageList1, this);
     cardlistview =
-        reportList(setpanel, QStringLiteral("cardlistview"), cardRows_, QRect(6, 24, 300, 112));
+        reportList(setpanel, QStringLiteral("cardlistview"), cardRows_, QRect(6, 24, 471, 58));
     cardlistview->setProperty("gridLines", true);
     cancelbtn = button(setpanel, QStringLiteral("cancelbtn"), QStringLiteral("清空列表"),
-                       QRect(6, 140, 86, 24));
-    label(setpanel, QStringLiteral("SeSkinLabel7"), QStringLiteral("预览"), QRect(314, 22, 60, 18));
+                       QRect(483, 24, 86, 24));
+    // The preview spans the panel, wider than a card's player, and shows the head of a card;
+    // it scrolls with the mouse wheel, without scroll bars taking its room.
+    label(setpanel, QStringLiteral("SeSkinLabel7"), QStringLiteral("预览"), QRect(6, 86, 60, 18));
     WebBrowser4 = new WebBrowser(setpanel, QStringLiteral("WebBrowser4"), ui_);
-    WebBrowser4->view()->setGeometry(314, 42, 255, 122);
+    WebBrowser4->view()->setGeometry(6, 104, 563, 156);
+    WebBrowser4->addPageSetUp([](QWebEnginePage& page) {
+        page.settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    });
 
     SeSkinPanel2 = panel(setpanel, QStringLiteral("SeSkinPanel2"), QStringLiteral("贺卡内容"),
-                         QRect(6, 170, 563, 333));
+                         QRect(6, 266, 563, 237));
     nameedit = edit(SeSkinPanel2, QStringLiteral("nameedit"), QStringLiteral("标题"),
                     QRect(8, 26, 547, 24));
     iememo = memo(SeSkinPanel2, QStringLiteral("iememo"), QStringLiteral("内容"),
-                  QRect(8, 56, 547, 196));
+                  QRect(8, 56, 547, 100));
     iememo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     iememo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     SeSkinToolBar2 =
-        toolBar(SeSkinPanel2, QStringLiteral("SeSkinToolBar2"), QRect(8, 258, 547, 29));
-    // The ten tag buttons take their captions and hints from the card library's table.
+        toolBar(SeSkinPanel2, QStringLiteral("SeSkinToolBar2"), QRect(8, 162, 547, 29));
+    // The ten tag buttons take their captions and hints from the card library's table. The
+    // buttons stand closer than on the other tool bars, so that the font box shows a whole face.
     const std::pair<QToolButton**, const char*> tagButtons[] = {
         {&htmlrunbtn, "htmlrunbtn"}, {&h1btn, "h1btn"}, {&h2btn, "h2btn"},
         {&h3btn, "h3btn"},           {&h4btn, "h4btn"}, {&bigbtn, "bigbtn"},
         {&strongbtn, "strongbtn"},   {&ibtn, "ibtn"},   {&ubtn, "ubtn"},
         {&centrebtn, "centrebtn"},
     };
-    int x = 3;
+    int x = 2;
     for (const auto& [member, name] : tagButtons) {
         const card::Tag* tag = card::tagOfButton(name);
         *member = toolButton(SeSkinToolBar2, QString::fromLatin1(name), utf8(tag->caption),
-                             utf8(tag->hint), QRect(x, 3, 25, 23));
-        x += 27;
+                             utf8(tag->hint), QRect(x, 3, 24, 23));
+        x += 25;
     }
     picbtn = toolButton(SeSkinToolBar2, QStringLiteral("picbtn"), QStringLiteral("图"),
-                        QStringLiteral("背景图片"), QRect(x, 3, 25, 23));
-    x += 27;
+                        QStringLiteral("背景图片"), QRect(x, 3, 24, 23));
+    x += 25;
     backbtn = toolButton(SeSkinToolBar2, QStringLiteral("backbtn"), QStringLiteral("返"),
-                         QStringLiteral("回溯"), QRect(x, 3, 25, 23));
-    x += 27;
-    colorcombox = dropDown(SeSkinToolBar2, QStringLiteral("colorcombox"), QRect(x + 4, 3, 100, 23));
+                         QStringLiteral("回溯"), QRect(x, 3, 24, 23));
+    x += 25;
+    colorcombox = dropDown(SeSkinToolBar2, QStringLiteral("colorcombox"), QRect(x + 2, 3, 71, 23));
     colorcombox->setToolTip(QStringLiteral("字体颜色"));
     for (const card::ColourEntry& entry : card::colourEntries())
         colorcombox->addItem(utf8(entry.name));
     colorcombox->setCurrentIndex(0);
     fontsizecombox =
-        dropDown(SeSkinToolBar2, QStringLiteral("fontsizecombox"), QRect(x + 108, 3, 112, 23));
+        dropDown(SeSkinToolBar2, QStringLiteral("fontsizecombox"), QRect(x + 75, 3, 170, 23));
     fontsizecombox->setToolTip(QStringLiteral("字体类型"));
     fontsizecombox->addItems(ui::fontFaces());
     fontsizecombox->setCurrentIndex(0);
@@ -140,12 +148,12 @@ void TForm1::buildCardPanel(QWidget* client) {
     fontsizecombox->setFocusPolicy(Qt::TabFocus);
 
     previewbtn = button(SeSkinPanel2, QStringLiteral("previewbtn"), QStringLiteral("预览"),
-                        QRect(8, 295, 90, 28));
+                        QRect(8, 199, 90, 28));
     cardsurebtn = button(SeSkinPanel2, QStringLiteral("cardsurebtn"), QStringLiteral("生成贺卡"),
-                         QRect(104, 295, 90, 28));
+                         QRect(104, 199, 90, 28));
     cardsurebtn->hide();
     iesetbtn = button(SeSkinPanel2, QStringLiteral("iesetbtn"), QStringLiteral("保存位置"),
-                      QRect(104, 295, 90, 28));
+                      QRect(104, 199, 90, 28));
 }
 
 }  // namespace melorin

@@ -10,6 +10,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 #include <algorithm>
 
@@ -50,7 +53,8 @@ void TForm1::buildSearchBar(QWidget* client) {
         button(Panel1, QStringLiteral("Button1"), QStringLiteral("搜索"), QRect(486, 7, 64, 26));
     Button1->setDefault(true);
     ui::makeBold(Button1);
-    // The window's default button: Enter wherever the focus is presses it (keyPressEvent).
+    // The window's default button: Enter in the search bar or the result list presses it
+    // (keyPressEvent).
     SeSkinButton1 = button(Panel1, QStringLiteral("SeSkinButton1"), QStringLiteral("保存目录"),
                            QRect(556, 7, 84, 26));
 
@@ -159,7 +163,20 @@ void TForm1::buildSearchView(QWidget* client) {
     playListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
 
     WebBrowser3 = new WebBrowser(SeSkinPanel1, QStringLiteral("WebBrowser3"), ui_);
-    WebBrowser3->view()->setGeometry(8, 128, 561, 73);
+    WebBrowser3->view()->setGeometry(8, 128, 561, 72);
+    // The page's player sits at the top of its strip: a page's default margin above it would
+    // push its lower edge out of the strip.
+    WebBrowser3->addPageSetUp([](QWebEnginePage& page) {
+        QWebEngineScript margin;
+        margin.setName(QStringLiteral("melorin-player-strip"));
+        margin.setInjectionPoint(QWebEngineScript::DocumentReady);
+        margin.setWorldId(QWebEngineScript::ApplicationWorld);
+        margin.setSourceCode(
+            QStringLiteral("(function(){var s=document.createElement('style');"
+                           "s.textContent='body{margin-top:2px;margin-bottom:0}';"
+                           "(document.head||document.documentElement).appendChild(s);})()"));
+        page.scripts().insert(margin);
+    });
     SeSkinLabel4 = label(SeSkinPanel1, QStringLiteral("SeSkinLabel4"),
                          QStringLiteral("正在装载播放器，清稍侯......."), QRect(8, 130, 300, 20));
     SeSkinLabel4->hide();
@@ -171,7 +188,7 @@ void TForm1::buildStatusBar(QWidget* client) {
     SeSkinStatusBar1->setProperty("alignBottom", true);
     SeSkinStatusBar1->setProperty("statusBar", true);
     int x = 0;
-    for (int w : {150, 100, 80, 50}) {
+    for (int w : kStatusPanelWidths) {
         auto* p = label(SeSkinStatusBar1,
                         QStringLiteral("SeSkinStatusPanel%1").arg(statusPanels.size() + 1),
                         QString(), QRect(x, 1, w, 20));
@@ -182,6 +199,25 @@ void TForm1::buildStatusBar(QWidget* client) {
     searchStatus = label(SeSkinStatusBar1, QStringLiteral("searchStatus"), QString(),
                          QRect(x + 4, 1, 696 - x - 8, 20));
     searchStatus->setTextFormat(Qt::PlainText);
+    // A panel whose text changes asks its bar for room.
+    SeSkinStatusBar1->installEventFilter(this);
+}
+
+void TForm1::fitStatusPanels() {
+    // Each panel at least its design width and its text's width; the catalogue's status line
+    // takes the rest of the bar.
+    int x = 0;
+    for (qsizetype i = 0; i < statusPanels.size(); ++i) {
+        QLabel* p = statusPanels[i];
+        const int design = screenScale_.apply(kStatusPanelWidths[static_cast<std::size_t>(i)]);
+        const int width = std::max(design, p->sizeHint().width());
+        p->setGeometry(x, p->y(), width, p->height());
+        x += width;
+    }
+    const int gap = screenScale_.apply(4);
+    searchStatus->setGeometry(x + gap, searchStatus->y(),
+                              std::max(0, SeSkinStatusBar1->width() - x - gap),
+                              searchStatus->height());
 }
 
 }  // namespace melorin

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QIcon>
 #include <QScreen>
@@ -16,7 +17,9 @@
 #include "app/failurehook.h"
 #include "app/mainwindow.h"
 #include "app/selectdir.h"
+#include "app/singleinstance.h"
 #include "app/startup.h"
+#include "ui/language.h"
 #include "ui/skin.h"
 #include "ui/uiport.h"
 
@@ -61,6 +64,7 @@ int main(int argc, char** argv) {
     melorin::MelorinApplication app(argc, argv);
     initProgramResources();
     melorin::configureApplication(app);
+    melorin::ui::useChineseEverywhere(app);
     QApplication::setApplicationVersion(QStringLiteral(MELORIN_VERSION));
 
     QCommandLineParser options;
@@ -83,6 +87,11 @@ int main(int argc, char** argv) {
         QStringLiteral("Use URL in place of https://ccmixter.org (also MELORIN_CCMIXTER_BASE)."),
         QStringLiteral("URL"));
     options.addOption(ccmixterBase);
+    const QCommandLineOption programFolder(
+        QStringLiteral("program-folder"),
+        QStringLiteral("Use DIR as the program folder (default: the executable's folder)."),
+        QStringLiteral("DIR"));
+    options.addOption(programFolder);
     options.process(app);
 
     melorin::StartOptions start;
@@ -101,6 +110,25 @@ int main(int argc, char** argv) {
     };
     start.archiveBase = baseOption(archiveBase, "MELORIN_ARCHIVE_BASE");
     start.ccmixterBase = baseOption(ccmixterBase, "MELORIN_CCMIXTER_BASE");
+    QString note;
+    start.programDir =
+        options.isSet(programFolder)
+            ? QDir(options.value(programFolder)).absolutePath()
+            : melorin::resolveProgramDir(QCoreApplication::applicationDirPath(), &note);
+    if (!note.isEmpty()) std::fprintf(stderr, "%s\n", note.toLocal8Bit().constData());
+    melorin::SingleInstance instance(start.programDir);
+    switch (instance.claim()) {
+        case melorin::SingleInstance::Claim::AlreadyRuns:
+            std::fprintf(stderr, "melorin: already running on %s; its window comes to the front\n",
+                         start.programDir.toLocal8Bit().constData());
+            return 0;
+        case melorin::SingleInstance::Claim::Unsure:
+            std::fprintf(stderr, "melorin: cannot tell whether another copy runs on %s\n",
+                         start.programDir.toLocal8Bit().constData());
+            break;
+        case melorin::SingleInstance::Claim::First:
+            break;
+    }
     melorin::ui::applySkins(app);
     melorin::ui::DesktopUiPort ui;
     melorin::TForm1 form(ui, start);
@@ -111,6 +139,10 @@ int main(int argc, char** argv) {
         QCoreApplication::exit(code);
     });
     closeOnTerminate(&form);
+    QObject::connect(&instance, &melorin::SingleInstance::anotherStart, &form, [&form] {
+        std::fprintf(stderr, "melorin: started again on this program folder; to the front\n");
+        form.restoreWindow();
+    });
     QRect available;
     if (QScreen* screen = form.screen()) {
         available = screen->availableGeometry();

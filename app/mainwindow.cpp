@@ -34,14 +34,33 @@
 #include "ui/uiport.h"
 
 namespace melorin {
+namespace {
+
+QString baseOr(const QString& base, std::string_view fallback) {
+    return base.isEmpty()
+               ? QString::fromUtf8(fallback.data(), static_cast<qsizetype>(fallback.size()))
+               : base;
+}
+
+// Downloads from the music catalogues carry Melorin's own name, as their searches do.
+download::FetchOptions downloadOptions(const StartOptions& options) {
+    download::FetchOptions fetch;
+    fetch.ownName = search::catalogueUserAgent();
+    fetch.ownNameOrigins = {
+        baseOr(options.archiveBase, search::ArchiveEngine::kPublicBase).toStdString(),
+        baseOr(options.ccmixterBase, search::CcMixterEngine::kPublicBase).toStdString()};
+    return fetch;
+}
+
+}  // namespace
 
 TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     : SkinnedWindow(parent),
       ui_(ui),
       hosts_(options.service.isEmpty() ? search::Hosts{}
                                        : search::hostsOnOne(options.service.toStdString())),
-      downloader_(
-          std::make_unique<download::Downloader>(std::make_unique<download::CurlNetwork>())),
+      downloader_(std::make_unique<download::Downloader>(
+          std::make_unique<download::CurlNetwork>(downloadOptions(options)))),
       playback_(std::make_unique<player::PlaybackCoordinator>()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Melorin"));
@@ -68,13 +87,10 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
 
     // The engine box's items, in its order: the search service, then the music catalogues.
     engines_.push_back(std::make_unique<search::DefaultEngine>(hosts_));
-    const auto baseOr = [](const QString& base, std::string_view fallback) {
-        return base.isEmpty() ? std::string(fallback) : base.toStdString();
-    };
     engines_.push_back(std::make_unique<search::ArchiveEngine>(
-        baseOr(options.archiveBase, search::ArchiveEngine::kPublicBase)));
+        baseOr(options.archiveBase, search::ArchiveEngine::kPublicBase).toStdString()));
     engines_.push_back(std::make_unique<search::CcMixterEngine>(
-        baseOr(options.ccmixterBase, search::CcMixterEngine::kPublicBase)));
+        baseOr(options.ccmixterBase, search::CcMixterEngine::kPublicBase).toStdString()));
     core::HttpGetOptions http;
     http.userAgent = search::catalogueUserAgent();
     http.maxRunning = options.catalogueConnections;
@@ -99,6 +115,9 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     Iesetpanel->hide();
     setpanel->hide();
     SeSkinPanel1->raise();
+    // The result list overlaps the play panel's empty head band, not the other way round: its
+    // last row and its scroll bar stay whole.
+    ListView1->raise();
     SeSkinStatusBar1->raise();
 
     client->setMinimumSize(0, 0);
@@ -114,6 +133,8 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
 TForm1::~TForm1() {
     installFailureHook(nullptr);
     catalogueHttp_.reset();  // no answer reaches a window on its way out
+    // The program's texts go back to their design size with the window that scaled them.
+    if (designFont_) QApplication::setFont(*designFont_);
     // The browsers' player hosts and their players go before playback() does, and so do the
     // desktop's media controls, which follow its current player.
     delete WebBrowser3;
@@ -130,7 +151,7 @@ void TForm1::setUp(const StartOptions& options) {
     searchSession = {};
     WebBrowser3->setVisible(false);
     WebBrowser3->view()->lower();
-    installFailureHook([this](const download::Failure& failure) { myexception(failure); });
+    installFailureHook([this](const Failure& failure) { myexception(failure); });
     try {
         ImageList1.clear();
         QString note;
@@ -148,7 +169,7 @@ void TForm1::setUp(const StartOptions& options) {
         OpenDialog1InitialDir = ProgramDir + QStringLiteral("pic/");
         CardPicture = ProgramDir + QStringLiteral("pic/0103.jpg");
         ImageList1 = loadKindIcons();
-        if (ImageList1.size() != 5) throw std::runtime_error("file-type icons are missing");
+        if (ImageList1.size() != 6) throw std::runtime_error("file-type icons are missing");
         showView(true, false, false);
         ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
         restoreUnfinishedDownloads();
@@ -165,56 +186,34 @@ void TForm1::fitToScreen(QRect available) {
     in.windowHeight = height();
     in.panel2Width = Panel2->width();
     in.listView1Width = ListView1->width();
-    in.listView1Height = ListView1->height();
-    in.playPanelHeight = SeSkinPanel1->height();
-    in.playListHeight = playListView->height();
+    in.clientHeight = clientArea()->height();
+    in.captionHeight = kCaptionHeight;
+    in.frameBorder = kBorder;
     const core::FitResult fit = core::fitToScreen(in);
     if (!fit.scaled) return;
     const core::Ratio k = fit.controls;
-    // Polished first, as showing the window would: a later polish would put the skin's design
-    // fonts back.
-    for (QWidget* w : findChildren<QWidget*>()) w->ensurePolished();
     screenScale_ = k;
-    QWidget* client = clientArea();
-    const QList<QWidget*> all = client->findChildren<QWidget*>();
-    for (QWidget* w : all) {
-        // Only the window's own controls; inner parts of lists and views follow their owner.
-        if (w->objectName().isEmpty() || w->objectName().startsWith(QStringLiteral("qt_")))
-            continue;
-        const QRect g = w->geometry();
-        w->setGeometry(k.apply(g.x()), k.apply(g.y()), k.apply(g.width()), k.apply(g.height()));
-    }
-    // Style sheets stop font propagation, so every widget gets its own scaled font; all are
-    // read before any is set so none is scaled twice. The skins set no font, or a control
-    // would keep the design size of its text.
-    QList<QWidget*> fontOwners = findChildren<QWidget*>();
-    fontOwners.push_front(this);
-    QList<QFont> fonts;
-    for (QWidget* w : fontOwners) fonts.push_back(w->font());
-    for (qsizetype i = 0; i < fontOwners.size(); ++i) {
-        QFont f = fonts[i];
-        if (f.pointSizeF() > 0)
-            f.setPointSizeF(f.pointSizeF() * k.factor());
-        else
-            f.setPixelSize(k.apply(f.pixelSize()));
-        fontOwners[i]->setFont(f);
-    }
-    // Text does not grow quite in proportion (hinting): a label keeps the width its text needs.
-    for (QLabel* l : client->findChildren<QLabel*>()) {
-        const int need = l->sizeHint().width();
-        if (!l->text().isEmpty() && need > l->width()) l->resize(need, l->height());
-    }
-    scaleFrame(k.num, k.den);
-    for (ui::ReportView* list : client->findChildren<ui::ReportView*>()) {
+    scaleContents(k.num, k.den);
+    for (ui::ReportView* list : clientArea()->findChildren<ui::ReportView*>())
         list->scaleColumnMinimum(k.num, k.den);
-        list->fitColumns();
-    }
+    // Everything else the program shows grows with the window: message boxes, file dialogs,
+    // tool tips and menus take the application's font, the pages their browser's zoom.
+    if (!designFont_) designFont_ = QApplication::font();
+    QFont font = *designFont_;
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(font.pointSizeF() * k.factor());
+    else
+        font.setPixelSize(k.apply(font.pixelSize()));
+    QApplication::setFont(font);
+    for (WebBrowser* browser : {WebBrowser3, WebBrowser4}) browser->setZoomFactor(k.factor());
+    if (Form2 != nullptr) Form2->scaleWindow(k);
     const QPoint topLeft = pos();
     resize(fit.windowWidth, fit.windowHeight);
     move(topLeft);
     // A hidden window gets its resize events only when shown; the regions must fit now.
     layout()->activate();
     alignRegions();
+    for (ui::ReportView* list : clientArea()->findChildren<ui::ReportView*>()) list->fitColumns();
 }
 
 void TForm1::showView(bool search, bool download, bool card) {
@@ -271,6 +270,7 @@ void TForm1::CustomItem7Click() {
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == clientArea() && event->type() == QEvent::Resize) alignRegions();
+    if (watched == SeSkinStatusBar1 && event->type() == QEvent::LayoutRequest) fitStatusPanels();
     if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         ListView1DblClick();
     }
@@ -292,6 +292,7 @@ void TForm1::alignRegions() {
         if (strip->property("panelCaption").toBool())
             strip->resize(strip->parentWidget()->width() - 2, strip->height());
     }
+    fitStatusPanels();
 }
 
 bool TForm1::FormCloseQuery() {
@@ -311,11 +312,19 @@ void TForm1::FormClose() {
 
 void TForm1::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && enterSearches()) {
         Button1->click();
         return;
     }
     SkinnedWindow::keyPressEvent(event);
+}
+
+bool TForm1::enterSearches() const {
+    // Only where a search is what the user is at: Enter in a card's title must not replace the
+    // result list under the card.
+    const QWidget* focus = focusWidget();
+    return focus != nullptr && (focus == Panel1 || Panel1->isAncestorOf(focus) ||
+                                focus == ListView1 || ListView1->isAncestorOf(focus));
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

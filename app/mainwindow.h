@@ -3,9 +3,11 @@
 // The main window `TForm1`: it owns all of the program's state for the whole run and its
 // handlers are thin: they read controls, call the subsystem libraries, write controls.
 
+#include <QFont>
 #include <QIcon>
 #include <QPointer>
 #include <QVector>
+#include <array>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -14,6 +16,7 @@
 
 #include "core/screenfit.h"
 #include "core/songrow.h"
+#include "core/webaddress.h"
 #include "download/downloader.h"
 #include "download/progressboard.h"
 #include "search/engine.h"
@@ -38,9 +41,6 @@ struct GetAnswer;
 namespace card {
 struct EditOutcome;
 }
-namespace download {
-struct Failure;
-}
 namespace player {
 struct AddOutcome;
 class MprisService;
@@ -53,6 +53,7 @@ class ReportView;
 class Ticker;
 class UiPort;
 }  // namespace ui
+struct Failure;
 class ProgressModel;
 class SongRowModel;
 class BrowserComponent;
@@ -254,8 +255,8 @@ public slots:
     void CustomItem4Click();
     void CustomItem7Click();
     // The failure hook: the text goes into the download log; its cause may act
-    // (download/failureactions.h).
-    void myexception(const download::Failure& failure);
+    // (app/failureactions.h).
+    void myexception(const Failure& failure);
 
     // Search
     void Button1Click();
@@ -323,7 +324,8 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // Enter that no control took (the memos take it) presses the default button Button1.
+    // Enter that no control took in the search bar or the result list presses the default
+    // button Button1.
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -335,11 +337,14 @@ private:
     void buildDownloadPanel(QWidget* client);
     void buildCardPanel(QWidget* client);
     void buildStatusBar(QWidget* client);
+    static constexpr std::array<int, 4> kStatusPanelWidths{150, 100, 80, 50};
+    void fitStatusPanels();
     void buildWindowMenus();
     void showView(bool search, bool download, bool card);
     // Keeps the aligned regions (search bar, function panel, status bar, the filling panels)
     // at their edges when the client area changes size.
     void alignRegions();
+    [[nodiscard]] bool enterSearches() const;
     bool FormCloseQuery();
     void FormClose();
 
@@ -354,6 +359,10 @@ private:
     void appendResults(const std::vector<core::SongRow>& rows);
     void clearResults();
     [[nodiscard]] std::vector<core::SongRow> selectedResults() const;
+    // The selected rows the action may take; each row whose address is not a web address is
+    // left out with a line in the download log. Nothing when rows were left out and no file
+    // row remains: the action then stops without a message of its own.
+    std::optional<std::vector<core::SongRow>> selectedResultsFor(core::RowAction action);
     // True when the row was a list entry and started a search.
     bool ListView1SelectItem(int row);
 
@@ -398,6 +407,7 @@ private:
     QPointer<player::PlayerPageHost> playerHost_;  // WebBrowser3's, once its engine runs
     std::unique_ptr<player::MprisService> mpris_;  // reset before playback() goes
     core::Ratio screenScale_;                      // what fitToScreen scaled the controls by
+    std::optional<QFont> designFont_;              // the application's font before the fit
 
     ui::UiPort& ui_;
     SongRowModel* resultRows_ = nullptr;

@@ -3,6 +3,7 @@
 // rules live in the player libraries; these only move data between the controls and them.
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,13 +13,15 @@
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <algorithm>
 #include <ctime>
 
+#include "app/failureactions.h"
 #include "app/mainwindow.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
+#include "core/filefilter.h"
 #include "core/webaddress.h"
-#include "download/failureactions.h"
 #include "player/mprisservice.h"
 #include "player/playerpagehost.h"
 #include "player/playerpages.h"
@@ -36,7 +39,7 @@ QString utf8(std::string_view text) {
 }
 
 QString dialogFilter(std::string_view filter) {
-    return utf8(player::qtFileDialogFilter(filter));
+    return utf8(core::fileDialogFilter(filter));
 }
 
 std::tm localNow() {
@@ -99,8 +102,18 @@ std::vector<core::SongRow> TForm1::selectedResults() const {
     return resultRows_->rowsAt(ListView1->selectedRowIndexes());
 }
 
+std::optional<std::vector<core::SongRow>> TForm1::selectedResultsFor(core::RowAction action) {
+    core::RowsForAction allowed = core::webRowsFor(action, selectedResults());
+    for (const std::string& line : allowed.refusals) logDownload(utf8(line));
+    const bool fileLeft = std::any_of(allowed.rows.begin(), allowed.rows.end(),
+                                      [](const core::SongRow& r) { return r.isFile(); });
+    if (!fileLeft && !allowed.refusals.empty()) return std::nullopt;
+    return std::move(allowed.rows);
+}
+
 void TForm1::dragplaybtnClick() {
-    applyPlayListAdd(player::addToPlayList(PlayList, selectedResults()));
+    if (const auto rows = selectedResultsFor(core::RowAction::PlayList))
+        applyPlayListAdd(player::addToPlayList(PlayList, *rows));
 }
 
 void TForm1::playdelbtnClick() {
@@ -119,8 +132,13 @@ void TForm1::playclearClick() {
 }
 
 void TForm1::playsavebtnClick() {
+    // The selection only counts when the list has nothing to save (the add action runs then).
+    const auto selection = player::lacksFileRows(PlayList)
+                               ? selectedResultsFor(core::RowAction::PlayList)
+                               : std::optional(std::vector<core::SongRow>{});
+    if (!selection) return;
     const player::SavePreparation prep =
-        player::prepareSave(PlayList, selectedResults(), Edit1->text().toStdString(), localNow());
+        player::prepareSave(PlayList, *selection, Edit1->text().toStdString(), localNow());
     if (prep.ranAdd) applyPlayListAdd(prep.add);
     if (!prep.proceed) return;
     // No folder of its own: the dialog starts where it starts, with the proposed name.
@@ -128,31 +146,32 @@ void TForm1::playsavebtnClick() {
                                           dialogFilter(player::kSaveDialogFilter));
     if (path.isEmpty()) return;
     if (const auto failure = player::writePlayListFile(path.toStdString(), prep.bytes))
-        myexception(download::fileFailure(*failure));
+        myexception(fileFailure(*failure));
 }
 
 void TForm1::playloadbtnClick() {
     const QString chosen = ui_.openFileName(this, QStringLiteral("打开"), QString(),
                                             dialogFilter(player::kLoadDialogFilter));
     if (chosen.isEmpty()) return;
-    // The page names the file by its absolute path.
-    const QString path = QFileInfo(chosen).absoluteFilePath();
+    // The page names the file by its absolute path, in the bytes the file system knows it by.
+    const std::string path = QFile::encodeName(QFileInfo(chosen).absoluteFilePath()).toStdString();
     PlayList.clear();
     showPlayList();
-    const player::LoadedFile loaded = player::readPlayListFile(path.toStdString());
+    const player::LoadedFile loaded = player::readPlayListFile(path);
     if (!loaded.error.empty()) {
-        myexception(download::fileFailure(loaded.error));
+        myexception(fileFailure(loaded.error));
         return;
     }
     PlayList = loaded.rows;
     showPlayList();
     // The file's entries show their own names: the window's titles are not theirs.
-    showPlayerPage(player::loadedFilePage(path.toStdString()), {});
+    showPlayerPage(player::loadedFilePage(path), {});
 }
 
 void TForm1::SeSkinButton4Click() {
-    const player::OnlinePlayStep step =
-        player::onlinePlay(ProgramDir.toStdString(), selectedResults());
+    const auto selection = selectedResultsFor(core::RowAction::OnlinePlay);
+    if (!selection) return;
+    const player::OnlinePlayStep step = player::onlinePlay(ProgramDir.toStdString(), *selection);
     if (!step.openAddress.empty()) {
         // The address comes from a result page: only a web address goes to the desktop.
         if (core::isWebAddress(step.openAddress)) {
@@ -169,7 +188,7 @@ void TForm1::SeSkinButton4Click() {
 void TForm1::showPlayerPage(const player::PageToShow& page,
                             const std::vector<core::SongRow>& rows) {
     if (const auto failure = player::writePlayerFiles(ProgramDir.toStdString(), page.files)) {
-        myexception(download::fileFailure(*failure));
+        myexception(fileFailure(*failure));
         return;
     }
     applyHeightRule(*playListView, screenScale_, [&page](int height) {

@@ -241,6 +241,9 @@ void TForm1::appendResults(const std::vector<core::SongRow>& rows) {
 void TForm1::clearResults() {
     resultRows_->clear();
     searchSession.knownAddresses.clear();
+    // A new result set gets columns of its own: an earlier list's long addresses do not push
+    // "大小" and "类型" out of view.
+    ListView1->fitColumns();
 }
 
 void TForm1::WebBrowser1ProgressChange(int progress, int maximum) {

@@ -58,6 +58,14 @@ TForm2::~TForm2() {
     if (owner_ != nullptr && owner_->Form2 == this) owner_->Form2 = nullptr;
 }
 
+void TForm2::scaleWindow(core::Ratio scale) {
+    scaleContents(scale.num, scale.den);
+    const QSize client(scale.apply(kClientWidth), scale.apply(kClientHeight));
+    clientArea()->setFixedSize(client);
+    resize(client.width() + 2 * kBorder,
+           client.height() + scale.apply(kCaptionHeight) + 2 * kBorder);
+}
+
 void TForm2::showChooser() {
     if (QScreen* s = screen())
         move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));

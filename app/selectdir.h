@@ -7,6 +7,7 @@
 
 #include <QPointer>
 
+#include "core/screenfit.h"
 #include "ui/skinframe.h"
 
 class QFileSystemModel;
@@ -33,6 +34,8 @@ public:
     void showChooser();
     // The main window is going away: nothing to report to any more.
     void detach() { owner_ = nullptr; }
+    // Grows with the main window when it is fitted to a larger screen.
+    void scaleWindow(core::Ratio scale);
 
     QTreeView* ShellTreeView1 = nullptr;
     QFileSystemModel* folders = nullptr;

@@ -47,7 +47,7 @@ int SongRowModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant SongRowModel::iconAt(int index) const {
-    // 5 (FLASH) and anything else out of range show no icon.
+    // An index without an icon shows none.
     if (icons_ == nullptr || index < 0 || index >= icons_->size()) return {};
     return icons_->at(index);
 }

@@ -53,17 +53,24 @@ bool ensureFolder(const QString& folder) {
 }
 
 QVector<QIcon> loadKindIcons() {
-    static const char* const kSampleNames[] = {"1.mp3", "1.RM", "1.WMA", "1.ASF", "1.RAM"};
+    struct Kind {
+        const char* sampleName;
+        const char* fallback;  // the theme's icon where it has none for the type
+    };
+    // A FLASH item is an animation: the video icon where the theme has no Flash icon.
+    static const Kind kKinds[] = {{"1.mp3", "audio-x-generic"}, {"1.RM", "audio-x-generic"},
+                                  {"1.WMA", "audio-x-generic"}, {"1.ASF", "audio-x-generic"},
+                                  {"1.RAM", "audio-x-generic"}, {"1.swf", "video-x-generic"}};
     const QMimeDatabase db;
     const QIcon generic = QIcon::fromTheme(QStringLiteral("text-x-generic"),
                                            qApp->style()->standardIcon(QStyle::SP_FileIcon));
     QVector<QIcon> icons;
-    for (const char* name : kSampleNames) {
+    for (const Kind& kind : kKinds) {
         const QMimeType type =
-            db.mimeTypeForFile(QString::fromLatin1(name), QMimeDatabase::MatchExtension);
+            db.mimeTypeForFile(QString::fromLatin1(kind.sampleName), QMimeDatabase::MatchExtension);
         QIcon icon = QIcon::fromTheme(type.iconName());
         if (icon.isNull()) icon = QIcon::fromTheme(type.genericIconName());
-        if (icon.isNull()) icon = QIcon::fromTheme(QStringLiteral("audio-x-generic"));
+        if (icon.isNull()) icon = QIcon::fromTheme(QString::fromLatin1(kind.fallback));
         if (icon.isNull()) icon = generic;
         icons.push_back(QIcon(icon.pixmap(16, 16)));
     }

@@ -22,8 +22,8 @@ QString resolveProgramDir(const QString& executableDir, QString* note);
 // made.
 bool ensureFolder(const QString& folder);
 
-// The file-type icons in kind order 0 MP3, 1 RM, 2 WMA, 3 ASF, 4 RAM, from the desktop's MIME
-// icon theme; a generic file icon where the theme has none. FLASH (5) has no icon.
+// The file-type icons in kind order 0 MP3, 1 RM, 2 WMA, 3 ASF, 4 RAM, 5 FLASH, from the
+// desktop's MIME icon theme; a generic file icon where the theme has none.
 QVector<QIcon> loadKindIcons();
 
 }  // namespace melorin

@@ -4,6 +4,10 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QOpenGLContext>
+#include <QOpenGLWidget>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QVBoxLayout>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineLoadingInfo>
@@ -43,6 +47,18 @@ void setEngineFlags() {
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 
+// Whether the engine's views will draw through OpenGL here: a platform without OpenGL (the
+// offscreen one of the tests) draws them in software, in the window's own surface. Asked
+// once; the window composes through OpenGL from its first frame anyway where it can.
+bool gpuComposition() {
+    static const bool gpu = [] {
+        if (QQuickWindow::graphicsApi() != QSGRendererInterface::OpenGL) return false;
+        QOpenGLContext probe;
+        return probe.create();
+    }();
+    return gpu;
+}
+
 }  // namespace
 
 QWebEngineProfile* WebBrowser::sharedProfile() {
@@ -65,6 +81,15 @@ WebBrowser::WebBrowser(QWidget* parent, const QString& objectName, ui::UiPort& u
     white.setColor(QPalette::Window, Qt::white);
     host_->setPalette(white);
     host_->setAutoFillBackground(true);
+    // Where the engine's view will draw through OpenGL, the window must know it before it is
+    // first shown: a window that learns of such a child once it is on screen replaces its
+    // native window (it blinks, and some window managers move it). A hidden stand-in that never
+    // draws tells it from the start, without starting the engine.
+    if (gpuComposition()) {
+        auto* gpuStandIn = new QOpenGLWidget(host_);
+        gpuStandIn->setObjectName(QStringLiteral("qt_gpustandin"));
+        gpuStandIn->hide();
+    }
 }
 
 WebBrowser::~WebBrowser() {
@@ -88,8 +113,14 @@ QWebEngineView* WebBrowser::startEngine() {
             [this](int p) { emit ProgressChange(p, 100); });
     connect(view_->page(), &QWebEnginePage::loadingChanged, this,
             [this](const QWebEngineLoadingInfo& info) { onLoadingChanged(info); });
+    view_->setZoomFactor(zoomFactor_);
     for (const auto& setUp : pageSetUps_) setUp(*view_->page());
     return view_;
+}
+
+void WebBrowser::setZoomFactor(qreal factor) {
+    zoomFactor_ = factor;
+    if (view_) view_->setZoomFactor(factor);
 }
 
 void WebBrowser::Navigate(const QUrl& address) {

@@ -37,6 +37,10 @@ public:
         pageSetUps_.push_back(std::move(setUp));
     }
 
+    // The pages' zoom, kept for the engine that starts later (1: as the pages ask).
+    void setZoomFactor(qreal factor);
+    [[nodiscard]] qreal zoomFactor() const { return zoomFactor_; }
+
     using BrowserComponent::Navigate;
     void Navigate(const QUrl& address) override;
     void Stop() override;
@@ -57,6 +61,7 @@ private:
     bool stopRequested_ = false;
     quint64 loadSerial_ = 0;  // drops the answer of a snapshot that a newer load overtook
     bool destroying_ = false;
+    qreal zoomFactor_ = 1.0;
     std::vector<std::function<void(QWebEnginePage&)>> pageSetUps_;
 };
 

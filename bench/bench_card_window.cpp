@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     }
     std::vector<double> documentMs, soundMs, bareDocMs, bareSound;
     QWebEngineView bareView;
-    bareView.resize(255, 122);
+    bareView.resize(form.WebBrowser4->view()->size());  // as large as the preview
     bareView.show();
     bareDocumentMs(bareView, QUrl(QStringLiteral("about:blank")));  // its engine is warm too
     for (int i = 1; i <= runs; ++i) {

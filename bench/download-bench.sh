@@ -2,22 +2,26 @@
 # The download core (melorin-fetch) beside curl, aria2c and axel, all measured in the same run
 # against local servers only (nginx and melorin-service on 127.0.0.1).
 # Usage: bench/download-bench.sh [BUILD_DIR] [SECTION...]
-# Sections: throttled three big cut cutonce slowtail resume (default: all of them).
+# Sections: throttled three big cut cutonce slowtail resume kills outage queue (default: all).
+# BEFORE=/path/to/an/older/melorin-fetch adds its figures to the kills, outage and queue sections.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$ROOT/build
 if [ $# -gt 0 ] && [ -d "$1" ]; then BUILD=$(cd "$1" && pwd); shift; fi
-SECTIONS=${*:-throttled three big cut cutonce slowtail resume}
+SECTIONS=${*:-throttled three big cut cutonce slowtail resume kills outage queue}
 [ -f "$BUILD/build.ninja" ] || cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMELORIN_GUI=OFF >/dev/null
-cmake --build "$BUILD" --target melorin-fetch melorin-service -j2 >/dev/null
+cmake --build "$BUILD" --target melorin-fetch melorin-service melorin-hostile -j2 >/dev/null
 FETCH=$BUILD/bin/melorin-fetch
 SERVICE=$BUILD/bin/melorin-service
+HOSTILE=$BUILD/bin/melorin-hostile
 W=$(mktemp -d /tmp/melorin-bench.XXXXXX)
 NGINX_PID=
 SERVICE_PID=
+HOSTILE_PID=
 cleanup() {
   [ -n "$NGINX_PID" ] && kill "$NGINX_PID" 2>/dev/null
   [ -n "$SERVICE_PID" ] && kill "$SERVICE_PID" 2>/dev/null
+  [ -n "$HOSTILE_PID" ] && kill "$HOSTILE_PID" 2>/dev/null
   wait 2>/dev/null
   rm -rf "$W"
 }
@@ -166,5 +170,91 @@ if want resume; then
   rm -f "$W/out/f"*
   killed "aria2c -x5 -s5 -c --auto-save-interval=1" "rb$n" $ARIA -c --auto-save-interval=1 -o f \
     "$SURL/fault/rb$n?$PACED&id=rb$n"
+fi
+# sent_ratio LOG SIZE NAME...: body bytes LOG names for the targets /fault/NAME? or /NAME?, over SIZE.
+sent_ratio() {
+  local log=$1 size=$2; shift 2
+  local sent=0 name
+  for name in "$@"; do
+    sent=$((sent + $(awk -v a="/fault/$name?" -v b="/$name?" 'index($2, a) == 1 || index($2, b) == 1 {s += $1} END {print s + 0}' "$log")))
+  done
+  echo "$(echo "scale=3; $sent / $size" | bc) of the files sent in all ($sent bytes)"
+}
+
+if want kills; then
+  echo "== twelve kills (SIGKILL) at random moments (0.1-0.3 s apart) during three 20 MiB files, then a run to the end (local service, 5 connections at 1 MiB/s each)"
+  fault_file "$W/ref" 20971520
+  # kill_loop LABEL PREFIX CMD-BUILDER: the same twelve moments for every tool (seeded).
+  kill_loop() {
+    local label=$1 prefix=$2; shift 2
+    rm -rf "$W/out" "$W/queue"; mkdir -p "$W/out"
+    RANDOM=15
+    local i
+    for i in $(seq 12); do
+      "$@" >/dev/null 2>&1 & local pid=$!
+      sleep "0.$((RANDOM % 3 + 1))"
+      kill -9 "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
+    done
+    "$@" >/dev/null 2>"$W/err" || { echo "$label failed:" >&2; head -5 "$W/err" >&2; }
+    for f in a b c; do check "$W/out/$f" "$W/ref"; done
+    sleep 0.3
+    echo "$label: $(sent_ratio "$W/sent.log" $((3 * 20971520)) "${prefix}a" "${prefix}b" "${prefix}c")"
+  }
+  n=$RANDOM
+  # Slow enough that no file is complete before the last kill: a finished file is not in the
+  # driver's queue, and the next run would fetch it anew.
+  PACED="size=20971520&rate=1048576"
+  three() {  # the driver's arguments for the three files, names prefixed with $1
+    echo "--queue $W/queue $SURL/fault/${1}a?$PACED&id=${1}a $W/out/a 5 $SURL/fault/${1}b?$PACED&id=${1}b $W/out/b $SURL/fault/${1}c?$PACED&id=${1}c $W/out/c"
+  }
+  # shellcheck disable=SC2046
+  kill_loop melorin-fetch "km$n" "$FETCH" $(three "km$n")
+  # shellcheck disable=SC2046
+  [ -n "${BEFORE:-}" ] && kill_loop "melorin-fetch before" "kb$n" "$BEFORE" $(three "kb$n")
+  printf '%s\n' "$SURL/fault/ka${n}a?$PACED&id=ka${n}a" "  out=a" "$SURL/fault/ka${n}b?$PACED&id=ka${n}b" "  out=b" \
+    "$SURL/fault/ka${n}c?$PACED&id=ka${n}c" "  out=c" > "$W/list"
+  kill_loop "aria2c -x5 -s5 -c -j3" "ka$n" $ARIA -c -j3 -i "$W/list"
+fi
+
+if want outage; then
+  echo "== server gone at 50 % for 10 s, then back: 20 MiB, 5 connections at 2 MiB/s (melorin-hostile)"
+  "$HOSTILE" --port 0 --sent-log "$W/hostile.log" > "$W/hostile.out" & HOSTILE_PID=$!
+  for _ in $(seq 50); do grep -q listening "$W/hostile.out" 2>/dev/null && break; sleep 0.1; done
+  HURL=http://$(sed -n 's/^listening on //p' "$W/hostile.out")
+  curl -s -o "$W/ref" "$HURL/reference?size=20971520"
+  GONE="size=20971520&rate=2097152&goneat=10485760&gonefor=10000&goneof=all"
+  outage() {
+    local label=$1 name=$2; shift 2
+    rm -rf "$W/out"; mkdir -p "$W/out"
+    local start; start=$(date +%s.%N)
+    "$@" >/dev/null 2>"$W/err" || { echo "$label failed:" >&2; head -3 "$W/err" >&2; }
+    local wall; wall=$(echo "$(date +%s.%N) - $start" | bc)
+    check "$W/out/f" "$W/ref"
+    sleep 0.3
+    echo "$label: $(sent_ratio "$W/hostile.log" 20971520 "$name"), wall $(printf %.1f "$wall") s"
+  }
+  n=$RANDOM
+  outage melorin-fetch "om$n" "$FETCH" "$HURL/om$n?$GONE" "$W/out/f" 5
+  [ -n "${BEFORE:-}" ] && outage "melorin-fetch before" "ob$n" "$BEFORE" "$HURL/ob$n?$GONE" "$W/out/f" 5
+  outage "aria2c -x5 -s5 --max-tries=0 --retry-wait=1" "oa$n" timeout 120 $ARIA --max-tries=0 --retry-wait=1 -o f "$HURL/oa$n?$GONE"
+  outage "axel -n 5" "ox$n" timeout 120 $AXEL -o "$W/out/f" "$HURL/ox$n?$GONE"
+fi
+if want queue; then
+  echo "== a queue file of 20000 rows brought back at start (20 rows per title): time to the driver's line saying so"
+  awk -v d="$W/out" 'BEGIN { print "melorin-queue 1"
+    for (i = 0; i < 20000; i++) printf "%d\t0\tsong%d\thttp://127.0.0.1:9/f%d\t1K\tmp3\t%s/song%d.mp3\n", i, i % 1000, i, d, i % 1000 }' > "$W/q20k.src"
+  queue_load() {
+    local label=$1 fetch=$2
+    cp "$W/q20k.src" "$W/q20k"; rm -rf "$W/out"; mkdir -p "$W/out"
+    local start; start=$(date +%s%N)
+    "$fetch" --queue "$W/q20k" "http://127.0.0.1:9/none" "$W/out/none" 5 2>"$W/qerr" & local pid=$!
+    while ! grep -q "back in the queue" "$W/qerr" 2>/dev/null && kill -0 "$pid" 2>/dev/null &&
+          [ $(( ($(date +%s%N) - start) / 1000000 )) -lt 120000 ]; do sleep 0.01; done
+    local ms=$(( ($(date +%s%N) - start) / 1000000 ))
+    kill -9 "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
+    echo "$label: $(grep -o '^[0-9]* unfinished downloads back' "$W/qerr" || echo 'no rows') after $ms ms"
+  }
+  queue_load melorin-fetch "$FETCH"
+  [ -n "${BEFORE:-}" ] && queue_load "melorin-fetch before" "$BEFORE"
 fi
 exit 0

@@ -26,8 +26,8 @@ void onSignal(int) {
 }
 
 void printLog(Downloader& dl) {
-    for (const auto& e : dl.takeEvents())
-        if (e.kind == DownloadEvent::Kind::Log) std::fprintf(stderr, "%s\n", e.text.c_str());
+    for (const std::string& line : logLinesOf(dl.takeEvents()))
+        std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 }  // namespace

@@ -19,17 +19,19 @@ Selection clamped(const BoxText& box) {
     return {start, end - start};
 }
 
+// The content box keeps the text around its selection; the title becomes exactly the wrapped
+// selection, the rest of it dropped (the undo button brings it back).
 Wrap wrapSelection(Box which, const BoxText& box, std::string_view opening,
                    std::string_view closing) {
     const Selection s = clamped(box);
     Wrap w;
     w.box = which;
-    w.replaced = s;
+    w.replaced = which == Box::Title ? Selection{0, box.text.size()} : s;
     w.replacement.reserve(opening.size() + s.length + closing.size());
     w.replacement.append(opening).append(box.text, s.start, s.length).append(closing);
     w.after.text = box.text;
-    w.after.text.replace(s.start, s.length, w.replacement);
-    w.after.selection = {s.start + w.replacement.size(), 0};
+    w.after.text.replace(w.replaced.start, w.replaced.length, w.replacement);
+    w.after.selection = {w.replaced.start + w.replacement.size(), 0};
     return w;
 }
 

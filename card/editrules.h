@@ -33,9 +33,10 @@ struct EditorBoxes {
     Focus focus = Focus::Elsewhere;
 };
 
-// One change: the selection `replaced` of `box` becomes `replacement`. `after` is that box
-// afterwards: the rest of its text kept, no selection, the caret after the inserted text. The
-// window applies it as one undoable edit of the box.
+// One change: the part `replaced` of `box` becomes `replacement`. For the content box that is
+// the selection, the rest of its text kept; for the title box the whole title, which becomes
+// exactly the wrapped selection. `after` is that box afterwards: no selection, the caret after
+// the inserted text. The window applies it as one undoable edit of the box.
 struct Wrap {
     Box box = Box::Content;
     Selection replaced;

@@ -11,11 +11,6 @@ inline constexpr std::string_view kPictureFilter =
     "jpg图片(*.jpg);jpeg图片(*.jpeg);gif图片(*.gif)|*.jpg;*.jpeg;*.gif|jpeg图片(*.jpeg)|*.jpeg|"
     "gif图片(*.gif)|*.gif";
 
-// A description|patterns filter in the form Qt's file dialogs read ("text (*.a *.b);;..."). A
-// description that does not already end in its patterns gets them appended, since Qt takes the
-// patterns from the last parenthesis.
-std::string qtFileFilter(std::string_view pairs);
-
 // Where the dialog opens: programDir (with its trailing "/") + "pic/".
 std::string pictureFolder(std::string_view programDir);
 

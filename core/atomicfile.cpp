@@ -1,13 +1,13 @@
 #include "core/atomicfile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <random>
 
 namespace melorin::core {
 namespace {
@@ -16,20 +16,32 @@ std::string failure(const std::string& what, const std::string& path, int error)
     return what + ' ' + path + ": " + std::strerror(error);
 }
 
+// A new file beside `path` that nobody else has opened, created 0666 so that the kernel applies
+// the process's umask: the umask itself is never read, because reading it means setting it, and
+// that would change it for every thread for a moment. -1 with errno on failure.
+int createTemporaryBeside(const std::string& path, std::string& temp) {
+    static std::atomic<unsigned> counter{0};
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::minstd_rand random(std::random_device{}());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string suffix = std::to_string(::getpid()) + '-' + std::to_string(counter++) + '-';
+        for (int i = 0; i < 6; ++i) suffix += kLetters[random() % (sizeof kLetters - 1)];
+        temp = path + ".tmp-" + suffix;
+        const int fd =
+            ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
 }  // namespace
 
 std::optional<std::string> writeFileAtomically(const std::string& path, std::string_view bytes,
                                                bool durable) {
-    std::string pattern = path + ".tmp-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
+    std::string temp;
+    const int fd = createTemporaryBeside(path, temp);
     if (fd < 0) return failure("cannot write", path, errno);
-    const std::string temp(name.data());
-    // mkstemp creates 0600; a page or list the user saves should read like any other file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);

@@ -26,8 +26,7 @@ FitResult fitToScreen(const FitInput& in) {
     r.scaled = true;
     r.controls = k;
     r.windowWidth = k.apply(in.panel2Width) + k.apply(in.listView1Width) + 10;
-    r.windowHeight =
-        k.apply(in.listView1Height) + k.apply(in.playPanelHeight) + k.apply(in.playListHeight);
+    r.windowHeight = k.apply(in.clientHeight) + k.apply(in.captionHeight) + 2 * in.frameBorder;
     return r;
 }
 

@@ -23,12 +23,13 @@ struct FitInput {
     int availableHeight = 768;
     int windowWidth = 0;  // design outer size, frame included
     int windowHeight = 0;
-    // Design sizes of the controls the final size is derived from.
+    // Design sizes the final size is derived from: the width from two controls, the height
+    // from the client area and the frame (its caption bar scales, its border does not).
     int panel2Width = 0;
     int listView1Width = 0;
-    int listView1Height = 0;
-    int playPanelHeight = 0;
-    int playListHeight = 0;
+    int clientHeight = 0;
+    int captionHeight = 0;
+    int frameBorder = 0;
 };
 
 struct FitResult {
@@ -38,8 +39,9 @@ struct FitResult {
     int windowHeight = 0;
 };
 
-// Unscaled: the design size. Scaled: width = Panel2 + ListView1 + 10, height = ListView1 + play
-// panel + play list, each control's size scaled (and truncated) on its own.
+// Unscaled: the design size. Scaled: width = Panel2 + ListView1 + 10, height = the client area
+// and the caption bar scaled, and the frame's two borders, so that the scaled client fills the
+// window without a gap; each size scaled (and truncated) on its own.
 [[nodiscard]] FitResult fitToScreen(const FitInput& in);
 
 }  // namespace melorin::core

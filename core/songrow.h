@@ -16,7 +16,7 @@ enum class RowShape {
 struct SongRow {
     RowShape shape = RowShape::File;
     std::string caption;  // the first column: a running number as text, or a file's line
-    int icon = 0;         // index into the kind icons; 5 (FLASH) shows none
+    int icon = 0;         // index into the kind icons, 0 MP3 to 5 FLASH
     std::string title;    // title or singer; a list entry's name
     std::string address;  // the file's address; a list entry's link remainder
     std::string size;     // e.g. "3.5M"; empty for other shapes

@@ -13,6 +13,29 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix) {
            });
 }
 
+std::string_view verbOf(RowAction action) {
+    switch (action) {
+        case RowAction::OnlinePlay:
+            return "在线播放";
+        case RowAction::PlayList:
+            return "加入播放列表";
+        case RowAction::Card:
+            return "放入贺卡";
+        case RowAction::Download:
+            return "加入下载列表";
+    }
+    return {};
+}
+
+// A log entry is one line, whatever the page put into the text.
+std::string oneLine(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    }
+    return out;
+}
+
 }  // namespace
 
 bool isWebAddress(std::string_view address) {
@@ -34,6 +57,19 @@ bool isWebAddress(std::string_view address) {
 
 std::string notOpenedLine(std::string_view address) {
     return "未打开地址：" + std::string(address) + "（只打开 http 和 https 地址）";
+}
+
+RowsForAction webRowsFor(RowAction action, const std::vector<SongRow>& rows) {
+    RowsForAction out;
+    for (const SongRow& row : rows) {
+        if (!row.isFile() || isWebAddress(row.address)) {
+            out.rows.push_back(row);
+            continue;
+        }
+        out.refusals.push_back("未" + std::string(verbOf(action)) + "“" + oneLine(row.title) +
+                               "”：地址“" + oneLine(row.address) + "”不是 http 或 https 地址");
+    }
+    return out;
 }
 
 }  // namespace melorin::core

@@ -36,7 +36,38 @@ int onProgress(void* p, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 // Larger reads mean fewer system calls and wake-ups per byte (curl's own default is 16 KiB).
 constexpr long kReceiveBuffer = 512L * 1024;
 
+// "scheme://host:port" in lower case, the port spelled out; empty for what curl cannot parse.
+std::string originOf(const std::string& url) {
+    CURLU* u = curl_url();
+    std::string origin;
+    if (curl_url_set(u, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK) {
+        char* scheme = nullptr;
+        char* host = nullptr;
+        char* port = nullptr;
+        if (curl_url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+            curl_url_get(u, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+            curl_url_get(u, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK)
+            origin = std::string(scheme) + "://" + host + ":" + port;
+        curl_free(scheme);
+        curl_free(host);
+        curl_free(port);
+    }
+    curl_url_cleanup(u);
+    for (char& c : origin)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return origin;
+}
+
 }  // namespace
+
+std::string userAgentFor(const std::string& url, const FetchOptions& options) {
+    if (options.ownName.empty() || options.ownNameOrigins.empty()) return kUserAgent;
+    const std::string origin = originOf(url);
+    if (origin.empty()) return kUserAgent;
+    for (const std::string& own : options.ownNameOrigins)
+        if (originOf(own) == origin) return options.ownName;
+    return kUserAgent;
+}
 
 void AnswerHeaders::take(std::string_view line) {
     if (line.starts_with("HTTP/")) {
@@ -57,6 +88,8 @@ void AnswerHeaders::take(std::string_view line) {
         etag = std::string(headerValue(line, 5));
     } else if (startsWithNoCase(line, "last-modified:")) {
         lastModified = std::string(headerValue(line, 14));
+    } else if (startsWithNoCase(line, "content-encoding:")) {
+        contentEncoding = std::string(headerValue(line, 17));
     } else if (line == "\r\n" || line == "\n") {
         complete = true;
     }
@@ -75,12 +108,16 @@ std::string AnswerHeaders::validator() const {
     return {};
 }
 
+bool AnswerHeaders::encoded() const {
+    return !contentEncoding.empty() && !startsWithNoCase(contentEncoding, "identity");
+}
+
 Easy::Easy(const std::string& url, const FetchOptions& o, const std::atomic<bool>& cancel) {
     initCurlOnce();
     h = curl_easy_init();
     setIfRange({});
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(h, CURLOPT_USERAGENT, kUserAgent);
+    curl_easy_setopt(h, CURLOPT_USERAGENT, userAgentFor(url, o).c_str());
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -103,6 +140,7 @@ Easy::~Easy() {
 
 void Easy::setIfRange(const std::string& ifRange) {
     curl_slist* list = curl_slist_append(nullptr, kAcceptHeader);
+    list = curl_slist_append(list, kAcceptEncodingHeader);
     if (!ifRange.empty()) list = curl_slist_append(list, ("If-Range: " + ifRange).c_str());
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, list);
     curl_slist_free_all(headers);

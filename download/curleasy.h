@@ -23,11 +23,14 @@ struct AnswerHeaders {
     std::string contentType;
     std::string etag;
     std::string lastModified;
+    std::string contentEncoding;
     bool complete = false;
 
     void take(std::string_view line);
     // What a later request names in If-Range: a strong ETag, else Last-Modified, else "".
     std::string validator() const;
+    // The body is not the file's bytes as they are (gzip, say).
+    bool encoded() const;
 };
 
 // Stops the transfer soon after `cancel` becomes true; follows up to maxRedirects redirects,
@@ -39,7 +42,7 @@ struct Easy {
     ~Easy();
     Easy(const Easy&) = delete;
     Easy& operator=(const Easy&) = delete;
-    // The request headers: Accept, plus If-Range when `ifRange` is not empty.
+    // The request headers: Accept and Accept-Encoding, plus If-Range when `ifRange` is not empty.
     void setIfRange(const std::string& ifRange);
 };
 

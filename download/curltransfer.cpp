@@ -1,6 +1,5 @@
 #include "download/curltransfer.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,8 +20,8 @@ public:
         : order_(order),
           observer_(observer),
           options_(options),
-          fd_(::open(order.path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW)),
-          part_(fd_, order.size, order.validator,
+          fd_(order.file ? order.file->fd() : -1),
+          part_(fd_, order.size, order.validator, order.received,
                 order.received.empty()
                     ? piecesFor(order.plan)
                     : piecesFor(missingRanges(mergeRanges(order.received), order.size)),
@@ -31,7 +30,7 @@ public:
         const std::size_t n = order.plan.segments.size();
         outcomes_.resize(n);
         left_ = static_cast<int>(n);
-        if (fd_ < 0) openError_ = std::string("无法打开文件：") + std::strerror(errno);
+        if (fd_ < 0) openError_ = "没有可写的文件";
         if (fd_ >= 0 && !order.statePath.empty()) saver_ = std::thread([this] { saveLoop(); });
         for (std::size_t i = 0; i < n; ++i) threads_.emplace_back([this, i] { run(i); });
     }
@@ -39,7 +38,6 @@ public:
     ~CurlFileTransfer() override {
         for (auto& t : threads_) t.join();
         stopSaver();
-        if (fd_ >= 0) ::close(fd_);
     }
 
     void cancel() override { part_.cancel = true; }
@@ -62,7 +60,12 @@ private:
             stopSaver();
             const bool complete = fd_ >= 0 && part_.complete();
             if (!complete && fd_ >= 0 && !order_.statePath.empty()) saveState();
-            FileOutcome verdict = complete ? FileOutcome{true, {}} : failure();
+            FileOutcome verdict =
+                complete ? FileOutcome{FileOutcome::Verdict::Complete} : failure();
+            // On disk before the .part becomes the song: a power cut must not leave a hole in it.
+            if (complete && ::fsync(fd_) != 0)
+                verdict = {FileOutcome::Verdict::Failed,
+                           std::string("无法写入文件：") + std::strerror(errno)};
             verdict.note = stateError_;
             observer_.fileEnded(order_.slot, verdict);
         }
@@ -72,14 +75,14 @@ private:
     FileOutcome failure() {
         {
             std::lock_guard lock(part_.mutex);
-            if (!part_.failure.empty()) return {false, part_.failure};
+            if (!part_.failure.empty()) return {part_.failureVerdict, part_.failure};
         }
         std::string reason;
         for (const auto& o : outcomes_)
             if (o.result == WorkerResult::Failed && reason.empty()) reason = o.reason;
         if (reason.empty() && part_.cancel) reason = "已停止";
         if (reason.empty()) reason = "服务器不支持分段下载，整体下载失败";
-        return {false, reason};
+        return {FileOutcome::Verdict::Failed, reason};
     }
 
     void saveLoop() {

@@ -1,44 +1,15 @@
+// The queue's side of the downloader: rows in and out, the queue file, the counters and the news
+// for the window. The passes and the files' ends are in downloadpass.cpp.
 #include "download/downloader.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <array>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <utility>
 
-#include "download/address.h"
-#include "download/contentcheck.h"
 #include "download/filename.h"
 #include "download/queuefile.h"
 #include "download/queuekeeper.h"
 
 namespace melorin::download {
-namespace {
-
-constexpr std::array<std::pair<ProgressState, std::string_view>, 4> kProgressTexts{{
-    {ProgressState::Running, "正在下载"},
-    {ProgressState::Ended, "下载结束"},
-    {ProgressState::Logged, "下载已经完成"},
-    {ProgressState::Failed, "下载失败"},
-}};
-
-bool unfinished(RowState s) {
-    return s == RowState::Waiting || s == RowState::Probing || s == RowState::Running;
-}
-
-// A row of this type is a web page on purpose; only then is an HTML answer the file.
-bool wantsWebPage(const std::string& type) {
-    std::string t = fileType(type);
-    for (char& c : t) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    return t == "html" || t == "htm";
-}
-
-}  // namespace
 
 Downloader::Downloader(std::unique_ptr<Network> network) : network_(std::move(network)) {}
 
@@ -47,35 +18,24 @@ Downloader::~Downloader() {
     keeper_.reset();  // its last write reads the rows
 }
 
-std::string_view progressText(ProgressState state) {
-    for (const auto& [s, text] : kProgressTexts)
-        if (s == state) return text;
-    return {};
-}
-
 int Downloader::keepQueueIn(const std::string& path) {
-    std::string text;
     {
-        std::ifstream in(path, std::ios::binary);
-        if (in) text.assign(std::istreambuf_iterator<char>(in), {});
+        std::lock_guard lock(mutex_);
+        if (keeper_) return 0;
     }
-    const DecodedQueue saved = decodeQueue(text);
+    LoadedQueue saved = loadQueueFile(path);
     std::lock_guard lock(mutex_);
-    if (keeper_) return 0;
-    if (!text.empty() && !saved.known) {
-        log("下载队列文件" + path + "无法读取，未放回任何下载");
-    } else if (saved.damagedLines > 0) {
-        log("下载队列文件" + path + "有" + std::to_string(saved.damagedLines) +
-            "行已损坏，这些下载未能放回");
-    }
-    for (DownloadJob job : saved.rows) {
-        job.savePath = distinctSavePath(job.savePath, savePathsExcept(-1));
-        jobs_.push_back(std::move(job));
-        states_.push_back(RowState::Waiting);
-        unreached_.push_back(false);
-    }
+    if (!saved.logLine.empty()) log(saved.logLine);
+    // The rows come back as they were saved: their .part files lie beside these paths. A file
+    // that has appeared at a save path meanwhile is not replaced when the row completes.
+    for (DownloadJob& job : saved.rows) rows_.add(std::move(job), false);
+    if (!saved.writable) return static_cast<int>(saved.rows.size());
     keeper_ = std::make_unique<QueueKeeper>(
-        path, [this] { return unfinishedJobs(); },
+        path,
+        [this] {
+            std::lock_guard lock(mutex_);
+            return rows_.keptJobs();
+        },
         [this](const std::string& error) {
             std::lock_guard lock(mutex_);
             log("下载队列无法保存：" + error);
@@ -84,41 +44,21 @@ int Downloader::keepQueueIn(const std::string& path) {
     return static_cast<int>(saved.rows.size());
 }
 
-std::vector<DownloadJob> Downloader::unfinishedJobs() const {
-    std::lock_guard lock(mutex_);
-    std::vector<DownloadJob> rows;
-    for (std::size_t r = 0; r < jobs_.size(); ++r)
-        if (unfinished(states_[r]) || unreached_[r]) rows.push_back(jobs_[r]);
-    return rows;
-}
-
 void Downloader::queueChanged() {
     if (keeper_) keeper_->changed();
 }
 
 int Downloader::addJob(DownloadJob job) {
     std::lock_guard lock(mutex_);
-    job.savePath = distinctSavePath(job.savePath, savePathsExcept(-1));
-    jobs_.push_back(std::move(job));
-    states_.push_back(RowState::Waiting);
-    unreached_.push_back(false);
+    const int row = rows_.add(std::move(job), true);
     queueChanged();
-    return static_cast<int>(jobs_.size()) - 1;
+    return row;
 }
 
 bool Downloader::removeJobs(std::vector<int> rows) {
     std::lock_guard lock(mutex_);
     if (passActive_ || anyFileOpen()) return false;
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
-        if (*it < 0 || *it >= static_cast<int>(jobs_.size())) continue;
-        // A removed row's received bytes can never be used again.
-        if (states_[*it] != RowState::Finished) discardPart(jobs_[*it].savePath);
-        jobs_.erase(jobs_.begin() + *it);
-        states_.erase(states_.begin() + *it);
-        unreached_.erase(unreached_.begin() + *it);
-    }
+    rows_.remove(std::move(rows));
     queueChanged();
     return true;
 }
@@ -126,26 +66,15 @@ bool Downloader::removeJobs(std::vector<int> rows) {
 bool Downloader::clearJobs() {
     std::lock_guard lock(mutex_);
     if (passActive_ || anyFileOpen()) return false;
-    for (std::size_t r = 0; r < jobs_.size(); ++r)
-        if (states_[r] != RowState::Finished) discardPart(jobs_[r].savePath);
-    jobs_.clear();
-    states_.clear();
-    unreached_.clear();
+    rows_.clear();
     queueChanged();
     return true;
 }
 
 bool Downloader::setSavePath(int row, std::string path) {
     std::lock_guard lock(mutex_);
-    if (row < 0 || row >= static_cast<int>(jobs_.size()) || states_[row] != RowState::Waiting)
-        return false;
-    const std::string moved = distinctSavePath(path, savePathsExcept(row));
-    // Bytes an earlier run received go along; the state names no path.
-    const std::string& old = jobs_[row].savePath;
-    if (moved != old && (::rename(partPathFor(old).c_str(), partPathFor(moved).c_str()) != 0 ||
-                         ::rename(statePathFor(old).c_str(), statePathFor(moved).c_str()) != 0))
-        discardPart(old);
-    jobs_[row].savePath = moved;
+    if (!rows_.has(row) || rows_[row].state != RowState::Waiting) return false;
+    rows_.moveTo(row, path);
     queueChanged();
     return true;
 }
@@ -153,22 +82,28 @@ bool Downloader::setSavePath(int row, std::string path) {
 std::vector<int> Downloader::retarget(const std::vector<int>& rows, const std::string& folder) {
     std::vector<int> moved;
     if (folder.empty()) return moved;
+    const std::size_t limit = nameLimitFor(folder);
     for (const int row : rows) {
         // A row already fetched keeps the path its file was written to (setSavePath refuses it).
         const DownloadJob j = job(row);
-        if (setSavePath(row, savePathFor(folder, j.title, j.type))) moved.push_back(row);
+        if (setSavePath(row, savePathFor(folder, j.title, j.type, limit))) moved.push_back(row);
     }
     return moved;
 }
 
 std::vector<DownloadJob> Downloader::jobs() const {
     std::lock_guard lock(mutex_);
-    return jobs_;
+    return rows_.jobs();
 }
 
 DownloadJob Downloader::job(int row) const {
     std::lock_guard lock(mutex_);
-    return row >= 0 && row < static_cast<int>(jobs_.size()) ? jobs_[row] : DownloadJob{};
+    return rows_.has(row) ? rows_[row].job : DownloadJob{};
+}
+
+RowState Downloader::rowState(int row) const {
+    std::lock_guard lock(mutex_);
+    return rows_.has(row) ? rows_[row].state : RowState::Waiting;
 }
 
 bool Downloader::anyFileOpen() const {
@@ -178,37 +113,27 @@ bool Downloader::anyFileOpen() const {
            std::any_of(slotBusy_.begin(), slotBusy_.end(), [](bool b) { return b; });
 }
 
-std::vector<std::string> Downloader::savePathsExcept(int row) const {
-    std::vector<std::string> paths;
-    paths.reserve(jobs_.size());
-    for (int r = 0; r < static_cast<int>(jobs_.size()); ++r)
-        if (r != row) paths.push_back(jobs_[r].savePath);
-    return paths;
-}
-
-RowState Downloader::rowState(int row) const {
-    std::lock_guard lock(mutex_);
-    return row >= 0 && row < static_cast<int>(states_.size()) ? states_[row] : RowState::Waiting;
-}
-
 bool Downloader::start(const PassSettings& settings) {
     std::thread old;
     {
         std::lock_guard lock(mutex_);
         if (passActive_ || stopping_ || exitConfirmed_) return false;
-        if (std::none_of(states_.begin(), states_.end(),
-                         [](RowState s) { return s == RowState::Waiting; }))
-            return false;
+        bool any = false;
+        for (int r = 0; r < rows_.size(); ++r) {
+            QueueRow& row = rows_[r];
+            row.inPass = row.state == RowState::Waiting || row.state == RowState::Failed;
+            row.restarted = false;
+            any = any || row.inPass;
+        }
+        if (!any) return false;
         passActive_ = true;
+        passSettings_ = settings;
         old = std::move(pass_);
     }
     if (old.joinable()) old.join();  // the previous pass has already left its loop
-    int rows = static_cast<int>(jobs().size());
     std::lock_guard lock(mutex_);
-    DownloadEvent started;
-    started.kind = DownloadEvent::Kind::PassStarted;
-    push(std::move(started));
-    pass_ = std::thread([this, settings, rows] { runPass(settings, rows); });
+    push(PassStarted{});
+    pass_ = std::thread([this, settings] { runPass(settings); });
     return true;
 }
 
@@ -219,8 +144,10 @@ bool Downloader::passRunning() const {
 
 bool Downloader::busy() const {
     std::lock_guard lock(mutex_);
-    return passActive_ || std::any_of(states_.begin(), states_.end(),
-                                      [](RowState s) { return s == RowState::Running; });
+    if (passActive_) return true;
+    for (int r = 0; r < rows_.size(); ++r)
+        if (rows_[r].state == RowState::Running) return true;
+    return false;
 }
 
 bool Downloader::exitQuestionNeeded() const {
@@ -302,181 +229,8 @@ Counters Downloader::snapshot() const {
     return c;
 }
 
-void Downloader::push(DownloadEvent e) {
-    events_.push_back(std::move(e));
-}
-
 void Downloader::log(std::string line) {
-    DownloadEvent e;
-    e.kind = DownloadEvent::Kind::Log;
-    e.text = std::move(line);
-    push(std::move(e));
-}
-
-void Downloader::runPass(PassSettings settings, int rowCount) {
-    for (int row = 0; row < rowCount; ++row) {
-        {
-            std::lock_guard lock(mutex_);
-            if (stopping_ || exitConfirmed_) break;
-            if (states_[row] != RowState::Waiting) continue;
-        }
-        if (!runRow(row, settings)) break;
-    }
-    std::lock_guard lock(mutex_);
-    probing_ = false;
-    passActive_ = false;
-    DownloadEvent e;
-    e.kind = DownloadEvent::Kind::PassEnded;
-    push(std::move(e));
-}
-
-bool Downloader::runRow(int row, const PassSettings& settings) {
-    DownloadJob job;
-    {
-        std::lock_guard lock(mutex_);
-        job = jobs_[row];
-        probeRow_ = row;
-        probing_ = true;
-        skipCurrent_ = false;
-        probeCancel_ = false;
-        states_[row] = RowState::Probing;
-    }
-    // `unreached`: no answer came (no network, say); the row and its received bytes are kept
-    // for a later run. Any other skip is a failure of the row.
-    auto skip = [&](const std::string& reason, bool unreached) {
-        std::lock_guard lock(mutex_);
-        states_[row] = stopping_ ? RowState::Waiting : RowState::Skipped;
-        if (!stopping_) {
-            if (!reason.empty()) log(job.title + "不能下载：" + reason);
-            unreached_[row] = unreached;
-            if (!unreached) discardPart(job.savePath);
-            queueChanged();
-        }
-        return !stopping_;
-    };
-
-    auto address = parseAddress(job.address);
-    if (!address) return skip("下载地址无效", false);
-    ProbeResult probe = network_->probe(address->url(), probeCancel_);
-    // Status panel 0 shows the probe's count like any connection's, without a label.
-    lastReport_ = static_cast<std::uint64_t>(kProbeTag) << 48 |
-                  (static_cast<std::uint64_t>(std::max<std::int64_t>(probe.bodyBytes, 0)) &
-                   ((std::uint64_t{1} << 48) - 1));
-    {
-        std::lock_guard lock(mutex_);
-        if (skipCurrent_) {
-            states_[row] = RowState::Skipped;  // the failure hook has logged it
-            discardPart(job.savePath);
-            queueChanged();
-            return true;
-        }
-    }
-    if (!probe.ok) return skip(probe.reason, probe.status == 0);
-    // Is it really the song? An expired link often answers 200 with a web page.
-    if (!wantsWebPage(job.type) && !isSongBody(sniffBody(probe.head, probe.contentType))) {
-        std::lock_guard lock(mutex_);
-        probing_ = false;
-        states_[row] = RowState::Failed;
-        discardPart(job.savePath);
-        queueChanged();
-        DownloadEvent failed;
-        failed.kind = DownloadEvent::Kind::ProgressRowAdded;
-        failed.progressRow = nextProgressRow_++;
-        failed.queueRow = row;
-        failed.state = ProgressState::Failed;
-        failed.job = job;
-        push(std::move(failed));
-        log(job.title + "下载失败!服务器返回的是网页，不是歌曲文件");
-        return true;
-    }
-
-    const int k = row % kSlots;
-    std::unique_ptr<FileTransfer> previous;
-    {
-        std::unique_lock lock(mutex_);
-        slotFreed_.wait(lock, [&] { return !slotBusy_[k] || stopping_ || skipCurrent_; });
-        if (stopping_) {
-            states_[row] = RowState::Waiting;
-            return false;
-        }
-        if (skipCurrent_) {
-            states_[row] = RowState::Skipped;
-            discardPart(job.savePath);
-            queueChanged();
-            return true;
-        }
-        previous = std::move(transfers_[k]);
-    }
-    previous.reset();  // its workers have all ended; this joins their threads
-
-    std::string savePath = job.savePath;
-    PreparedPart prepared = preparePart(savePath, address->url(), probe.length, probe.validator);
-    if (!prepared.error.empty()) {
-        savePath = fallbackPathFor(settings.saveFolder, settings.searchText, row, job.type);
-        prepared = preparePart(savePath, address->url(), probe.length, probe.validator);
-    }
-    const std::string& failure = prepared.error;
-    FileOrder order;
-    order.queueRow = row;
-    order.slot = k;
-    order.url = address->url();
-    order.path = partPathFor(savePath);
-    order.size = probe.length;
-    order.plan = planSegments(probe.length, settings.workersPerFile);
-    order.validator = probe.validator;
-    order.statePath = statePathFor(savePath);
-    order.received = prepared.received;
-    const int workers = static_cast<int>(order.plan.segments.size());
-    {
-        std::lock_guard lock(mutex_);
-        probing_ = false;
-        if (!failure.empty()) {
-            states_[row] = RowState::Failed;
-            queueChanged();
-            log(job.title + "下载失败!无法创建文件：" + failure);
-            return false;
-        }
-        if (!prepared.note.empty()) log(job.title + "：" + prepared.note + "，从头下载");
-        if (!prepared.received.empty()) {
-            log(job.title + "：接着上次下载，已有" + std::to_string(rangeBytes(prepared.received)) +
-                "字节");
-        }
-        for (auto& b : threadBytes_[k]) b = 0;
-        slotSize_[k] = probe.length;
-        slotWorkers_[k] = workers;
-        connectedCount_ = workers;
-        bool timerWasIdle = runningWorkers_ == 0;
-        slotRunning_[k] += workers;
-        runningWorkers_ += workers;
-        slotBusy_[k] = true;
-        slotRow_[k] = row;
-        slotSavePath_[k] = savePath;
-        int progressRow = nextProgressRow_++;
-        slotProgressRow_[k] = progressRow;
-        states_[row] = RowState::Running;
-
-        DownloadEvent added;
-        added.kind = DownloadEvent::Kind::ProgressRowAdded;
-        added.progressRow = progressRow;
-        added.queueRow = row;
-        added.state = ProgressState::Running;
-        added.job = job;
-        push(std::move(added));
-        DownloadEvent selected;
-        selected.kind = DownloadEvent::Kind::QueueRowSelected;
-        selected.queueRow = row;
-        push(std::move(selected));
-        if (timerWasIdle) {
-            DownloadEvent timer;
-            timer.kind = DownloadEvent::Kind::TimerStarted;
-            push(std::move(timer));
-        }
-    }
-    auto transfer = network_->start(order, *this);
-    std::lock_guard lock(mutex_);
-    transfers_[k] = std::move(transfer);
-    if (stopping_) transfers_[k]->cancel();
-    return true;
+    push(LogLine{std::move(line)});
 }
 
 void Downloader::workerBytes(int slot, int worker, std::int64_t bytesSoFar) {
@@ -492,47 +246,6 @@ void Downloader::workerEnded(int slot, int) {
     std::lock_guard lock(mutex_);
     --slotRunning_[slot];
     --runningWorkers_;
-}
-
-void Downloader::fileEnded(int slot, const FileOutcome& outcome) {
-    if (slot < 0 || slot >= kSlots) return;
-    {
-        std::lock_guard lock(mutex_);
-        const int row = slotRow_[slot];
-        const std::string& savePath = slotSavePath_[slot];
-        FileOutcome result = outcome;
-        // Stopped by the close: the .part and its state stay, the row comes back next time.
-        const bool interrupted = !result.complete && stopping_;
-        if (result.complete) {
-            std::string failure = completePart(savePath);
-            if (!failure.empty()) result = {false, failure, result.note};
-        } else if (!interrupted) {
-            discardPart(savePath);  // an earlier file of the save path stays as it was
-        }
-        const bool rowExists = row >= 0 && row < static_cast<int>(jobs_.size());
-        if (rowExists) {
-            states_[row] = result.complete ? RowState::Finished
-                           : interrupted   ? RowState::Waiting
-                                           : RowState::Failed;
-            queueChanged();
-        }
-        DownloadEvent status;
-        status.kind = DownloadEvent::Kind::RowStatus;
-        status.progressRow = slotProgressRow_[slot];
-        status.queueRow = row;
-        status.state = result.complete ? ProgressState::Ended : ProgressState::Failed;
-        push(std::move(status));
-        if (rowExists && !result.note.empty()) log(jobs_[row].title + "：" + result.note);
-        if (rowExists && !result.complete && !interrupted)
-            log(jobs_[row].title + "下载失败!" + result.reason);
-        slotBusy_[slot] = false;
-        if (runningWorkers_ == 0) {
-            DownloadEvent timer;
-            timer.kind = DownloadEvent::Kind::TimerStopped;
-            push(std::move(timer));
-        }
-    }
-    slotFreed_.notify_all();
 }
 
 }  // namespace melorin::download

@@ -3,99 +3,30 @@
 // slot i mod 3, up to three files at once), one worker per segment. The pass runs
 // on its own thread; workers report on theirs. The window reads counters through
 // snapshot() and drains takeEvents() on its own thread.
+//
+// Where each step lives: the queue's rows in queuerows.h, the pass and a row's road through it
+// (probe, body check, slot wait, .part, start, end) in downloadpass.cpp, the news for the
+// window in downloadevents.h, the network seam in network.h.
 #include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
-#include <string_view>
 #include <thread>
+#include <utility>
+#include <variant>
 #include <vector>
 
-#include "core/songrow.h"
-#include "download/httpfetch.h"
-#include "download/partfiles.h"
+#include "download/downloadevents.h"
+#include "download/downloadjob.h"
+#include "download/network.h"
+#include "download/queuerows.h"
 #include "download/segmentplan.h"
 
 namespace melorin::download {
-
-// A queue row: a found file plus where it goes; its index is its identity.
-struct DownloadJob : core::SongRow {
-    std::string savePath;
-};
-
-enum class RowState { Waiting, Probing, Running, Finished, Failed, Skipped };
-
-// What a progress row says of its file; the board moves Ended to Logged once the file's log
-// entry is written.
-enum class ProgressState { Running, Ended, Logged, Failed };
-// The text the progress list shows for a state.
-std::string_view progressText(ProgressState state);
-
-struct FileOrder {
-    int queueRow = 0;
-    int slot = 0;
-    std::string url;
-    std::string path;  // the file the transfer writes: the save path + ".part"
-    std::int64_t size = 0;
-    SegmentPlan plan;
-    std::string validator;            // for If-Range; "" when the server gave none
-    std::string statePath;            // kept up to date while bytes arrive; "" for none
-    std::vector<ByteRange> received;  // a resume: the bytes already in the .part
-};
-
-struct FileOutcome {
-    bool complete = false;
-    std::string reason;
-    std::string note{};  // something the log should say besides (a state file not written)
-};
-
-// What a running file tells the downloader; called on worker threads. Per file:
-// workerBytes any number of times, workerEnded once per segment, then fileEnded once.
-class FileObserver {
-public:
-    virtual ~FileObserver() = default;
-    virtual void workerBytes(int slot, int worker, std::int64_t bytesSoFar) = 0;
-    virtual void workerEnded(int slot, int worker) = 0;
-    virtual void fileEnded(int slot, const FileOutcome& outcome) = 0;
-};
-
-// A file being fetched. cancel() disconnects its connections and returns at once;
-// the destructor waits for its threads.
-class FileTransfer {
-public:
-    virtual ~FileTransfer() = default;
-    virtual void cancel() = 0;
-};
-
-// The network as the pass needs it; CurlNetwork is the real one, tests fake it.
-class Network {
-public:
-    virtual ~Network() = default;
-    virtual ProbeResult probe(const std::string& url, const std::atomic<bool>& cancel) = 0;
-    virtual std::unique_ptr<FileTransfer> start(const FileOrder& order, FileObserver& observer) = 0;
-};
-
-struct DownloadEvent {
-    enum class Kind {
-        ProgressRowAdded,
-        RowStatus,
-        Log,
-        QueueRowSelected,
-        TimerStarted,
-        TimerStopped,
-        PassEnded,
-        PassStarted  // "总耗时" counts from here
-    };
-    Kind kind = Kind::Log;
-    int progressRow = -1;
-    int queueRow = -1;
-    ProgressState state = ProgressState::Running;  // ProgressRowAdded, RowStatus
-    std::string text;                              // Log: the line
-    DownloadJob job;                               // ProgressRowAdded: the row as it was started
-};
 
 struct Counters {
     std::array<std::array<std::int64_t, kMaxWorkersPerFile>, kSlots> threadBytes{};
@@ -125,7 +56,7 @@ public:
     Downloader(const Downloader&) = delete;
     Downloader& operator=(const Downloader&) = delete;
 
-    // A save path that another row already has gets " (2)", " (3)" ... (see distinctSavePath);
+    // A save path that another row, or a file on disk, already has gets " (2)", " (3)" ...;
     // job(row) tells the path the row was given.
     int addJob(DownloadJob job);
     // Refused (false) while a pass runs or any file has not ended: indices must keep their
@@ -140,13 +71,15 @@ public:
     DownloadJob job(int row) const;  // an empty job for a row that does not exist
     RowState rowState(int row) const;
 
-    // Keeps the unfinished rows (not finished, failed or removed) in the file at `path`, so a
-    // later run can bring them back, and brings back the rows it holds now, appended as rows
-    // not yet started; returns how many. Their received bytes are resumed when they start.
+    // Keeps the rows that may still be fetched (see keptInQueueFile) in the file at `path`, so
+    // a later run can bring them back, and brings back the rows it holds now, appended as rows
+    // not yet started; returns how many. Their received bytes are resumed when they start. A
+    // file that cannot be read whole is first moved aside to "<path>.damaged" (logged); the
+    // rows of it that can still be read come back.
     int keepQueueIn(const std::string& path);
 
-    // Starts a pass over the rows not yet started. False, doing nothing, while a
-    // pass runs or when there is no such row.
+    // Starts a pass over the rows not yet started and those that failed (from the bytes they
+    // have). False, doing nothing, while a pass runs or when there is no such row.
     bool start(const PassSettings& settings);
     bool passRunning() const;
     // A pass runs or a file it started has not ended.
@@ -170,27 +103,43 @@ public:
     Counters snapshot() const;
 
 private:
+    struct RowRun;  // one row on its way through a pass (downloadpass.cpp)
+
     void workerBytes(int slot, int worker, std::int64_t bytesSoFar) override;
     void workerEnded(int slot, int worker) override;
     void fileEnded(int slot, const FileOutcome& outcome) override;
 
-    void runPass(PassSettings settings, int rowCount);
-    bool runRow(int row, const PassSettings& settings);  // false ends the pass
-    bool anyFileOpen() const;                            // caller holds mutex_
-    std::vector<DownloadJob> unfinishedJobs() const;
-    void queueChanged();                                      // caller holds mutex_
-    std::vector<std::string> savePathsExcept(int row) const;  // caller holds mutex_
-    void push(DownloadEvent e);                               // caller holds mutex_
-    void log(std::string line);                               // caller holds mutex_
+    // downloadpass.cpp: the pass, and the steps of one row in their order.
+    void runPass(PassSettings settings);
+    std::optional<int> takeNextRow();  // nullopt: the pass has ended
+    void runRow(int row, const PassSettings& settings);
+    bool probeFile(RowRun& run);
+    bool isSong(RowRun& run);
+    bool waitForSlot(RowRun& run);
+    bool preparePartFile(RowRun& run, const PassSettings& settings);
+    void startFile(RowRun& run, const PassSettings& settings);
+    // Leaves the row out of this pass in `state`, with a log line when `reason` is set.
+    void settleRow(const RowRun& run, RowState state, const std::string& reason);
+    // The server's file changed under a running file: once per pass it starts again from zero
+    // (with a pass of its own when none runs; the one it replaces is returned for joining).
+    std::thread restartChangedFile(int row, const std::string& savePath);  // caller holds mutex_
+
+    bool anyFileOpen() const;  // caller holds mutex_
+    void queueChanged();       // caller holds mutex_
+    // Caller holds mutex_. The event is made in its place in the list.
+    template <typename Event>
+    void push(Event event) {
+        events_.emplace_back(std::in_place_type<Event>, std::move(event));
+    }
+    void log(std::string line);  // caller holds mutex_
 
     std::unique_ptr<Network> network_;
     mutable std::mutex mutex_;
     std::condition_variable slotFreed_;
-    std::vector<DownloadJob> jobs_;
-    std::vector<RowState> states_;
-    std::vector<bool> unreached_;  // skipped because no answer came: kept for a later run
+    QueueRows rows_;
     std::vector<DownloadEvent> events_;
     std::thread pass_;
+    PassSettings passSettings_;  // of the pass pressed for last; a restarted file uses them
     bool passActive_ = false;
     bool stopping_ = false;
     std::atomic<bool> exitConfirmed_{false};
@@ -199,7 +148,8 @@ private:
     int probeRow_ = 0;
     bool probing_ = false;
     int nextProgressRow_ = 0;
-    std::array<bool, kSlots> slotBusy_{};  // from its file's start until fileEnded
+    std::array<bool, kSlots> slotBusy_{};      // from its file's start until fileEnded
+    std::array<bool, kSlots> slotStarting_{};  // until its transfer is stored in transfers_
     std::array<int, kSlots> slotRow_{};
     std::array<std::string, kSlots> slotSavePath_{};  // where the slot's .part goes when complete
     std::array<std::unique_ptr<FileTransfer>, kSlots> transfers_;

@@ -1,10 +1,14 @@
 #include "download/filename.h"
 
+#include <unistd.h>
+
 #include <algorithm>
-#include <unordered_set>
 
 namespace melorin::download {
 namespace {
+
+// The longest extension kept whole; a longer type is not a file type anyway.
+constexpr std::size_t kExtensionMax = 16;
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && static_cast<unsigned char>(s.front()) <= 32) s.remove_prefix(1);
@@ -18,9 +22,30 @@ std::string joinFolder(std::string_view folder, const std::string& name) {
     return out + name;
 }
 
+// Cuts `s` to at most `limit` bytes without splitting a UTF-8 sequence.
+void cutUtf8(std::string& s, std::size_t limit) {
+    if (s.size() <= limit) return;
+    std::size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
+    s.resize(cut);
+}
+
+// The safe name of stem + "." + extension within `limit` bytes. Only a name too long is cut,
+// and then the stem gives way, never the extension.
+std::string nameWithExtension(std::string_view stem, std::string_view extension,
+                              std::size_t limit) {
+    const std::string whole =
+        safeFileName(std::string(stem) + "." + std::string(extension), std::string::npos);
+    if (whole.size() <= limit) return whole;
+    std::string ext = extension.empty() ? std::string() : safeFileName(extension, kExtensionMax);
+    std::string name = safeFileName(stem, limit > ext.size() + 2 ? limit - ext.size() - 1 : 1);
+    while (name.size() > 1 && name.back() == '.') name.pop_back();
+    return name + "." + ext;
+}
+
 }  // namespace
 
-std::string safeFileName(std::string_view name) {
+std::string safeFileName(std::string_view name, std::size_t limit) {
     std::string out;
     for (char c : name) {
         unsigned char u = static_cast<unsigned char>(c);
@@ -31,11 +56,7 @@ std::string safeFileName(std::string_view name) {
     std::size_t lead = 0;
     while (lead < out.size() && (out[lead] == '.' || out[lead] == ' ')) ++lead;
     out.erase(0, lead);
-    if (out.size() > 200) {
-        std::size_t cut = 200;
-        while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
-        out.resize(cut);
-    }
+    cutUtf8(out, limit);
     return out.empty() ? "_" : out;
 }
 
@@ -44,14 +65,21 @@ std::string fileType(std::string_view type) {
     return t == "Mrm" ? "rm" : t;
 }
 
-std::string savePathFor(std::string_view folder, std::string_view title, std::string_view type) {
-    return joinFolder(folder, safeFileName(std::string(title) + "." + std::string(type)));
+std::size_t nameLimitFor(std::string_view folder) {
+    const long max = ::pathconf(std::string(folder.empty() ? "." : folder).c_str(), _PC_NAME_MAX);
+    const std::size_t name = max > 0 ? static_cast<std::size_t>(max) : kNameMax;
+    return name > kNameReserve + 16 ? name - kNameReserve : 16;
+}
+
+std::string savePathFor(std::string_view folder, std::string_view title, std::string_view type,
+                        std::size_t limit) {
+    return joinFolder(folder, nameWithExtension(title, type, limit));
 }
 
 std::string fallbackPathFor(std::string_view folder, std::string_view searchText, int row,
-                            std::string_view type) {
-    std::string name = std::string(trim(searchText)) + std::to_string(row) + "." + fileType(type);
-    return joinFolder(folder, safeFileName(name));
+                            std::string_view type, std::size_t limit) {
+    const std::string stem = std::string(trim(searchText)) + std::to_string(row);
+    return joinFolder(folder, nameWithExtension(stem, fileType(type), limit));
 }
 
 bool isSafeSavePath(std::string_view path) {
@@ -81,14 +109,15 @@ std::string numberedPath(std::string_view path, int n) {
     return out;
 }
 
-std::string distinctSavePath(const std::string& path, const std::vector<std::string>& taken) {
-    if (std::find(taken.begin(), taken.end(), path) == taken.end()) return path;
-    // Many rows of one title are common (one song from many sources): look them up in a set.
-    const std::unordered_set<std::string_view> set(taken.begin(), taken.end());
-    for (int n = 2;; ++n) {
-        std::string candidate = numberedPath(path, n);
-        if (!set.contains(candidate)) return candidate;
-    }
+std::string distinctSavePath(const std::string& path, const PathTaken& taken) {
+    const int n = freeNumber(path, taken);
+    return n == 0 ? path : numberedPath(path, n);
+}
+
+int freeNumber(const std::string& path, const PathTaken& taken, int from) {
+    if (!taken(path)) return 0;
+    for (int n = std::max(from, 2);; ++n)
+        if (!taken(numberedPath(path, n))) return n;
 }
 
 }  // namespace melorin::download

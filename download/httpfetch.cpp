@@ -22,6 +22,10 @@ struct ProbeState {
     std::string head;
 };
 
+std::string encodedReason(const std::string& encoding) {
+    return "服务器发来的是编码过的数据（" + encoding + "），不是文件本身";
+}
+
 size_t probeHeader(char* data, size_t size, size_t n, void* p) {
     auto* s = static_cast<ProbeState*>(p);
     std::size_t len = size * n;
@@ -31,7 +35,8 @@ size_t probeHeader(char* data, size_t size, size_t n, void* p) {
         if (st >= 100 && st < 200) return len;  // interim answer, more follows
         if (st >= 300 && st < 400) return len;  // curl follows it
         s->finalSeen = true;
-        if (st != 200 || s->answer.contentLength <= 0) return 0;  // nothing to look at
+        if (st != 200 || s->answer.contentLength < 0 || s->answer.encoded())
+            return 0;  // nothing to look at
     }
     return len;
 }
@@ -57,8 +62,12 @@ ProbeResult probeSize(const std::string& url, const FetchOptions& options,
     curl_easy_setopt(easy.h, CURLOPT_WRITEDATA, &state);
     CURLcode code = curl_easy_perform(easy.h);
     if (!state.finalSeen) {
-        r.reason =
-            cancel ? std::string("已停止") : std::string("连接失败：") + curl_easy_strerror(code);
+        // A redirect the program will not follow can never lead to the file.
+        r.hopeless = code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_TOO_MANY_REDIRECTS;
+        r.reason = cancel ? std::string("已停止")
+                   : code == CURLE_UNSUPPORTED_PROTOCOL
+                       ? std::string("服务器把下载转到了不是网页的地址")
+                       : std::string("连接失败：") + curl_easy_strerror(code);
         return r;
     }
     r.status = state.answer.status;
@@ -69,9 +78,14 @@ ProbeResult probeSize(const std::string& url, const FetchOptions& options,
     r.validator = state.answer.validator();
     if (r.status != 200) {
         r.reason = statusReason(r.status);
-    } else if (r.length <= 0) {
+        r.hopeless = !isRetriedStatus(r.status);
+    } else if (state.answer.encoded()) {
+        r.reason = encodedReason(state.answer.contentEncoding);
+        r.hopeless = true;
+    } else if (r.length < 0) {
         r.reason = "服务器没有告知文件大小";
-    } else if (state.bodyBytes == 0 && cancel) {
+        r.hopeless = true;
+    } else if (state.bodyBytes == 0 && r.length > 0 && cancel) {
         r.reason = "已停止";
     } else {
         r.ok = true;
@@ -80,22 +94,38 @@ ProbeResult probeSize(const std::string& url, const FetchOptions& options,
 }
 
 SharedPart::SharedPart(int fd_, std::int64_t total_, std::string validator_,
-                       std::vector<Piece> pieces_, int workers_)
+                       std::vector<ByteRange> resumed_, std::vector<Piece> pieces_, int workers_)
     : fd(fd_),
       total(total_),
       validator(std::move(validator_)),
+      resumed(mergeRanges(std::move(resumed_))),
+      requestsLeft(requestAllowance(total_)),
       pieces(std::move(pieces_)),
       workers(static_cast<std::size_t>(workers_)) {}
 
 std::vector<ByteRange> SharedPart::received() {
-    std::lock_guard lock(mutex);
-    return receivedRanges(pieces);
+    std::vector<ByteRange> ranges = resumed;
+    {
+        std::lock_guard lock(mutex);
+        for (const ByteRange& r : receivedRanges(pieces)) ranges.push_back(r);
+    }
+    return mergeRanges(std::move(ranges));
 }
 
 bool SharedPart::complete() {
     std::lock_guard lock(mutex);
     return std::all_of(pieces.begin(), pieces.end(),
                        [](const Piece& p) { return p.done >= p.end; });
+}
+
+void SharedPart::fail(std::string reason, FileOutcome::Verdict verdict) {
+    {
+        std::lock_guard lock(mutex);
+        if (!failure.empty()) return;
+        failure = std::move(reason);
+        failureVerdict = verdict;
+    }
+    cancel = true;
 }
 
 namespace {
@@ -114,6 +144,7 @@ constexpr std::int64_t kRateBytes = 256 * 1024;
 // One worker of a file: its current piece and the attempts for it.
 struct WorkerRun {
     SharedPart& part;
+    Clock& clock;
     const int worker;
     const std::function<void(std::int64_t)>& onBytes;
     std::size_t index = 0;  // of its piece in part.pieces, valid for `generation`
@@ -123,7 +154,7 @@ struct WorkerRun {
     std::int64_t delivered = 0;
     bool owner = false;  // fetching the whole body of a range-ignoring server
     std::vector<char> pending;
-    std::chrono::steady_clock::time_point pendingSince{};
+    Clock::TimePoint pendingSince{};
 
     // per attempt
     AnswerHeaders answer;
@@ -133,10 +164,19 @@ struct WorkerRun {
     std::int64_t requestStart = 0;
     std::int64_t requestEnd = 0;
     std::string reason;
-    bool permanent = false;
+    bool permanent = false;  // no request of this run can mend it: the file fails
+    FileOutcome::Verdict verdict = FileOutcome::Verdict::Failed;  // what it means for the file
 
-    WorkerRun(SharedPart& p, int w, const std::function<void(std::int64_t)>& b)
-        : part(p), worker(w), onBytes(b) {}
+    WorkerRun(SharedPart& p, Clock& c, int w, const std::function<void(std::int64_t)>& b)
+        : part(p), clock(c), worker(w), onBytes(b) {}
+
+    void startAttempt() {
+        answer = AnswerHeaders{};
+        mode = Mode::Undecided;
+        reason.clear();
+        permanent = false;
+        verdict = FileOutcome::Verdict::Failed;
+    }
 
     std::int64_t end() const {
         return owner ? part.total
@@ -149,7 +189,7 @@ struct WorkerRun {
         std::lock_guard lock(part.mutex);
         if (part.cancel || !part.failure.empty()) return false;
         if (part.wholeBodyOwner >= 0 && part.wholeBodyOwner != worker) return false;
-        const auto now = std::chrono::steady_clock::now();
+        const auto now = clock.now();
         for (Piece& p : part.pieces) {
             if (p.worker < 0) continue;
             const SharedPart::Worker& w = part.workers[static_cast<std::size_t>(p.worker)];
@@ -184,25 +224,48 @@ struct WorkerRun {
             part.pieces[index].worker = -1;
     }
 
+    void reject(std::string why, bool forGood, FileOutcome::Verdict meaning) {
+        mode = Mode::Rejected;
+        reason = std::move(why);
+        permanent = forGood;
+        verdict = meaning;
+    }
+
+    // Is this answer still the file the bytes on disk came from? Its total length (206: the
+    // Content-Range's, 200: the Content-Length) and its validator must be the file's.
+    bool sameFile() {
+        const std::int64_t announced =
+            answer.status == 206 ? (answer.range ? answer.range->total : -1) : answer.contentLength;
+        if (answer.status == 416 || (announced >= 0 && announced != part.total)) {
+            reject("服务器上的文件长度已经改变", true, FileOutcome::Verdict::Changed);
+            return false;
+        }
+        if (!part.validator.empty() && answer.validator() != part.validator) {
+            reject("服务器上的文件已经改变", true, FileOutcome::Verdict::Changed);
+            return false;
+        }
+        return true;
+    }
+
+    // Decides, before the first byte of the body, whether it is written and where.
     void decide() {
+        using Verdict = FileOutcome::Verdict;
         const std::int64_t total = part.total;
-        if (answer.status == 206) {
+        if (answer.encoded()) {
+            reject(encodedReason(answer.contentEncoding), true, Verdict::Refused);
+        } else if ((answer.status == 200 || answer.status == 206 || answer.status == 416) &&
+                   !sameFile()) {
+            // rejected as a changed file
+        } else if (answer.status == 206) {
             if (answer.range &&
                 rangeAnswerMatches(*answer.range, requestStart, requestEnd, total)) {
                 mode = Mode::Write;
                 bodyOffset = answer.range->first;
                 limit = answer.range->last + 1;
             } else {
-                mode = Mode::Rejected;
-                reason = "服务器回答的范围与请求不符";
+                reject("服务器回答的范围与请求不符", false, Verdict::Failed);
             }
         } else if (answer.status == 200) {
-            if (answer.contentLength >= 0 && answer.contentLength != total) {
-                mode = Mode::Rejected;
-                reason = "文件大小已经改变";
-                permanent = true;
-                return;
-            }
             // Ranges ignored (or If-Range found the file changed): the whole body, from byte 0.
             if (!owner) {
                 flush();
@@ -222,9 +285,9 @@ struct WorkerRun {
             bodyOffset = 0;
             limit = total;
         } else {
-            mode = Mode::Rejected;
-            reason = statusReason(answer.status);
-            permanent = !isRetriedStatus(answer.status);
+            const bool retried = isRetriedStatus(answer.status);
+            reject(statusReason(answer.status), !retried,
+                   retried ? Verdict::Failed : Verdict::Refused);
         }
     }
 
@@ -241,8 +304,9 @@ struct WorkerRun {
             ssize_t w = ::pwrite(part.fd, p, static_cast<std::size_t>(left), written);
             if (w < 0 && errno == EINTR) continue;
             if (w <= 0) {
-                reason = std::string("写入文件失败：") + std::strerror(w < 0 ? errno : ENOSPC);
-                permanent = true;
+                // A full disk is not the server's doing: the row stays, for after a clean-up.
+                reject(std::string("写入文件失败：") + std::strerror(w < 0 ? errno : ENOSPC), true,
+                       FileOutcome::Verdict::Failed);
                 ok = false;
                 break;
             }
@@ -276,12 +340,11 @@ struct WorkerRun {
         if (off <= pos && to > from) {
             if (pending.empty()) {
                 pending.reserve(kWriteBatch);
-                pendingSince = std::chrono::steady_clock::now();
+                pendingSince = clock.now();
             }
             pending.insert(pending.end(), data + (from - off), data + (to - off));
             pos = to;
-            if ((pending.size() >= kWriteBatch ||
-                 std::chrono::steady_clock::now() - pendingSince >= kWriteDelay) &&
+            if ((pending.size() >= kWriteBatch || clock.now() - pendingSince >= kWriteDelay) &&
                 !flush())
                 return 0;
         }
@@ -290,6 +353,13 @@ struct WorkerRun {
         if (pos >= stop && limit > stop + 1) return 0;
         // Anything past the answer's range or the file's end is not ours.
         return bodyOffset > limit ? 0 : len;
+    }
+
+    // Why the attempt just made did not finish the piece.
+    std::string attemptFailure(CURLcode code) const {
+        if (!reason.empty()) return reason;
+        if (code != CURLE_OK) return std::string("传输中断：") + curl_easy_strerror(code);
+        return "服务器提前结束了回答";
     }
 };
 
@@ -302,21 +372,12 @@ size_t workerBody(char* data, size_t size, size_t n, void* p) {
     return static_cast<WorkerRun*>(p)->body(data, size * n);
 }
 
-bool pause(std::chrono::milliseconds d, const std::atomic<bool>& cancel) {
-    auto until = std::chrono::steady_clock::now() + d;
-    while (std::chrono::steady_clock::now() < until) {
-        if (cancel) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return !cancel;
-}
-
 }  // namespace
 
 WorkerOutcome runWorker(const std::string& url, int worker, SharedPart& part,
                         const FetchOptions& options,
                         const std::function<void(std::int64_t)>& onBytes) {
-    WorkerRun run(part, worker, onBytes);
+    WorkerRun run(part, *options.clock, worker, onBytes);
     Easy easy(url, options, part.cancel);
     curl_easy_setopt(easy.h, CURLOPT_HEADERFUNCTION, workerHeader);
     curl_easy_setopt(easy.h, CURLOPT_HEADERDATA, &run);
@@ -327,13 +388,14 @@ WorkerOutcome runWorker(const std::string& url, int worker, SharedPart& part,
         int failures = 0;  // attempts in a row that delivered nothing
         for (;;) {
             if (part.cancel) return cancelled;
-            run.answer = AnswerHeaders{};
-            run.mode = WorkerRun::Mode::Undecided;
-            run.reason.clear();
-            run.permanent = false;
+            run.startAttempt();
             run.requestStart = run.pos;
             run.requestEnd = run.owner ? 0 : run.end();
             if (!run.owner && run.requestStart >= run.requestEnd) break;  // split away meanwhile
+            if (part.requestsLeft.fetch_sub(1) <= 0) {
+                run.release();
+                return {WorkerResult::Failed, "请求次数已达上限：服务器每次只给很少的数据就断开"};
+            }
             const std::int64_t before = run.delivered;
             const std::string range = rangeHeaderValue(run.requestStart, run.requestEnd);
             const std::string curlRange = range.empty() ? std::string() : range.substr(6);
@@ -344,34 +406,23 @@ WorkerOutcome runWorker(const std::string& url, int worker, SharedPart& part,
             const CURLcode code = curl_easy_perform(easy.h);
             run.flush();  // what arrived is kept, also when the transfer was cut or stopped
 
-            if (part.cancel) return cancelled;
+            // An answer without a body is checked all the same (an error status, a changed file).
+            if (run.mode == WorkerRun::Mode::Undecided && run.answer.complete) run.decide();
             if (run.mode == WorkerRun::Mode::Covered) return {WorkerResult::Covered, {}};
-            if (run.written >= run.end()) break;
-            std::string reason;
-            if (!run.reason.empty()) {
-                reason = run.reason;
-            } else if (run.mode == WorkerRun::Mode::Undecided && run.answer.status != 0 &&
-                       run.answer.status != 200 && run.answer.status != 206) {
-                reason = statusReason(run.answer.status);  // error answer without a body
-                run.permanent = !isRetriedStatus(run.answer.status);
-            } else if (code != CURLE_OK) {
-                reason = std::string("传输中断：") + curl_easy_strerror(code);
-            } else {
-                reason = "服务器提前结束了回答";
-            }
+            if (run.mode != WorkerRun::Mode::Rejected && run.written >= run.end()) break;
+            const std::string reason = run.attemptFailure(code);
+            if (part.cancel && !run.permanent) return cancelled;
             const AttemptEnd end{run.delivered > before, run.permanent, failures};
-            const NextAttempt next = nextAttempt(end, options.maxResumes);
+            const NextAttempt next = nextAttempt(end, options.retry);
             if (next == NextAttempt::GiveUp) {
                 run.release();  // another worker may still get it
-                if (run.permanent) {
-                    std::lock_guard lock(part.mutex);
-                    if (part.failure.empty()) part.failure = reason;
-                }
+                if (run.permanent) part.fail(reason, run.verdict);
                 return {WorkerResult::Failed, reason};
             }
             if (next == NextAttempt::Now) {
                 failures = 0;
-            } else if (!pause(retryPause(options.retryPause, ++failures), part.cancel)) {
+            } else if (!options.clock->sleepFor(retryPause(options.retry, ++failures),
+                                                part.cancel)) {
                 return cancelled;
             }
         }

@@ -62,51 +62,50 @@ void ProgressBoard::logFinished(Changes& changes) {
     }
 }
 
+namespace {
+template <typename... Handlers>
+struct Overloaded : Handlers... {
+    using Handlers::operator()...;
+};
+template <typename... Handlers>
+Overloaded(Handlers...) -> Overloaded<Handlers...>;
+}  // namespace
+
 ProgressBoard::Changes ProgressBoard::apply(const std::vector<DownloadEvent>& events) {
     Changes c;
-    using Kind = DownloadEvent::Kind;
-    for (const auto& e : events) {
-        switch (e.kind) {
-            case Kind::ProgressRowAdded: {
-                rows_.push_back({e.job.title, e.state, 0, e.queueRow, e.job});
-                c.addedRows.push_back(static_cast<int>(rows_.size()) - 1);
-                select(static_cast<int>(rows_.size()) - 1);
+    const auto isRow = [this](int row) { return row >= 0 && row < static_cast<int>(rows_.size()); };
+    const Overloaded handle{
+        [&](const ProgressRowAdded& e) {
+            rows_.push_back({e.job.title, e.state, 0, e.queueRow, e.job});
+            c.addedRows.push_back(static_cast<int>(rows_.size()) - 1);
+            select(static_cast<int>(rows_.size()) - 1);
+            c.barsChanged = true;
+        },
+        [&](const RowStatus& e) {
+            if (!isRow(e.progressRow)) return;
+            rows_[e.progressRow].state = e.state;
+            c.changedRows.push_back(e.progressRow);
+            if (e.state == ProgressState::Ended && selected_ == e.progressRow) {
+                barPos_ = barMax_;
                 c.barsChanged = true;
-                break;
             }
-            case Kind::RowStatus:
-                if (e.progressRow >= 0 && e.progressRow < static_cast<int>(rows_.size())) {
-                    rows_[e.progressRow].state = e.state;
-                    c.changedRows.push_back(e.progressRow);
-                    if (e.state == ProgressState::Ended && selected_ == e.progressRow) {
-                        barPos_ = barMax_;
-                        c.barsChanged = true;
-                    }
-                }
-                break;
-            case Kind::Log:
-                c.logLines.push_back(e.text);
-                break;
-            case Kind::QueueRowSelected:
-                c.selectedQueueRows.push_back(e.queueRow);
-                break;
-            case Kind::TimerStarted:
-                // Speeds are measured from the first tick of this run of the timer.
-                if (!timerRunning_) ticked_ = false;
-                timerRunning_ = true;
-                break;
-            case Kind::TimerStopped:
-                timerRunning_ = false;
-                break;
-            case Kind::PassEnded:
-                c.passEnded = true;
-                break;
-            case Kind::PassStarted:
-                // Only a new pass restarts "总耗时"; the timer may stop and start within one.
-                elapsedSeconds_ = 0;
-                break;
-        }
-    }
+        },
+        [&](const SavedAs& e) {
+            if (isRow(e.progressRow)) rows_[e.progressRow].job.savePath = e.path;
+        },
+        [&](const LogLine& e) { c.logLines.push_back(e.text); },
+        [&](const QueueRowSelected& e) { c.selectedQueueRows.push_back(e.queueRow); },
+        [&](const TimerStarted&) {
+            // Speeds are measured from the first tick of this run of the timer.
+            if (!timerRunning_) ticked_ = false;
+            timerRunning_ = true;
+        },
+        [&](const TimerStopped&) { timerRunning_ = false; },
+        [&](const PassEnded&) { c.passEnded = true; },
+        // Only a new pass restarts "总耗时"; the timer may stop and start within one.
+        [&](const PassStarted&) { elapsedSeconds_ = 0; },
+    };
+    for (const DownloadEvent& e : events) std::visit(handle, e);
     // With the timer stopped no tick would log them; each entry is logged once.
     if (!timerRunning_) logFinished(c);
     c.timerRunning = timerRunning_;

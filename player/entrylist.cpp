@@ -8,8 +8,11 @@
 namespace melorin::player {
 namespace {
 
+using core::isValidUtf8;
 using markup::lowered;
 using markup::trimmed;
+
+constexpr std::uint32_t kReplacement = 0xFFFD;
 
 bool endsWith(std::string_view s, std::string_view tail) {
     return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
@@ -18,39 +21,6 @@ bool endsWith(std::string_view s, std::string_view tail) {
 std::string_view pathOf(std::string_view address) {
     const std::size_t cut = address.find_first_of("?#");
     return cut == std::string_view::npos ? address : address.substr(0, cut);
-}
-
-bool isValidUtf8(std::string_view s) {
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t extra = 0;
-        std::uint32_t min = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            min = 0x80;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            min = 0x800;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            min = 0x10000;
-        } else {
-            return false;
-        }
-        if (i + extra >= s.size()) return false;
-        std::uint32_t cp = c & (0x3F >> extra);
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto b = static_cast<unsigned char>(s[i + k]);
-            if ((b & 0xC0) != 0x80) return false;
-            cp = cp << 6 | (b & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += extra + 1;
-    }
-    return true;
 }
 
 void appendUtf8(std::string& out, std::uint32_t cp) {
@@ -69,6 +39,57 @@ void appendUtf8(std::string& out, std::uint32_t cp) {
         out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
+}
+
+// UTF-16 text without its byte-order mark; a lone surrogate or a cut-off unit is U+FFFD.
+std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    const auto unitAt = [&](std::size_t i) {
+        const auto a = static_cast<unsigned char>(bytes[i]);
+        const auto b = static_cast<unsigned char>(bytes[i + 1]);
+        return static_cast<std::uint32_t>(bigEndian ? a << 8 | b : b << 8 | a);
+    };
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t i = 0;
+    for (; i + 1 < bytes.size(); i += 2) {
+        std::uint32_t cp = unitAt(i);
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < bytes.size()) {
+            const std::uint32_t low = unitAt(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+        }
+        appendUtf8(out, cp >= 0xD800 && cp <= 0xDFFF ? kReplacement : cp);
+    }
+    if (i < bytes.size()) appendUtf8(out, kReplacement);
+    return out;
+}
+
+// UTF-8 text with every invalid sequence as U+FFFD (a list that says it is UTF-8).
+std::string validUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        std::size_t length = 1;
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c >= 0xF0) {
+            length = 4;
+        } else if (c >= 0xE0) {
+            length = 3;
+        } else if (c >= 0xC0) {
+            length = 2;
+        }
+        const std::string_view one = bytes.substr(i, length);
+        if (one.size() == length && isValidUtf8(one)) {
+            out += one;
+            i += length;
+        } else {
+            appendUtf8(out, kReplacement);
+            ++i;
+        }
+    }
+    return out;
 }
 
 // The numeric reference at the start of `s` ("#65;", "#x41;"), or 0 characters.
@@ -111,8 +132,27 @@ EntryKind entryKindOf(std::string_view address) {
     return EntryKind::Media;
 }
 
+EntryKind sniffedKindOf(std::string_view head, bool whole) {
+    if (head.substr(0, 3) == "\xEF\xBB\xBF") head.remove_prefix(3);
+    if (lowered(trimmed(head).substr(0, 4)) == "<asx") return EntryKind::AsxList;
+    if (head.find('\0') != std::string_view::npos) return EntryKind::Media;
+    // Only whole lines count: the last one may be cut off where the head ends.
+    if (!whole) head = head.substr(0, head.find_last_of("\r\n") + 1);
+    const std::vector<std::string> entries = lineListEntries(head);
+    if (entries.empty()) return EntryKind::Media;
+    for (const std::string& entry : entries) {
+        if (entry.find("://") == std::string::npos && entry.front() != '/') return EntryKind::Media;
+    }
+    return EntryKind::LineList;
+}
+
 std::string listTextToUtf8(std::string_view bytes) {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    if (bytes.substr(0, 2) == "\xFF\xFE") return utf16ToUtf8(bytes.substr(2), false);
+    if (bytes.substr(0, 2) == "\xFE\xFF") return utf16ToUtf8(bytes.substr(2), true);
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.remove_prefix(3);
+        return isValidUtf8(bytes) ? std::string(bytes) : validUtf8(bytes);
+    }
     if (isValidUtf8(bytes)) return std::string(bytes);
     return core::gbkToUtf8(bytes);
 }
@@ -132,11 +172,29 @@ std::vector<std::string> lineListEntries(std::string_view text) {
 
 std::vector<std::string> asxEntries(std::string_view text) {
     std::vector<std::string> out;
-    for (auto tag = markup::nextTag(text, 0, {"ref", "entryref"}); tag;
-         tag = markup::nextTag(text, tag->end, {"ref", "entryref"})) {
+    markup::TagReader tags(text);
+    for (auto tag = tags.next(); tag; tag = tags.next()) {
+        if (tag->name != "ref" && tag->name != "entryref") continue;
         const std::optional<std::string> href = markup::attribute(tag->attributes, "href");
         if (href && !markup::trimmed(*href).empty()) out.emplace_back(markup::trimmed(*href));
     }
+    return out;
+}
+
+std::vector<ListEntry> listEntries(std::string_view listBytes, EntryKind kind) {
+    const auto parse = [kind](std::string_view text) {
+        return kind == EntryKind::AsxList ? asxEntries(text) : lineListEntries(text);
+    };
+    const std::vector<std::string> addresses = parse(listTextToUtf8(listBytes));
+    // GBK holds no markup or line characters inside its characters: its bytes part the same.
+    const bool readAsGbk = listBytes.substr(0, 2) != "\xFF\xFE" &&
+                           listBytes.substr(0, 2) != "\xFE\xFF" &&
+                           listBytes.substr(0, 3) != "\xEF\xBB\xBF" && !isValidUtf8(listBytes);
+    const std::vector<std::string> bytes = readAsGbk ? parse(listBytes) : addresses;
+    std::vector<ListEntry> out;
+    out.reserve(addresses.size());
+    for (std::size_t i = 0; i < addresses.size(); ++i)
+        out.push_back({addresses[i], bytes.size() == addresses.size() ? bytes[i] : addresses[i]});
     return out;
 }
 

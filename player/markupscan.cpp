@@ -34,6 +34,14 @@ std::size_t tagClose(std::string_view text, std::size_t from) {
     return text.size();
 }
 
+// Elements whose content a browser reads as text, not as tags.
+bool isRawText(std::string_view name) {
+    static constexpr std::string_view kNames[] = {"script",   "style",    "textarea", "title",
+                                                  "xmp",      "iframe",   "noembed",  "noframes",
+                                                  "noscript", "template", "plaintext"};
+    return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
+}
+
 }  // namespace
 
 std::string lowered(std::string_view text) {
@@ -49,23 +57,48 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
-std::optional<Tag> nextTag(std::string_view text, std::size_t from,
-                           std::initializer_list<std::string_view> names) {
-    for (std::size_t at = text.find('<', from); at != std::string_view::npos;
-         at = text.find('<', at + 1)) {
-        std::size_t nameEnd = at + 1;
-        if (nameEnd < text.size() && text[nameEnd] == '/') ++nameEnd;
-        while (nameEnd < text.size() && isNameChar(text[nameEnd])) ++nameEnd;
-        const std::string name = lowered(text.substr(at + 1, nameEnd - at - 1));
-        if (std::find(names.begin(), names.end(), name) == names.end()) continue;
-        const std::size_t close = tagClose(text, nameEnd);
-        return Tag{name, text.substr(nameEnd, close - nameEnd), at,
-                   std::min(close + 1, text.size())};
+TagReader::TagReader(std::string_view text) : text_(text), lower_(lowered(text)) {}
+
+std::optional<Tag> TagReader::next() {
+    while (at_ < text_.size()) {
+        const std::size_t at = text_.find('<', at_);
+        if (at == std::string_view::npos || at + 1 >= text_.size()) break;
+        if (text_.substr(at, 4) == "<!--") {
+            const std::size_t end = text_.find("-->", at + 4);
+            at_ = end == std::string_view::npos ? text_.size() : end + 3;
+            continue;
+        }
+        const char first = text_[at + 1];
+        if (first == '!' || first == '?') {
+            const std::size_t end = text_.find('>', at + 2);
+            at_ = end == std::string_view::npos ? text_.size() : end + 1;
+            continue;
+        }
+        const bool closing = first == '/';
+        const std::size_t nameStart = at + 1 + (closing ? 1 : 0);
+        if (nameStart >= text_.size() ||
+            std::isalpha(static_cast<unsigned char>(text_[nameStart])) == 0) {
+            at_ = at + 1;  // a "<" in the text
+            continue;
+        }
+        std::size_t nameEnd = nameStart;
+        while (nameEnd < text_.size() && isNameChar(text_[nameEnd])) ++nameEnd;
+        const std::string name = lower_.substr(nameStart, nameEnd - nameStart);
+        const std::size_t close = tagClose(text_, nameEnd);
+        Tag tag{closing ? '/' + name : name, text_.substr(nameEnd, close - nameEnd), at,
+                std::min(close + 1, text_.size())};
+        at_ = tag.end;
+        if (!closing && isRawText(name)) {
+            const std::size_t end = lower_.find("</" + name, at_);
+            at_ = end == std::string::npos ? text_.size() : end;
+        }
+        return tag;
     }
+    at_ = text_.size();
     return std::nullopt;
 }
 
-std::optional<std::string> attribute(std::string_view tag, std::string_view name) {
+std::optional<std::string_view> rawAttribute(std::string_view tag, std::string_view name) {
     const std::string lowerTag = lowered(tag);
     for (std::size_t at = lowerTag.find(name); at != std::string::npos;
          at = lowerTag.find(name, at + 1)) {
@@ -75,19 +108,25 @@ std::optional<std::string> attribute(std::string_view tag, std::string_view name
         if (i >= tag.size() || tag[i] != '=') continue;
         ++i;
         while (i < tag.size() && isSpace(tag[i])) ++i;
-        if (i >= tag.size()) return std::string();
+        if (i >= tag.size()) return std::string_view();
         if (tag[i] == '"' || tag[i] == '\'') {
             std::size_t end = tag.find(tag[i], i + 1);
             if (end == std::string_view::npos) end = tag.size();
-            return decodeEntities(tag.substr(i + 1, end - i - 1));
+            return tag.substr(i + 1, end - i - 1);
         }
         std::size_t end = i;
         while (end < tag.size() && !isSpace(tag[end])) ++end;
         std::string_view bare = tag.substr(i, end - i);
         if (!bare.empty() && bare.back() == '/') bare.remove_suffix(1);
-        return decodeEntities(bare);
+        return bare;
     }
     return std::nullopt;
+}
+
+std::optional<std::string> attribute(std::string_view tag, std::string_view name) {
+    const std::optional<std::string_view> raw = rawAttribute(tag, name);
+    if (!raw) return std::nullopt;
+    return decodeEntities(*raw);
 }
 
 }  // namespace melorin::player::markup

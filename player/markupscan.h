@@ -22,11 +22,26 @@ struct Tag {
     std::size_t end = 0;
 };
 
-// The first tag at or after `from` whose name is one of `names`, or nothing.
-std::optional<Tag> nextTag(std::string_view text, std::size_t from,
-                           std::initializer_list<std::string_view> names);
-// The value of attribute `name` (given in lower case; any case in the text) with entities
-// decoded; double, single or no quotes.
+// The tags of a text in document order, as a browser's parser meets them: comments,
+// declarations, a "<" that starts no tag, the values of other tags and the content of raw-text
+// elements (script, style, textarea, title, ...) hold none. One pass over the text, however
+// it is broken. Works on ASCII-compatible bytes (UTF-8, GBK: no GBK character holds "<", ">",
+// "=", a quotation mark or a blank).
+class TagReader {
+public:
+    explicit TagReader(std::string_view text);
+    std::optional<Tag> next();
+
+private:
+    std::string_view text_;
+    std::string lower_;  // the text in lower case, for the end of a raw-text element
+    std::size_t at_ = 0;
+};
+
+// The value of attribute `name` (given in lower case; any case in the text), as the tag holds
+// it; double, single or no quotes.
+std::optional<std::string_view> rawAttribute(std::string_view attributes, std::string_view name);
+// The same with entities decoded.
 std::optional<std::string> attribute(std::string_view attributes, std::string_view name);
 
 }  // namespace melorin::player::markup

@@ -1,5 +1,9 @@
 #include "player/nativeplayer.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QAudioOutput>
 #include <QFile>
 #include <QFileInfo>
@@ -7,8 +11,14 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
+#include "core/text.h"
+#include "core/webaddress.h"
 #include "player/entrylist.h"
 
 namespace melorin::player {
@@ -38,18 +48,89 @@ bool hasScheme(const QString& address) {
     return address.at(0).isLetter();
 }
 
-// An entry address of a list, made absolute against the list's own address.
-QString resolvedAgainst(const QString& list, const QString& entry) {
-    if (entry.startsWith(kFileScheme) || hasScheme(entry)) return entry;
-    if (isLocal(list)) {
-        if (entry.startsWith(u'/')) return entry;
-        return QFileInfo(localPath(list)).absolutePath() + u'/' + entry;
-    }
-    return QUrl(list, QUrl::TolerantMode).resolved(QUrl(entry, QUrl::TolerantMode)).toString();
+// An entry of a local list, made absolute against the list's own path.
+QString resolvedAgainstFile(const QString& list, const QString& entry) {
+    if (entry.startsWith(kFileScheme) || hasScheme(entry) || entry.startsWith(u'/')) return entry;
+    return QFileInfo(localPath(list)).absolutePath() + u'/' + entry;
+}
+
+// The same in the bytes the list named it by; `listBytes` is the path the list was read from.
+QByteArray resolvedBytes(const QByteArray& listBytes, const std::string& entry) {
+    const QByteArray named = QByteArray::fromStdString(entry);
+    if (named.startsWith("file://")) return named.mid(7);
+    if (named.startsWith('/')) return named;
+    const qsizetype slash = listBytes.lastIndexOf('/');
+    return listBytes.left(slash + 1) + named;
+}
+
+// An entry of a list fetched over the network, made absolute against the list's address; empty
+// when it is not an http or https address then.
+QString resolvedAgainstNetwork(const QString& list, const QString& entry) {
+    const QUrl url =
+        QUrl(list, QUrl::TolerantMode).resolved(QUrl(entry.trimmed(), QUrl::TolerantMode));
+    const QString address = url.toString();
+    return core::isWebAddress(address.toStdString()) ? address : QString();
+}
+
+bool existsAt(const QByteArray& path) {
+    struct stat info {};
+    return ::stat(path.constData(), &info) == 0;
+}
+
+bool isFileAt(const QByteArray& path) {
+    struct stat info {};
+    return ::stat(path.constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The path a local entry is opened by: its text's, or else the bytes its page or list named
+// it by (a name that is not UTF-8 has no text of its own).
+QByteArray openPath(const QString& address, const QByteArray& pathBytes) {
+    const QByteArray named = QFile::encodeName(localPath(address));
+    if (pathBytes.isEmpty() || pathBytes == named || existsAt(named)) return named;
+    return existsAt(pathBytes) ? pathBytes : named;
+}
+
+// Up to `limit` + 1 bytes of a local file (one more than `limit` says it is too long); the
+// error's text, empty when it was read.
+QString readLocal(const QByteArray& path, qint64 limit, QByteArray* bytes) {
+    std::FILE* file = std::fopen(path.constData(), "rb");
+    if (file == nullptr) return QString::fromLocal8Bit(std::strerror(errno));
+    bytes->resize(limit + 1);
+    const std::size_t n = std::fread(bytes->data(), 1, static_cast<std::size_t>(limit + 1), file);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    bytes->resize(static_cast<qsizetype>(n));
+    return failed ? QString::fromLocal8Bit(std::strerror(EIO)) : QString();
 }
 
 QString fileNameOf(const QString& address) {
     return QString::fromStdString(displayNameOf(address.toStdString()));
+}
+
+// What went wrong, in Chinese whatever the system's language; the media stack's own words
+// (often English) follow as the detail.
+QString playbackFailure(const QString& title, QMediaPlayer::Error error, const QString& detail) {
+    QString reason;
+    switch (error) {
+        case QMediaPlayer::ResourceError:
+            reason = NativePlayer::tr("无法打开媒体");
+            break;
+        case QMediaPlayer::FormatError:
+            reason = NativePlayer::tr("不支持的媒体格式");
+            break;
+        case QMediaPlayer::NetworkError:
+            reason = NativePlayer::tr("网络错误");
+            break;
+        case QMediaPlayer::AccessDeniedError:
+            reason = NativePlayer::tr("无权访问该媒体");
+            break;
+        default:
+            reason = NativePlayer::tr("无法识别的格式");
+            break;
+    }
+    if (detail.isEmpty() || detail == reason)
+        return NativePlayer::tr("无法播放“%1”：%2").arg(title, reason);
+    return NativePlayer::tr("无法播放“%1”：%2（%3）").arg(title, reason, detail);
 }
 
 }  // namespace
@@ -77,7 +158,7 @@ void NativePlayer::replaceMedia() {
     connect(media_, &QMediaPlayer::errorOccurred, this,
             [this](QMediaPlayer::Error error, const QString& text) {
                 if (error == QMediaPlayer::NoError || !mediaLoaded_) return;
-                failCurrent(tr("无法播放“%1”：%2").arg(title(), text));
+                failCurrent(playbackFailure(title(), error, text));
             });
     connect(media_, &QMediaPlayer::positionChanged, this, &NativePlayer::positionChanged);
     connect(media_, &QMediaPlayer::durationChanged, this, &NativePlayer::changed);
@@ -89,13 +170,21 @@ NativePlayer::~NativePlayer() {
     media_->stop();
 }
 
-void NativePlayer::open(const QString& target, bool autoStart) {
+void NativePlayer::open(const QString& target, bool autoStart, Source source,
+                        const QByteArray& targetBytes) {
     ++generation_;
     if (listReply_) listReply_->abort();
     mediaLoaded_ = false;
     replaceMedia();
+    source_ = source;
+    listsOpened_ = 0;
+    listBytes_ = 0;
+    const QString address = target.trimmed();
+    QByteArray pathBytes = targetBytes.trimmed();
+    if (pathBytes.startsWith("file://")) pathBytes.remove(0, 7);
     // A page that names one song (the card) shows that song's title, as list entries do.
-    entries_ = {Entry{target.trimmed(), titles_.value(target.trimmed()), 1, false}};
+    entries_ = {Entry{address, titles_.value(address), 1, source == Source::Network,
+                      isLocal(address) ? pathBytes : QByteArray()}};
     index_ = 0;
     message_.clear();
     finished_ = false;
@@ -198,6 +287,19 @@ QString NativePlayer::entryAddress() const {
     return entries_[static_cast<std::size_t>(index_)].address;
 }
 
+EntryKind NativePlayer::kindOf(const Entry& entry) {
+    const EntryKind named = entryKindOf(entry.address.toStdString());
+    // The page's own target on this computer: a list the program saved may carry any name.
+    if (named != EntryKind::Media || entry.depth != 1 || !isLocal(entry.address)) return named;
+    constexpr qint64 kHead = 4096;
+    QByteArray head;
+    if (!readLocal(openPath(entry.address, entry.pathBytes), kHead, &head).isEmpty()) return named;
+    const bool whole = head.size() <= kHead;
+    head.truncate(kHead);
+    return sniffedKindOf(std::string_view(head.constData(), static_cast<std::size_t>(head.size())),
+                         whole);
+}
+
 void NativePlayer::startCurrent() {
     ++generation_;
     mediaLoaded_ = false;
@@ -206,30 +308,46 @@ void NativePlayer::startCurrent() {
         setState(State::Stopped);
         return;
     }
-    const Entry entry = entries_[static_cast<std::size_t>(index_)];
-    if (entryKindOf(entry.address.toStdString()) != EntryKind::Media) {
-        if (entry.depth > kMaxListDepth) {
-            failCurrent(tr("列表“%1”嵌套超过三层，不再打开").arg(title()));
-        } else {
-            emit changed();
-            startList(entry);
-        }
+    Entry& current = entries_[static_cast<std::size_t>(index_)];
+    if (current.networkNamed && !core::isWebAddress(current.address.toStdString())) {
+        failCurrent(
+            tr("网络上的地址指向本机文件或不是网络地址，不予打开：%1").arg(current.address));
         return;
     }
-    QUrl url;
-    if (isLocal(entry.address)) {
-        if (entry.fromNetwork) {
-            failCurrent(tr("网络上的列表指向本机文件，不予播放：%1").arg(entry.address));
+    current.kind = kindOf(current);
+    const Entry entry = current;
+    if (entry.kind != EntryKind::Media) {
+        if (listsOpened_ >= kMaxListsPerPlay || listBytes_ >= kMaxTreeBytes) {
+            dropUnopenedLists();
             return;
         }
-        const QString path = localPath(entry.address);
-        if (!QFileInfo(path).isFile()) {
+        emit changed();
+        startList(entry);
+        return;
+    }
+    if (isLocal(entry.address)) {
+        const QByteArray path = openPath(entry.address, entry.pathBytes);
+        if (!isFileAt(path)) {
             failCurrent(tr("无法播放“%1”：找不到文件").arg(title()));
             return;
         }
-        url = QUrl::fromLocalFile(path);
+        replaceMedia();
+        if (core::isValidUtf8(std::string_view(path.constData(), path.size()))) {
+            media_->setSource(QUrl::fromLocalFile(QFile::decodeName(path)));
+        } else {
+            // Qt knows file names as text; a name that is not UTF-8 is opened by its bytes.
+            auto* file = new QFile(media_);
+            const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0 || !file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+                if (fd >= 0) ::close(fd);
+                failCurrent(tr("无法播放“%1”：%2")
+                                .arg(title(), QString::fromLocal8Bit(std::strerror(errno))));
+                return;
+            }
+            media_->setSourceDevice(file, QUrl(fileNameOf(entry.address)));
+        }
     } else {
-        url = QUrl(entry.address, QUrl::TolerantMode);
+        const QUrl url(entry.address, QUrl::TolerantMode);
         static const QStringList kSchemes = {QStringLiteral("http"), QStringLiteral("https"),
                                              QStringLiteral("rtsp"), QStringLiteral("mms"),
                                              QStringLiteral("mmsh")};
@@ -237,43 +355,65 @@ void NativePlayer::startCurrent() {
             failCurrent(tr("无法播放“%1”：不支持的地址").arg(title()));
             return;
         }
+        replaceMedia();
+        media_->setSource(url);
     }
-    replaceMedia();
-    media_->setSource(url);
     mediaLoaded_ = true;
     if (state_ == State::Playing) media_->play();
     emit changed();
 }
 
+void NativePlayer::dropUnopenedLists() {
+    const auto from = entries_.begin() + index_;
+    entries_.erase(std::remove_if(from, entries_.end(),
+                                  [](const Entry& e) {
+                                      return entryKindOf(e.address.toStdString()) !=
+                                             EntryKind::Media;
+                                  }),
+                   entries_.end());
+    message_ = tr("这次播放已读了%1个列表（共%2 KB），其余的列表不再打开")
+                   .arg(listsOpened_)
+                   .arg(listBytes_ / 1024);
+    emit changed();
+    if (index_ < entryCount()) {
+        startCurrent();
+        return;
+    }
+    finished_ = true;
+    setState(State::Stopped);
+}
+
 void NativePlayer::startList(const Entry& entry) {
     const quint64 generation = generation_;
+    ++listsOpened_;
+    const qint64 limit = qMin(kMaxListBytes, kMaxTreeBytes - listBytes_);
     if (isLocal(entry.address)) {
-        QFile file(localPath(entry.address));
-        if (!file.open(QIODevice::ReadOnly)) {
-            takeList(generation, {}, file.errorString());
-            return;
-        }
-        const QByteArray bytes = file.read(kMaxListBytes + 1);
-        takeList(generation, bytes, bytes.size() > kMaxListBytes ? tr("列表过大") : QString());
+        QByteArray bytes;
+        const QString error = readLocal(openPath(entry.address, entry.pathBytes), limit, &bytes);
+        takeList(generation, bytes,
+                 error.isEmpty() && bytes.size() > limit ? tr("列表过大") : error);
         return;
     }
     QNetworkRequest request(QUrl(entry.address, QUrl::TolerantMode));
     request.setTransferTimeout(kListTimeoutMs);
+    // Redirects stay on http and https.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply* reply = network_->get(request);
     listReply_ = reply;
     auto tooLarge = std::make_shared<bool>(false);
     connect(reply, &QNetworkReply::downloadProgress, reply,
-            [reply, tooLarge](qint64 received, qint64) {
-                if (received <= kMaxListBytes || *tooLarge) return;
+            [reply, tooLarge, limit](qint64 received, qint64) {
+                if (received <= limit || *tooLarge) return;
                 *tooLarge = true;
                 reply->abort();
             });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, generation, tooLarge] {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, generation, tooLarge, limit] {
         reply->deleteLater();
         if (listReply_ == reply) listReply_ = nullptr;
-        const QByteArray bytes = reply->read(kMaxListBytes + 1);
+        const QByteArray bytes = reply->read(limit + 1);
         QString error;
-        if (*tooLarge || bytes.size() > kMaxListBytes) {
+        if (*tooLarge || bytes.size() > limit) {
             error = tr("列表过大");
         } else if (reply->error() != QNetworkReply::NoError) {
             error = reply->errorString();
@@ -284,31 +424,67 @@ void NativePlayer::startList(const Entry& entry) {
 
 void NativePlayer::takeList(quint64 generation, const QByteArray& bytes, const QString& error) {
     if (generation != generation_ || index_ < 0 || index_ >= entryCount()) return;
+    listBytes_ += bytes.size();
     const Entry list = entries_[static_cast<std::size_t>(index_)];
     if (!error.isEmpty()) {
         failCurrent(tr("无法读取列表“%1”：%2").arg(title(), error));
         return;
     }
-    const std::string text = listTextToUtf8(std::string_view(bytes.constData(), bytes.size()));
-    const std::vector<std::string> addresses =
-        entryKindOf(list.address.toStdString()) == EntryKind::AsxList ? asxEntries(text)
-                                                                      : lineListEntries(text);
-    if (addresses.empty()) {
-        failCurrent(tr("列表“%1”中没有可播放的地址").arg(title()));
+    QString note;
+    std::vector<Entry> children = childrenOf(list, bytes, &note);
+    if (children.empty()) {
+        failCurrent(note.isEmpty() ? tr("列表“%1”中没有可播放的地址").arg(title()) : note);
         return;
-    }
-    const bool fromNetwork = list.fromNetwork || !isLocal(list.address);
-    std::vector<Entry> children;
-    const int room = kMaxEntries - entryCount() + 1;
-    for (const std::string& a : addresses) {
-        if (static_cast<int>(children.size()) >= room) break;
-        const QString address = resolvedAgainst(list.address, QString::fromStdString(a));
-        children.push_back(
-            {address, titles_.value(address, list.title), list.depth + 1, fromNetwork});
     }
     const auto at = entries_.begin() + index_;
     entries_.insert(entries_.erase(at), children.begin(), children.end());
+    if (!note.isEmpty()) message_ = note;
     startCurrent();
+}
+
+std::vector<NativePlayer::Entry> NativePlayer::childrenOf(const Entry& list,
+                                                          const QByteArray& bytes,
+                                                          QString* note) const {
+    const std::vector<ListEntry> named = listEntries(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), list.kind);
+    const bool fromNetwork = !isLocal(list.address);
+    // Entries of a list from the network, and of the working list the program wrote from
+    // result rows, were named by the network.
+    const bool networkNamed =
+        list.networkNamed || fromNetwork || (list.depth == 1 && source_ == Source::ProgramList);
+    const QByteArray listPath = fromNetwork ? QByteArray() : openPath(list.address, list.pathBytes);
+    std::vector<Entry> children;
+    int notWeb = 0;
+    int tooDeep = 0;
+    const int room = kMaxEntries - entryCount() + 1;
+    for (const ListEntry& e : named) {
+        if (static_cast<int>(children.size()) >= room) break;
+        const QString text = QString::fromStdString(e.address);
+        Entry child{{}, {}, list.depth + 1, networkNamed, {}};
+        if (fromNetwork) {
+            child.address = resolvedAgainstNetwork(list.address, text);
+        } else {
+            child.address = resolvedAgainstFile(list.address, text);
+            if (isLocal(child.address)) child.pathBytes = resolvedBytes(listPath, e.bytes);
+        }
+        if (child.address.isEmpty() ||
+            (networkNamed && !core::isWebAddress(child.address.toStdString()))) {
+            ++notWeb;
+            continue;
+        }
+        if (entryKindOf(child.address.toStdString()) != EntryKind::Media &&
+            child.depth > kMaxListDepth) {
+            ++tooDeep;
+            continue;
+        }
+        child.title = titles_.value(child.address, list.title);
+        children.push_back(std::move(child));
+    }
+    QStringList why;
+    if (notWeb > 0) why << tr("%1个地址指向本机文件或不是网络地址，不予打开").arg(notWeb);
+    if (tooDeep > 0) why << tr("%1个列表嵌套超过三层，不再打开").arg(tooDeep);
+    if (!why.isEmpty()) *note = tr("列表“%1”中").arg(title()) + why.join(u'；');
+    return children;
 }
 
 void NativePlayer::failCurrent(const QString& message) {
@@ -339,9 +515,7 @@ void NativePlayer::advance() {
 void NativePlayer::onMediaStatus(int status) {
     if (!mediaLoaded_) return;
     if (status == QMediaPlayer::InvalidMedia) {
-        const QString why = media_->errorString();
-        failCurrent(
-            tr("无法播放“%1”：%2").arg(title(), why.isEmpty() ? tr("无法识别的格式") : why));
+        failCurrent(playbackFailure(title(), media_->error(), media_->errorString()));
     } else if (status == QMediaPlayer::EndOfMedia) {
         QMetaObject::invokeMethod(
             this,

@@ -40,8 +40,18 @@ QVariantMap stateOf(const NativePlayer& p) {
 
 PlayerBridge::PlayerBridge(PlayerPageHost& host) : host_(host) {}
 
-int PlayerBridge::attach(int objectIndex, const QString& target, bool autoStart) {
-    return host_.attach(objectIndex, target, autoStart);
+QVariantList PlayerBridge::objects() {
+    QVariantList out;
+    if (!host_.bridgeAllowed()) return out;
+    for (const PlayerObject& o : host_.pageObjects()) {
+        out.append(QVariantMap{{QStringLiteral("real"), o.kind == PlayerKind::Real},
+                               {QStringLiteral("target"), QString::fromStdString(o.target)}});
+    }
+    return out;
+}
+
+int PlayerBridge::attach(int objectIndex) {
+    return host_.attach(objectIndex);
 }
 
 void PlayerBridge::playPause(int id) {

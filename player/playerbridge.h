@@ -2,6 +2,7 @@
 // What the player face in a page may call: attach a player to one object's target and drive
 // it. Every call is refused unless the page shown is one of the program's own page files.
 #include <QObject>
+#include <QVariantList>
 #include <QVariantMap>
 
 namespace melorin::player {
@@ -14,10 +15,13 @@ class PlayerBridge : public QObject {
 public:
     explicit PlayerBridge(PlayerPageHost& host);
 
-    // A player for the page's `objectIndex`-th player object; its target and start are read
-    // from the page file, the values the face found in the page serve when it has none.
-    // The player's id, or -1 when refused.
-    Q_INVOKABLE int attach(int objectIndex, const QString& target, bool autoStart);
+    // The player objects of the page file, in order: {"real": bool, "target": text}. The face
+    // gives a player only to the document's objects that match them, so an object a script
+    // added gets none.
+    Q_INVOKABLE QVariantList objects();
+    // A player for the page file's `objectIndex`-th player object, playing the target the file
+    // names; once per object and page. The player's id, or -1 when refused.
+    Q_INVOKABLE int attach(int objectIndex);
     Q_INVOKABLE void playPause(int id);
     Q_INVOKABLE void stop(int id);
     Q_INVOKABLE void next(int id);

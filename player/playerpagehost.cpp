@@ -13,14 +13,17 @@
 #include "core/text.h"
 #include "player/addresstext.h"
 #include "player/nativeplayer.h"
+#include "player/ownpageguard.h"
 #include "player/pageobjects.h"
 #include "player/playbackcoordinator.h"
 #include "player/playerbridge.h"
+#include "player/playerpages.h"
 
 namespace melorin::player {
 namespace {
 
 const QString kScriptName = QStringLiteral("melorin-player-face");
+constexpr qint64 kMaxPageBytes = 1024 * 1024;
 
 QString resourceText(const QString& path) {
     QFile file(path);
@@ -45,8 +48,10 @@ PlayerPageHost::PlayerPageHost(QWebEnginePage* page, const QString& programDir,
       programDir_(programDir),
       coordinator_(coordinator),
       channel_(new QWebChannel(this)),
-      bridge_(new PlayerBridge(*this)) {
+      bridge_(new PlayerBridge(*this)),
+      guard_(new OwnPageGuard(programDir, this)) {
     bridge_->setParent(this);
+    page_->setUrlRequestInterceptor(guard_);
     // Melorin's pages are GBK without a charset declaration, as the program always wrote them.
     page_->settings()->setDefaultTextEncoding(QStringLiteral("GBK"));
     channel_->registerObject(QStringLiteral("melorinPlayer"), bridge_);
@@ -117,6 +122,9 @@ void PlayerPageHost::setShown(bool shown) {
 
 void PlayerPageHost::onLoadStarted(const QUrl& url) {
     dropPlayers();
+    attachedObjects_.clear();
+    // What a script of the page writes into the document never counts: the file says it.
+    readPageFile(url);
     // Decided before the document exists: only the program's own page files find the bridge
     // on the channel; every other page finds the channel empty.
     const QString name = QStringLiteral("melorinPlayer");
@@ -132,20 +140,27 @@ bool PlayerPageHost::bridgeAllowed() const {
     return isOwnPage(page_->url(), programDir_);
 }
 
-int PlayerPageHost::attach(int objectIndex, QString target, bool autoStart) {
-    if (!bridgeAllowed()) return -1;
-    // The browser may have guessed another encoding for the page; the file says it exactly.
-    QFile file(page_->url().toLocalFile());
-    if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = file.read(1024 * 1024);
-        const std::vector<PlayerObject> objects =
-            playerObjectsOf(std::string_view(bytes.constData(), bytes.size()));
-        if (objectIndex >= 0 && objectIndex < static_cast<int>(objects.size())) {
-            const PlayerObject& object = objects[static_cast<std::size_t>(objectIndex)];
-            target = QString::fromStdString(object.target);
-            autoStart = object.autoStart;
-        }
+void PlayerPageHost::readPageFile(const QUrl& url) {
+    objects_.clear();
+    QByteArray bytes;
+    if (isOwnPage(url, programDir_)) {
+        QFile file(url.toLocalFile());
+        if (file.open(QIODevice::ReadOnly)) bytes = file.read(kMaxPageBytes);
     }
+    const std::string_view page(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    objects_ = playerObjectsOf(page);
+    guard_->setPagePicture(QString::fromStdString(pagePictureOf(page)));
+}
+
+int PlayerPageHost::attach(int objectIndex) {
+    if (!bridgeAllowed()) return -1;
+    const std::vector<PlayerObject>& objects = objects_;
+    if (objectIndex < 0 || objectIndex >= static_cast<int>(objects.size()) ||
+        attachedObjects_.contains(objectIndex))
+        return -1;
+    attachedObjects_.append(objectIndex);
+    const PlayerObject& object = objects[static_cast<std::size_t>(objectIndex)];
+    const QString target = QString::fromStdString(object.target);
     auto* player = new NativePlayer(this);
     player->setTitles(titles_);
     coordinator_.add(player);
@@ -153,8 +168,22 @@ int PlayerPageHost::attach(int objectIndex, QString target, bool autoStart) {
     players_.insert(id, player);
     bridge_->watch(id, player);
     emit playerAttached(player);
-    player->open(target, autoStart);
+    player->open(target, object.autoStart, sourceOf(target),
+                 QByteArray::fromStdString(object.targetBytes));
     return id;
+}
+
+NativePlayer::Source PlayerPageHost::sourceOf(const QString& target) const {
+    // The card's song is an address from a result page; the player pages play the working
+    // lists written from result rows, or a file the user loaded.
+    if (QFileInfo(page_->url().toLocalFile()).fileName() == QStringLiteral("card.html"))
+        return NativePlayer::Source::Network;
+    for (const std::string_view list : {kWorkingRealList, kWorkingWindowsMediaList}) {
+        const QString working = QStringLiteral("file://") + programDir_ +
+                                QString::fromUtf8(list.data(), static_cast<qsizetype>(list.size()));
+        if (target == working) return NativePlayer::Source::ProgramList;
+    }
+    return NativePlayer::Source::User;
 }
 
 NativePlayer* PlayerPageHost::player(int id) const {

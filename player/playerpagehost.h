@@ -14,13 +14,15 @@
 #include <vector>
 
 #include "core/songrow.h"
+#include "player/nativeplayer.h"
+#include "player/pageobjects.h"
 
 class QWebChannel;
 class QWebEnginePage;
 
 namespace melorin::player {
 
-class NativePlayer;
+class OwnPageGuard;
 class PlaybackCoordinator;
 class PlayerBridge;
 
@@ -54,7 +56,12 @@ private:
     friend class PlayerBridge;
     void onLoadStarted(const QUrl& url);
     [[nodiscard]] bool bridgeAllowed() const;
-    int attach(int objectIndex, QString target, bool autoStart);
+    // Reads the player objects and the picture of the page file a load shows (none for any
+    // other page).
+    void readPageFile(const QUrl& url);
+    [[nodiscard]] const std::vector<PlayerObject>& pageObjects() const { return objects_; }
+    int attach(int objectIndex);
+    [[nodiscard]] NativePlayer::Source sourceOf(const QString& target) const;
     NativePlayer* player(int id) const;
     void dropPlayers();
 
@@ -65,6 +72,9 @@ private:
     PlayerBridge* bridge_ = nullptr;
     QHash<QString, QString> titles_;
     QHash<int, QPointer<NativePlayer>> players_;
+    OwnPageGuard* guard_ = nullptr;
+    std::vector<PlayerObject> objects_;
+    QList<int> attachedObjects_;  // each object of the page gets one player
     int nextId_ = 1;
     bool shown_ = true;
 };

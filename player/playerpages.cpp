@@ -8,12 +8,21 @@
 namespace melorin::player {
 namespace {
 
-std::string pageBytes(const std::vector<std::string>& lines) {
-    return core::utf8ToGbk(core::crlfLines(lines), core::Unencodable::NumericReference);
-}
+// Where the target goes in the page's lines; no line of a page holds a control character.
+constexpr std::string_view kTargetSlot = "\x01target\x01";
 
-std::string markupTarget(std::string_view targetPath) {
-    return markupAddress(fileAddress(targetPath));
+// The page's GBK bytes with the target in its slot. A path whose bytes are not UTF-8 (an old
+// GBK name) goes in as those very bytes, so that the player opens what the user chose; markup
+// escaping is byte-wise safe for GBK.
+std::string pageBytes(const std::vector<std::string>& lines, std::string_view targetPath) {
+    std::string page = core::utf8ToGbk(core::crlfLines(lines), core::Unencodable::NumericReference);
+    const std::string target = markupAddress(fileAddress(targetPath));
+    const std::string targetBytes =
+        core::isValidUtf8(targetPath) ? core::utf8ToGbk(target, core::Unencodable::NumericReference)
+                                      : target;
+    const std::size_t slot = page.find(kTargetSlot);
+    if (slot != std::string::npos) page.replace(slot, kTargetSlot.size(), targetBytes);
+    return page;
 }
 
 }  // namespace
@@ -39,12 +48,12 @@ std::string realPage(std::string_view targetPath) {
                                           R"(" HEIGHT="50" WIDTH="500">)",
                                       ""};
     lines.insert(lines.end(), kRealParamsBeforeSource.begin(), kRealParamsBeforeSource.end());
-    lines.push_back(R"(<param name="SRC" value=")" + markupTarget(targetPath) + R"(">)");
+    lines.push_back(R"(<param name="SRC" value=")" + std::string(kTargetSlot) + R"(">)");
     lines.insert(lines.end(), kRealParamsAfterSource.begin(), kRealParamsAfterSource.end());
     lines.emplace_back(R"(<param name="CENTER" value="0">)");
     lines.insert(lines.end(), kRealParamsAfterCenter.begin(), kRealParamsAfterCenter.end());
     lines.insert(lines.end(), {"", "</OBJECT>", "</body>", "</html>"});
-    return pageBytes(lines);
+    return pageBytes(lines, targetPath);
 }
 
 std::string windowsMediaPage(std::string_view targetPath, WindowsMediaPageFor use) {
@@ -53,11 +62,11 @@ std::string windowsMediaPage(std::string_view targetPath, WindowsMediaPageFor us
     lines.push_back(std::string(R"(<OBJECT ID="WMPlay" WIDTH=500 HEIGHT=)") +
                     (online ? "68" : "65"));
     for (std::string& line : windowsMediaObjectAttributeLines()) lines.push_back(std::move(line));
-    lines.push_back(R"(<PARAM NAME="fileName" VALUE=")" + markupTarget(targetPath) +
+    lines.push_back(R"(<PARAM NAME="fileName" VALUE=")" + std::string(kTargetSlot) +
                     (online ? " \">" : "\">"));
     lines.insert(lines.end(),
                  {R"(<param name="ShowStatusBar" value="1">)", "</OBJECT>", "</body>", "</html>"});
-    return pageBytes(lines);
+    return pageBytes(lines, targetPath);
 }
 
 OnlinePlayStep onlinePlay(std::string_view programDir,

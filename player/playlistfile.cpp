@@ -31,26 +31,6 @@ std::string twoDigits(int value) {
 
 }  // namespace
 
-std::string qtFileDialogFilter(std::string_view filter) {
-    std::vector<std::string_view> parts;
-    for (std::size_t start = 0;;) {
-        const std::size_t bar = filter.find('|', start);
-        parts.push_back(filter.substr(start, bar == std::string_view::npos ? bar : bar - start));
-        if (bar == std::string_view::npos) break;
-        start = bar + 1;
-    }
-    std::string out;
-    for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
-        std::string patterns(parts[i + 1]);
-        for (char& c : patterns) {
-            if (c == ';') c = ' ';
-        }
-        if (!out.empty()) out += ";;";
-        out += std::string(parts[i]) + " (" + patterns + ')';
-    }
-    return out;
-}
-
 std::string rpmText(const std::vector<core::SongRow>& rows) {
     std::vector<std::string> lines;
     lines.reserve(rows.size());

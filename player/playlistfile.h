@@ -14,13 +14,12 @@
 namespace melorin::player {
 
 // The dialogs' filters exactly as the program has always offered them ("description|patterns"
-// pairs); qtFileDialogFilter() turns one into the form Qt's dialogs take.
+// pairs); core::fileDialogFilter() turns one into the form Qt's dialogs take.
 inline constexpr std::string_view kSaveDialogFilter =
     "real播放列表(*.rpm)|*.rpm|winmedia播放列表(*.asf)|*.asf";
 inline constexpr std::string_view kLoadDialogFilter =
     "real列表(*.rpm);winmedia列表(*.asx)|*.rpm;*.asx|winmedia列表(*.asx)|*.asx|real列表(*.rpm)|*."
     "rpm";
-std::string qtFileDialogFilter(std::string_view filter);
 
 // The rows' addresses, one a line. Characters GBK cannot hold become their UTF-8 bytes
 // percent-encoded, as do line breaks inside an address, so every row stays one line.

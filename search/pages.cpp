@@ -9,10 +9,10 @@ namespace melorin::search {
 
 namespace {
 
-// A page's own text only holds what GBK can; a character beyond it (a numeric reference the
-// browser decoded) goes back to its reference.
+// The parser works on GBK bytes; a character beyond GBK (a numeric reference the browser
+// decoded, or U+FFFD for bytes that were not GBK) comes back as itself in the rows.
 std::string toGbk(std::string_view utf8) {
-    return core::utf8ToGbk(utf8, core::Unencodable::NumericReference);
+    return core::utf8ToGbk(utf8, core::Unencodable::FourByte);
 }
 
 std::vector<gbk::PageLink> gbkLinks(std::span<const PageLink> links) {

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdint>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "search/bytetext.h"
@@ -35,10 +36,12 @@ std::string countLabelFor(std::span<const std::string> lines) {
     return label;
 }
 
-// For every text, the index of the line that holds the first byte of its first occurrence in
-// the page text (the lines joined by CR LF), or 0 when it does not occur.
-std::vector<std::size_t> linesOfFirstOccurrence(const std::vector<std::string_view>& texts,
-                                                std::span<const std::string> lines) {
+// For every text, in order, the index of the line that holds the first byte of its occurrence
+// in the page text (the lines joined by CR LF): searched from just after the occurrence taken
+// for the text before it, so that two links with the same text get a line each; from the page's
+// start when it does not occur there. Line 0 for a text that does not occur at all.
+std::vector<std::size_t> linesOfOccurrences(const std::vector<std::string_view>& texts,
+                                            std::span<const std::string> lines) {
     std::vector<std::size_t> result(texts.size(), 0);
     if (texts.empty() || lines.empty()) return result;
 
@@ -68,10 +71,37 @@ std::vector<std::size_t> linesOfFirstOccurrence(const std::vector<std::string_vi
         scan.feed(kLineBreak);
         if (scan.complete()) break;
     }
+
+    // Only a text met again after its first occurrence needs the page as one text; most pages
+    // list every title once, in order, and never build it.
+    std::string page;
+    const auto wholePage = [&]() -> std::string_view {
+        if (page.empty()) {
+            page.reserve(static_cast<std::size_t>(total));
+            for (const auto& line : lines) page.append(line).append(kLineBreak);
+        }
+        return page;
+    };
+    // Where a text was last looked for in vain: it is not found from there on either.
+    std::unordered_map<std::string_view, std::int64_t> absentFrom;
+    std::int64_t from = 0;
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        const std::int64_t start = scan.start(i);
-        if (start < 0) continue;
-        const auto it = std::upper_bound(lineStart.begin(), lineStart.end(), start);
+        std::int64_t at = scan.start(i);
+        if (at < 0) continue;
+        if (at < from) {
+            const auto known = absentFrom.find(texts[i]);
+            if (known == absentFrom.end() || known->second > from) {
+                const std::size_t later =
+                    wholePage().find(texts[i], static_cast<std::size_t>(from));
+                if (later == std::string_view::npos) {
+                    absentFrom[texts[i]] = from;
+                } else {
+                    at = static_cast<std::int64_t>(later);
+                }
+            }
+        }
+        from = std::max(from, at + 1);
+        const auto it = std::upper_bound(lineStart.begin(), lineStart.end(), at);
         result[i] = static_cast<std::size_t>(it - lineStart.begin()) - 1;
     }
     return result;
@@ -122,7 +152,8 @@ void flashTextPass(std::span<const PageLink> links, std::span<const std::string>
     for (const auto title : titles) {
         ResultRow row;
         row.caption = std::to_string(rowsBefore + out.rows.size() + 1);
-        row.icon = 0;
+        // Not the MP3 icon: these rows are FLASH items, shown with the FLASH icon.
+        row.icon = kFlashKind;
         row.title = title;
         const std::int64_t first = set.leastWeightIn(title, -1);
         if (first >= 0) row.address = links[static_cast<std::size_t>(first)].href;
@@ -168,7 +199,7 @@ ResultPageOutput parseResultPage(const Hosts& hosts, const SearchState& state,
     std::vector<std::string_view> texts;
     texts.reserve(fresh.size());
     for (const auto& c : fresh) texts.push_back(page.links[c.link].text);
-    const std::vector<std::size_t> lineOf = linesOfFirstOccurrence(texts, page.lines);
+    const std::vector<std::size_t> lineOf = linesOfOccurrences(texts, page.lines);
 
     out.rows.reserve(fresh.size());
     for (std::size_t j = 0; j < fresh.size(); ++j) {

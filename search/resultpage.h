@@ -24,7 +24,7 @@ struct PageLink {
 };
 
 // A file row of the result list. `caption` is the 1-based row number as text; `icon` indexes
-// the file-type icons (5, FLASH, has none).
+// the file-type icons in kind order (5 FLASH).
 struct ResultRow {
     std::string caption;
     int icon = 0;

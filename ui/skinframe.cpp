@@ -8,12 +8,21 @@
 #include <QMouseEvent>
 #include <QStyle>
 #include <QSystemTrayIcon>
+#include <QTextDocument>
 #include <QToolButton>
 #include <QWindow>
 
 #include "ui/skin.h"
 
 namespace melorin::ui {
+namespace {
+// Tool tips take any text that looks like markup as markup; the caption is shown as it is.
+QString plainToolTip(const QString& text) {
+    return Qt::mightBeRichText(text) ? QStringLiteral("<p style='white-space:pre'>") +
+                                           text.toHtmlEscaped() + QStringLiteral("</p>")
+                                     : text;
+}
+}  // namespace
 
 SkinnedWindow::SkinnedWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
@@ -34,6 +43,7 @@ SkinnedWindow::SkinnedWindow(QWidget* parent)
     icon->setPixmap(QApplication::windowIcon().pixmap(16, 16));
     title_ = new QLabel(caption_);
     title_->setObjectName(QStringLiteral("SkinCaptionTitle"));
+    title_->setTextFormat(Qt::PlainText);  // the caption holds the address a page stated
     makeBold(title_);
     title_->installEventFilter(this);
     icon->installEventFilter(this);
@@ -100,6 +110,42 @@ void SkinnedWindow::scaleFrame(int num, int den) {
     captionIcon_->setPixmap(QApplication::windowIcon().pixmap(scaled(16), scaled(16)));
 }
 
+void SkinnedWindow::scaleContents(int num, int den) {
+    const auto scaled = [num, den](int v) {
+        return static_cast<int>(static_cast<long long>(v) * num / den);
+    };
+    // Polished first, as showing the window would: a later polish would put the skin's design
+    // fonts back.
+    for (QWidget* w : findChildren<QWidget*>()) w->ensurePolished();
+    for (QWidget* w : client_->findChildren<QWidget*>()) {
+        if (w->objectName().isEmpty() || w->objectName().startsWith(QStringLiteral("qt_")))
+            continue;
+        const QRect g = w->geometry();
+        w->setGeometry(scaled(g.x()), scaled(g.y()), scaled(g.width()), scaled(g.height()));
+    }
+    // Style sheets stop font propagation, so every widget gets its own scaled font; all are
+    // read before any is set so none is scaled twice. The skins set no font, or a control
+    // would keep the design size of its text.
+    QList<QWidget*> fontOwners = findChildren<QWidget*>();
+    fontOwners.push_front(this);
+    QList<QFont> fonts;
+    for (QWidget* w : fontOwners) fonts.push_back(w->font());
+    for (qsizetype i = 0; i < fontOwners.size(); ++i) {
+        QFont f = fonts[i];
+        if (f.pointSizeF() > 0)
+            f.setPointSizeF(f.pointSizeF() * num / den);
+        else
+            f.setPixelSize(scaled(f.pixelSize()));
+        fontOwners[i]->setFont(f);
+    }
+    // Text does not grow quite in proportion (hinting): a label keeps the width its text needs.
+    for (QLabel* l : client_->findChildren<QLabel*>()) {
+        const int need = l->sizeHint().width();
+        if (!l->text().isEmpty() && need > l->width()) l->resize(need, l->height());
+    }
+    scaleFrame(num, den);
+}
+
 QToolButton* SkinnedWindow::makeFrameButton(const QString& objectName, const QString& iconPath,
                                             const QString& tip) {
     auto* b = new QToolButton(caption_);
@@ -147,7 +193,7 @@ void SkinnedWindow::minimizeToTray() {
     }
     if (tray_ == nullptr) {
         tray_ = new QSystemTrayIcon(windowIcon(), this);
-        tray_->setToolTip(windowTitle());
+        tray_->setToolTip(plainToolTip(windowTitle()));
         tray_->setContextMenu(trayMenu_);
         connect(tray_, &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason r) {

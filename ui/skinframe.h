@@ -34,6 +34,10 @@ public:
     [[nodiscard]] bool isInTray() const { return inTray_; }
     // Scales the caption bar and its buttons by num / den along with the window's controls.
     void scaleFrame(int num, int den);
+    // Scales the window's controls by num / den: the bounds of every named control in the
+    // client area (the inner parts of lists and views follow their owners), the fonts of all
+    // of them, and the frame. A label keeps at least the width its text needs.
+    void scaleContents(int num, int den);
 
 public slots:
     // Back from minimised, rolled-up or tray state.

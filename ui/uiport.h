@@ -38,12 +38,15 @@ public:
     virtual void showMessage(QWidget* parent, const QString& text) = 0;
     // A warning box with Yes and No; true for yes.
     virtual bool askYesNo(QWidget* parent, const QString& text) = 0;
-    // Empty when the user cancels.
+    // File dialogs. A filter is Qt's "description (patterns);;..." (core/filefilter.h); the
+    // dialog shows each description as written. Empty when the user cancels.
     virtual QString openFileName(QWidget* parent, const QString& caption, const QString& folder,
                                  const QString& filter) = 0;
-    virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& folder,
+    // `proposal`: the folder, or the file, the dialog starts with (a bare name: in the current
+    // folder). The dialog adds no extension and never changes the name for a picked filter.
+    virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& proposal,
                                  const QString& filter) = 0;
-    // `proposal`: the folder, or the file, the dialog starts with; the first filter is chosen.
+    // The same with several filters; the first is chosen at the start.
     virtual SaveChoice saveFileChoice(QWidget* parent, const QString& caption,
                                       const QString& proposal, const QStringList& filters) = 0;
     // The desktop's default handler for an http or https address; false for any other address
@@ -53,7 +56,7 @@ public:
 };
 
 // The boxes DesktopUiPort shows, built but not shown: a plain one with OK, or a warning with
-// Yes and No. Titled with the application's name.
+// Yes and No. Titled with the application's name, in a plain dialog frame wide enough for it.
 enum class BoxKind { Plain, YesNoWarning };
 std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, BoxKind kind, const QString& text);
 
@@ -64,7 +67,7 @@ public:
     bool askYesNo(QWidget* parent, const QString& text) override;
     QString openFileName(QWidget* parent, const QString& caption, const QString& folder,
                          const QString& filter) override;
-    QString saveFileName(QWidget* parent, const QString& caption, const QString& folder,
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& proposal,
                          const QString& filter) override;
     SaveChoice saveFileChoice(QWidget* parent, const QString& caption, const QString& proposal,
                               const QStringList& filters) override;

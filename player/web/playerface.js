@@ -1,7 +1,8 @@
 // Melorin's player face: puts a compact player in place of each RealPlayer or Windows Media
-// Player object of the page and drives the native player through the bridge. Runs in its own
-// script world; the page's scripts cannot reach the bridge. Without a bridge (any page but
-// Melorin's own) it leaves the page alone.
+// Player object that the page file holds and drives the native player through the bridge. Runs
+// once, when the document is ready, in its own script world; the page's scripts cannot reach
+// the bridge, and objects they add get no player. Without a bridge (any page but Melorin's
+// own) it leaves the page alone.
 (function () {
     'use strict';
     if (typeof qt === 'undefined' || !qt.webChannelTransport) return;
@@ -43,7 +44,7 @@
     function paramValue(object, names) {
         var params = object.getElementsByTagName('param');
         for (var i = 0; i < params.length; i++) {
-            var name = (params[i].getAttribute('name') || '').toLowerCase();
+            var name = (params[i].getAttribute('name') || '').trim().toLowerCase();
             if (names.indexOf(name) >= 0) return params[i].getAttribute('value') || '';
         }
         return null;
@@ -155,22 +156,42 @@
         if (document.activeElement !== this.volume) put(this.volume, 'value', String(s.volume));
     };
 
-    function replaceObjects() {
+    function trimmed(text) {
+        return text.replace(/^[ \t\r\n\f\v]+|[ \t\r\n\f\v]+$/g, '');
+    }
+
+    // Whether a document's target is the one the page file names. The browser may guess any
+    // encoding for the page: a target of ASCII reads the same in all of them; of any other
+    // only the characters below "@" are sure (no GBK character holds such a byte).
+    function sameTarget(fileTarget, target) {
+        if (/^[\x00-\x7f]*$/.test(fileTarget)) return fileTarget === target;
+        var sure = function (text) { return text.replace(/[^\x00-\x3f]/g, ''); };
+        return sure(fileTarget) === sure(target);
+    }
+
+    // The document's player objects that the page file holds, matched in order by player and
+    // target. An object that a script of the page added matches none and stays as it is.
+    function replaceObjects(fileObjects) {
         var found = [];
+        var next = 0;
         var objects = Array.prototype.slice.call(document.getElementsByTagName('object'));
         objects.forEach(function (object) {
+            if (!object.parentNode) return;  // inside an object replaced before
             var classId = (object.getAttribute('classid') || '').trim().toLowerCase();
             var real = classId === REAL;
             if (!real && classId !== WINDOWS_MEDIA) return;
-            var target = paramValue(object, real ? ['src'] : ['filename', 'url']);
-            var autoStart = paramValue(object, ['autostart']);
+            var target = trimmed(paramValue(object, real ? ['src'] : ['filename', 'url']) || '');
+            var index = next;
+            while (index < fileObjects.length &&
+                   (fileObjects[index].real !== real ||
+                    !sameTarget(fileObjects[index].target, target))) {
+                index++;
+            }
+            if (index >= fileObjects.length) return;
+            next = index + 1;
             var face = new Face(sizeOf(object, 'width', 300), sizeOf(object, 'height', 50));
             object.parentNode.replaceChild(face.root, object);
-            found.push({
-                face: face,
-                target: (target || '').trim(),
-                autoStart: autoStart === null || !/^\s*(0|false)\s*$/i.test(autoStart)
-            });
+            found.push({face: face, index: index});
         });
         if (found.length) {
             var style = document.createElement('style');
@@ -187,12 +208,14 @@
         bridge.update.connect(function (id, state) {
             if (faces[id]) faces[id].show(state);
         });
-        replaceObjects().forEach(function (item, index) {
-            bridge.attach(index, item.target, item.autoStart, function (id) {
-                if (id < 0) return;
-                faces[id] = item.face;
-                item.face.bind(bridge, id);
-                bridge.refresh(id);
+        bridge.objects(function (fileObjects) {
+            replaceObjects(fileObjects || []).forEach(function (item) {
+                bridge.attach(item.index, function (id) {
+                    if (id < 0) return;
+                    faces[id] = item.face;
+                    item.face.bind(bridge, id);
+                    bridge.refresh(id);
+                });
             });
         });
     });

@@ -5,6 +5,8 @@ target_link_libraries(melorin_window_fixture
 
 melorin_add_test(test_mainwindow SOURCES test_mainwindow.cpp LIBS melorin_window_fixture)
 melorin_add_test(test_mainwindow_texts SOURCES test_mainwindow_texts.cpp LIBS melorin_app)
+# Qt's own texts must be Chinese on a system without a Chinese locale.
+set_property(TEST test_mainwindow_texts APPEND PROPERTY ENVIRONMENT "LC_ALL=C;LANG=C;LANGUAGE=")
 melorin_add_test(test_webbrowser SOURCES test_webbrowser.cpp LIBS melorin_app Qt6::Network)
 melorin_add_test(test_fetchingbrowser SOURCES test_fetchingbrowser.cpp
   LIBS melorin_app melorin_test_support Qt6::Network)
@@ -35,3 +37,13 @@ melorin_add_test(test_rowmodels SOURCES test_rowmodels.cpp LIBS melorin_app)
 melorin_add_test(test_catalogue_window SOURCES test_catalogue_window.cpp
   LIBS melorin_window_fixture TIMEOUT 300)
 add_dependencies(test_catalogue_window melorin-service)
+melorin_add_test(test_failureactions SOURCES test_failureactions.cpp LIBS melorin_failureactions
+  TIMEOUT 60)
+# On an X server of its own: the window's native surface is what the test looks at.
+add_executable(test_window_native test_window_native.cpp)
+target_link_libraries(test_window_native PRIVATE melorin_settings Qt6::Test melorin_window_fixture)
+add_dependencies(test_window_native melorin-service)
+add_test(NAME test_window_native
+  COMMAND xvfb-run -a -s "-screen 0 1366x768x24 -nolisten tcp" $<TARGET_FILE:test_window_native>)
+set_tests_properties(test_window_native PROPERTIES TIMEOUT 300
+  ENVIRONMENT "QT_QPA_PLATFORM=xcb;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --no-sandbox;MELORIN_SOURCE_DIR=${PROJECT_SOURCE_DIR}")

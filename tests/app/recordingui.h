@@ -1,6 +1,7 @@
 #pragma once
 
-// A UiPort for tests: records messages and questions, answers from presets, never blocks.
+// A UiPort for tests: records messages and questions, answers from presets, never blocks; or,
+// when a test asks for them, shows the real file dialogs for the test to drive.
 
 #include <QStringList>
 
@@ -35,22 +36,25 @@ public:
     QString openFilter;
     QString saveProposal;  // the folder or name and filter the last save dialog was given
     QString saveFilter;
+    bool realFileDialogs = false;  // the desktop's dialogs, which the test drives
 
     void showMessage(QWidget*, const QString& text) override { messages << text; }
     bool askYesNo(QWidget*, const QString& text) override {
         questions << text;
         return answerYes;
     }
-    QString openFileName(QWidget*, const QString&, const QString& folder,
+    QString openFileName(QWidget* parent, const QString& caption, const QString& folder,
                          const QString& filter) override {
         openFolder = folder;
         openFilter = filter;
+        if (realFileDialogs) return desktop_.openFileName(parent, caption, folder, filter);
         return nextOpenFile;
     }
-    QString saveFileName(QWidget*, const QString&, const QString& proposal,
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& proposal,
                          const QString& filter) override {
         saveProposal = proposal;
         saveFilter = filter;
+        if (realFileDialogs) return desktop_.saveFileName(parent, caption, proposal, filter);
         return nextSaveFile;
     }
     ui::SaveChoice saveFileChoice(QWidget*, const QString&, const QString&,
@@ -65,6 +69,9 @@ public:
     std::unique_ptr<ui::Ticker> createTicker(QObject* parent, int) override {
         return std::make_unique<FakeTicker>(parent);
     }
+
+private:
+    ui::DesktopUiPort desktop_;
 };
 
 }  // namespace melorin::testing

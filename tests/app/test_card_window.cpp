@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -18,17 +19,21 @@
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "card/picture.h"
+#include "core/filefilter.h"
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/pagescript.h"
 #include "tests/app/windowfixture.h"
+#include "tests/support/pageserver.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
 using melorin::player::NativePlayer;
 using melorin::testing::backgroundWidth;
+using melorin::testing::pickEntry;
 using melorin::testing::RecordingUi;
+using melorin::testing::typeText;
 using melorin::testing::WindowFixture;
 
 namespace {
@@ -44,18 +49,16 @@ QByteArray fileBytes(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Picks an entry of a drop-down list as the user does: the list opens, the entry is clicked.
-void pick(QComboBox* box, int index) {
-    QTest::mouseClick(box, Qt::LeftButton);
-    QAbstractItemView* list = box->view();
-    QVERIFY(QTest::qWaitForWindowExposed(list->window()));
-    const QModelIndex entry = box->model()->index(index, 0);
-    list->scrollTo(entry);
-    const QPoint at = list->visualRect(entry).center();
-    QTest::mouseMove(list->viewport(), at);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-    QTRY_VERIFY(!list->isVisible());
-    QCOMPARE(box->currentIndex(), index);
+// A text in pieces short enough for a line of the content box, which wraps long lines.
+QStringList shortLines(const QString& text) {
+    QStringList pieces;
+    for (qsizetype i = 0; i < text.size(); i += 24) pieces << text.mid(i, 24);
+    return pieces;
+}
+
+// A script's string literal over short lines.
+QString scriptString(const QString& text) {
+    return u'\'' + shortLines(text).join(QStringLiteral("'+\n'")) + u'\'';
 }
 
 }  // namespace
@@ -69,7 +72,9 @@ private slots:
     void toolbarEdits_data();
     void toolbarEdits();
     void undoTakesTheFocusedBox();
+    void selectionsOutliveFocusAndPicks();
     void previewPlaysAndSaves();
+    void pageScriptReadsNoFile();
     void unwritablePageReachesTheLog();
 
 private:
@@ -115,9 +120,9 @@ void TestCardWindow::toolbarEdits_data() {
     QTest::newRow("h1 on the content selection")
         << "h1btn" << QPoint(3, 2) << none << "content" << QStringLiteral("祝你 <h1>快乐</h1>")
         << kTitle << QString();
-    QTest::newRow("marquee on a title selection keeps the rest of the title")
+    QTest::newRow("marquee on a title selection: the title becomes the wrapped selection")
         << "htmlrunbtn" << none << QPoint(3, 1) << "title" << kGreeting
-        << QStringLiteral("新年 <br><marquee>好</marquee>") << QString();
+        << QStringLiteral("<br><marquee>好</marquee>") << QString();
     QTest::newRow("content selection without its focus: nothing, title selection ignored")
         << "strongbtn" << QPoint(0, 2) << QPoint(0, 2) << "title" << kGreeting << kTitle
         << QString();
@@ -130,9 +135,9 @@ void TestCardWindow::toolbarEdits_data() {
         << "colour:clRed" << QPoint(0, 2) << none << "elsewhere"
         << QStringLiteral("<font color=#FF0000 face='{face}'>祝你</font> 快乐") << kTitle
         << QString();
-    QTest::newRow("font pick on a title selection keeps the rest of the title")
+    QTest::newRow("font pick on a title selection, focus elsewhere")
         << "font:1" << none << QPoint(0, 2) << "elsewhere" << kGreeting
-        << QStringLiteral("<font color=#000000 face='{face}'>新年</font> 好") << QString();
+        << QStringLiteral("<font color=#000000 face='{face}'>新年</font>") << QString();
 }
 
 void TestCardWindow::toolbarEdits() {
@@ -158,9 +163,9 @@ void TestCardWindow::toolbarEdits() {
     QTRY_VERIFY(focused->hasFocus());
 
     if (control.startsWith(u"colour:")) {
-        pick(form_->colorcombox, form_->colorcombox->findText(control.mid(7)));
+        pickEntry(form_->colorcombox, form_->colorcombox->findText(control.mid(7)));
     } else if (control.startsWith(u"font:")) {
-        pick(form_->fontsizecombox, control.mid(5).toInt());
+        pickEntry(form_->fontsizecombox, control.mid(5).toInt());
     } else {
         QTest::mouseClick(form_->findChild<QToolButton*>(control), Qt::LeftButton);
     }
@@ -194,6 +199,61 @@ void TestCardWindow::undoTakesTheFocusedBox() {
     QTRY_VERIFY(form_->iememo->hasFocus());
     QTest::mouseClick(form_->backbtn, Qt::LeftButton);
     QCOMPARE(form_->iememo->toPlainText(), kGreeting);
+}
+
+void TestCardWindow::selectionsOutliveFocusAndPicks() {
+    // As the user works: clicks into a box, types, selects with the keyboard, clicks elsewhere,
+    // picks from the drop-down lists with the mouse.
+    QLineEdit* title = form_->nameedit;
+    QPlainTextEdit* content = form_->iememo;
+    QTest::mouseClick(title, Qt::LeftButton, {}, title->rect().center());
+    QTRY_VERIFY(title->hasFocus());
+    QTest::keyClick(title, Qt::Key_A, Qt::ControlModifier);
+    typeText(title, kTitle);
+    QTest::keyClick(title, Qt::Key_Left, Qt::ShiftModifier);
+    QCOMPARE(title->selectedText(), QStringLiteral("好"));
+
+    // The greeting: the title keeps its selection while the focus is in the content.
+    QTest::mouseClick(content->viewport(), Qt::LeftButton, {}, QPoint(40, 10));
+    QTRY_VERIFY(content->hasFocus());
+    QTest::keyClick(content, Qt::Key_A, Qt::ControlModifier);
+    typeText(content, kGreeting);
+    QCOMPARE(title->selectedText(), QStringLiteral("好"));
+    // A tag button for a selection in a box without the focus does nothing, and says nothing.
+    QTest::mouseClick(form_->h1btn, Qt::LeftButton);
+    QCOMPARE(title->text(), kTitle);
+    QCOMPARE(content->toPlainText(), kGreeting);
+    QVERIFY(ui_->messages.isEmpty());
+
+    // A colour pick wraps the title's selection, the face from the font box as it stands.
+    pickEntry(form_->colorcombox, form_->colorcombox->findText(QStringLiteral("clRed")));
+    const QString face = form_->fontsizecombox->currentText();
+    QCOMPARE(title->text(), QStringLiteral("<font color=#FF0000 face='%1'>好</font>").arg(face));
+    QCOMPARE(content->toPlainText(), kGreeting);
+    // Back in the title, "返" brings the whole title back.
+    QTest::mouseClick(title, Qt::LeftButton, {}, title->rect().center());
+    QTRY_VERIFY(title->hasFocus());
+    QTest::mouseClick(form_->backbtn, Qt::LeftButton);
+    QCOMPARE(title->text(), kTitle);
+
+    // A face pick wraps a content selection made with the keyboard.
+    QTest::mouseClick(content->viewport(), Qt::LeftButton, {}, QPoint(40, 10));
+    QTRY_VERIFY(content->hasFocus());
+    QTest::keyClick(content, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(content, Qt::Key_Left, Qt::ShiftModifier);
+    QTest::keyClick(content, Qt::Key_Left, Qt::ShiftModifier);
+    pickEntry(form_->fontsizecombox, 1);
+    QCOMPARE(content->toPlainText(),
+             QStringLiteral("祝你 <font color=#FF0000 face='%1'>快乐</font>")
+                 .arg(form_->fontsizecombox->currentText()));
+    QVERIFY(content->hasFocus());
+    // Enter in the title starts no search under the card.
+    QTest::mouseClick(title, Qt::LeftButton, {}, title->rect().center());
+    QTRY_VERIFY(title->hasFocus());
+    QSignalSpy searched(form_->Button1, &QPushButton::clicked);
+    QTest::keyClick(title, Qt::Key_Return);
+    QCOMPARE(searched.count(), 0);
+    QVERIFY(form_->setpanel->isVisible());
 }
 
 void TestCardWindow::previewPlaysAndSaves() {
@@ -246,8 +306,8 @@ void TestCardWindow::previewPlaysAndSaves() {
     ui_->nextOpenFile = picture_;
     QTest::mouseClick(form_->picbtn, Qt::LeftButton);
     QCOMPARE(ui_->openFolder, fx_.programDir() + QStringLiteral("pic/"));
-    QCOMPARE(ui_->openFilter,
-             QString::fromStdString(melorin::card::qtFileFilter(melorin::card::kPictureFilter)));
+    QCOMPARE(ui_->openFilter, QString::fromStdString(
+                                  melorin::core::fileDialogFilter(melorin::card::kPictureFilter)));
     QVERIFY(!form_->WebBrowser4->isLoading());
     QVERIFY(fileBytes(cardPage).contains(QUrl::toPercentEncoding(QStringLiteral("背景.jpg"))));
 
@@ -273,6 +333,84 @@ void TestCardWindow::previewPlaysAndSaves() {
     QTest::mouseClick(form_->cancelbtn, Qt::LeftButton);
     QVERIFY(form_->cardList.empty());
     QCOMPARE(form_->cardlistview->rowCount(), 0);
+}
+
+void TestCardWindow::pageScriptReadsNoFile() {
+    // A greeting copied from somewhere, with a script that writes a player object of its own
+    // and reads a file of this computer. The preview keeps its picture (chosen outside the
+    // program folder) and its song; the script's object gets no player, its read fails, and a
+    // picture of this computer that the page does not name as its own does not load.
+    melorin::testing::PageServer server([](const QByteArray&) {
+        return melorin::testing::PageServer::Answer{404, {}};
+    });
+    QVERIFY(server.listening());
+    const QString pictures = fx_.tempPath(QStringLiteral("我的图片"));
+    QVERIFY(QDir().mkpath(pictures));
+    QImage image(41, 19, QImage::Format_RGB32);
+    image.fill(Qt::darkRed);
+    QVERIFY(image.save(pictures + QStringLiteral("/卡片.jpg"), "JPG"));
+    QVERIFY(image.save(pictures + QStringLiteral("/别的.jpg"), "JPG"));
+    QFile secret(fx_.tempPath(QStringLiteral("secret.txt")));
+    QVERIFY(secret.open(QIODevice::WriteOnly));
+    secret.write("only mine");
+    secret.close();
+
+    const QString song =
+        QStringLiteral("http://") + fx_.serviceHost() + QStringLiteral("/music/s01/003.mp3");
+    fx_.offer({melorin::testing::fileRow(QStringLiteral("1"), QStringLiteral("贺卡的歌"), song,
+                                         QStringLiteral("1.0M"), QStringLiteral("mp3"))},
+              {0});
+    QTest::mouseClick(form_->dragcardbtn, Qt::LeftButton);
+    ui_->nextOpenFile = pictures + QStringLiteral("/卡片.jpg");
+    QTest::mouseClick(form_->picbtn, Qt::LeftButton);
+    form_->nameedit->setText(QStringLiteral("从网上抄来的贺卡"));
+    // Short lines: the box wraps long ones, and the page takes its lines as shown.
+    const QString planted = QStringLiteral(
+                                "<OBJECT CLASSID=\"CLSID:22D6f312-B0F6-11D0-94AB-0080C74C7E95\">"
+                                "<PARAM NAME=\"fileName\" VALUE=\"") +
+                            server.url("/planted.mp3") + QStringLiteral("\"></OBJECT>");
+    form_->iememo->setPlainText(
+        QStringList{QStringLiteral("<script>"),
+                    QStringLiteral("document.write(") + scriptString(planted) + u')',
+                    QStringLiteral("var r='refused';"), QStringLiteral("try{"),
+                    QStringLiteral("var x=new XMLHttpRequest();"),
+                    QStringLiteral("x.open('GET',") +
+                        scriptString(QUrl::fromLocalFile(secret.fileName()).toString()) +
+                        QStringLiteral(",false);"),
+                    QStringLiteral("x.send();"), QStringLiteral("r='read:'+x.responseText;"),
+                    QStringLiteral("}catch(e){}"), QStringLiteral("document.title=r;"),
+                    // An address may break anywhere: the browser drops line breaks from it.
+                    QStringLiteral("</script><img id=other src=\"") +
+                        shortLines(QUrl::fromLocalFile(pictures + QStringLiteral("/别的.jpg"))
+                                       .toString(QUrl::FullyEncoded))
+                            .join(u'\n') +
+                        QStringLiteral("\">")}
+            .join(u'\n'));
+    QSignalSpy complete(form_->WebBrowser4, &melorin::WebBrowser::DocumentComplete);
+    QTest::mouseClick(form_->previewbtn, Qt::LeftButton);
+    QVERIFY(complete.wait(kLoadMs));
+
+    NativePlayer* player = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (player = form_->playback().current()) != nullptr && player->position() > 0, kLoadMs);
+    QCOMPARE(player->entryAddress(), song);
+    QWebEnginePage& page = *form_->WebBrowser4->engineView()->page();
+    using melorin::testing::runScript;
+    QCOMPARE(runScript(page, QStringLiteral("document.querySelectorAll('.melorin-player').length"))
+                 .toInt(),
+             1);
+    // The script's object is still there, without a player.
+    QCOMPARE(runScript(page, QStringLiteral("document.getElementsByTagName('object').length")),
+             QVariant(1));
+    QCOMPARE(form_->playback().players().size(), 1);
+    QCOMPARE(runScript(page, QStringLiteral("document.title")).toString(),
+             QStringLiteral("refused"));
+    QCOMPARE(backgroundWidth(page), 41);
+    QTRY_VERIFY(
+        runScript(page, QStringLiteral("document.getElementById('other').complete")).toBool());
+    QCOMPARE(runScript(page, QStringLiteral("document.getElementById('other').naturalWidth")),
+             QVariant(0));
+    QCOMPARE(server.targets, QList<QByteArray>());
 }
 
 void TestCardWindow::unwritablePageReachesTheLog() {

@@ -116,6 +116,12 @@ void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
     QCOMPARE(form.downloadlistview->rowCount(), 3);
     form.downloadlistview->clearSelection();
     QTest::mouseClick(form.downbtn, Qt::LeftButton);
+    // While files run, "清空列表" refuses and goes off...
+    QVERIFY(
+        fx_->stepUntil([&] { return form.downloader().snapshot().runningWorkers > 0; }, 10'000));
+    QTest::mouseClick(form.delallbtn, Qt::LeftButton);
+    QVERIFY(!form.delallbtn->isEnabled());
+    QCOMPARE(form.downloadlistview->rowCount(), 3);
 
     auto finished = [&] {
         return !form.downloader().passRunning() && allRowsIn(form, 3, RowState::Finished) &&
@@ -159,6 +165,11 @@ void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
     QVERIFY(form.statusPanels[1]->text().endsWith(QStringLiteral("秒")));
     QVERIFY(form.statusPanels[2]->text().endsWith(QStringLiteral("k/s")));
     QVERIFY(form.statusPanels[3]->text().endsWith(QStringLiteral("k/s")));
+    // Every panel shows its whole text; the search's status line takes the rest of the bar.
+    for (QLabel* panel : form.statusPanels)
+        QVERIFY2(panel->width() >= panel->sizeHint().width(), qPrintable(panel->text()));
+    QVERIFY(form.searchStatus->x() > form.statusPanels.last()->geometry().right());
+    QCOMPARE(form.searchStatus->geometry().right(), form.SeSkinStatusBar1->width() - 1);
     QVERIFY(!form.Timer1->isActive());
     // Selecting a finished file fills its five bars.
     for (QProgressBar* bar : form.workerBars) bar->setValue(0);
@@ -169,6 +180,10 @@ void TestDownloadRun::threeFilesFromSearchRowsToDisk() {
     QTest::mouseClick(form.downbtn, Qt::LeftButton);
     QVERIFY(!form.downloader().passRunning());
     QCOMPARE(form.downloadnow->rowCount(), 3);
+    // ...and once the pass has ended it works again.
+    QVERIFY(form.delallbtn->isEnabled());
+    QTest::mouseClick(form.delallbtn, Qt::LeftButton);
+    QCOMPARE(form.downloadlistview->rowCount(), 0);
 }
 
 void TestDownloadRun::onlyThePumpCarriesTheNews() {

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QWebEngineView>
 
 #include "app/failurehook.h"
@@ -26,6 +27,7 @@
 #include "app/webbrowser.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
+#include "ui/dropdown.h"
 #include "ui/reportview.h"
 #include "ui/uiport.h"
 
@@ -65,14 +67,16 @@ private slots:
     void startUpGoesOnWhenMusicCannotBeCreated();
     void unwritableProgramFolderFallsBack();
     void startViewAndFocus();
-    void enterSearchesWhereverTheFocusIs_data();
-    void enterSearchesWhereverTheFocusIs();
+    void enterSearchesFromTheSearchBarAndTheList_data();
+    void enterSearchesFromTheSearchBarAndTheList();
     void viewButtonsSwitchPanels();
     void windowMenus();
     void fitScalesControlsOnWideScreen();
     void fitKeepsDesignSizeAt1024();
     void fitShowsEveryCaptionWhole_data();
     void fitShowsEveryCaptionWhole();
+    void fitScalesWhatTheWindowOpens_data();
+    void fitScalesWhatTheWindowOpens();
     void failureHookWritesIntoDownloadLog();
     void closeRunsCloseStepsWithoutAskingWhenIdle();
     void closingTheChooserWithTheWindowInTheTrayDoesNotQuit();
@@ -102,7 +106,7 @@ void TestMainWindow::startUpPreparesStateAndFolders() {
     QCOMPARE(form.downloader().probeRow(), 0);
     QCOMPARE(form.downloader().snapshot().runningWorkers, 0);
     QVERIFY(!form.downloader().busy());
-    QCOMPARE(form.ImageList1.size(), 5);
+    QCOMPARE(form.ImageList1.size(), 6);  // MP3 to FLASH
     for (const QIcon& icon : form.ImageList1) QVERIFY(!icon.isNull());
     QCOMPARE(form.windowTitle(), QStringLiteral("Melorin"));
     QVERIFY(!form.Timer1->isActive());
@@ -129,7 +133,7 @@ void TestMainWindow::startUpGoesOnWhenMusicCannotBeCreated() {
     blocker.close();
     TForm1& form = fx.createWindow();
     QCOMPARE(form.SaveFolder, fx.programDir() + QStringLiteral("/music/"));
-    QCOMPARE(form.ImageList1.size(), 5);  // the rest of start-up ran
+    QCOMPARE(form.ImageList1.size(), 6);  // the rest of start-up ran
     QVERIFY(form.ListView1->isVisibleTo(&form));
 }
 
@@ -168,7 +172,7 @@ void TestMainWindow::startViewAndFocus() {
     QCOMPARE(form.threedit->text(), QStringLiteral("15"));
 }
 
-void TestMainWindow::enterSearchesWhereverTheFocusIs_data() {
+void TestMainWindow::enterSearchesFromTheSearchBarAndTheList_data() {
     QTest::addColumn<QString>("control");
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("searches");
@@ -177,12 +181,16 @@ void TestMainWindow::enterSearchesWhereverTheFocusIs_data() {
     QTest::newRow("result list") << QStringLiteral("ListView1") << int(Qt::Key_Return) << 1;
     QTest::newRow("type box") << QStringLiteral("SeSkinComboBox1") << int(Qt::Key_Return) << 1;
     QTest::newRow("a button") << QStringLiteral("SeSkinButton1") << int(Qt::Key_Return) << 1;
-    QTest::newRow("card title") << QStringLiteral("nameedit") << int(Qt::Key_Return) << 1;
+    // A search would replace the result list under the user's card.
+    QTest::newRow("card title does not search")
+        << QStringLiteral("nameedit") << int(Qt::Key_Return) << 0;
+    QTest::newRow("play list does not search")
+        << QStringLiteral("playListView") << int(Qt::Key_Return) << 0;
     QTest::newRow("card text takes its own Enter")
         << QStringLiteral("iememo") << int(Qt::Key_Return) << 0;
 }
 
-void TestMainWindow::enterSearchesWhereverTheFocusIs() {
+void TestMainWindow::enterSearchesFromTheSearchBarAndTheList() {
     QFETCH(QString, control);
     QFETCH(int, key);
     QFETCH(int, searches);
@@ -276,7 +284,8 @@ void TestMainWindow::fitScalesControlsOnWideScreen() {
     QCOMPARE(form.playListView->geometry(), QRect(10, 70, 701, 171));
     QCOMPARE(form.Button3->size(), QSize(93, 75));
     QCOMPARE(form.SeSkinProgressBar6->width(), 290);
-    QCOMPARE(form.size(), QSize(151 + 721 + 10, 400 + 251 + 171));
+    // The height is the scaled client and caption bar in the frame: no empty band.
+    QCOMPARE(form.size(), QSize(151 + 721 + 10, 755 + 30 + 6));
     QVERIFY(form.ListView1->font().pointSizeF() > fontBefore);
     // The aligned regions follow the new client size.
     QCOMPARE(form.Panel1->width(), form.clientArea()->width());
@@ -344,6 +353,10 @@ void TestMainWindow::fitShowsEveryCaptionWhole() {
                                     .arg(room.width())
                                     .arg(room.height())));
         }
+        // Drop-down lists show their first entries whole (the card's colour and face too).
+        for (auto* box : form.clientArea()->findChildren<melorin::ui::DropDown*>()) {
+            if (box->isVisible()) QCOMPARE(box->shownText(), box->currentText());
+        }
         for (auto* list : form.clientArea()->findChildren<melorin::ui::ReportView*>()) {
             if (!list->isVisible()) continue;
             for (int c = 0; c < list->columnCount(); ++c) {
@@ -352,6 +365,45 @@ void TestMainWindow::fitShowsEveryCaptionWhole() {
             }
         }
     }
+}
+
+void TestMainWindow::fitScalesWhatTheWindowOpens_data() {
+    QTest::addColumn<QRect>("available");
+    QTest::newRow("1366x768") << QRect(0, 0, 1366, 768);
+    QTest::newRow("1920x1080") << QRect(0, 0, 1920, 1080);
+    QTest::newRow("2560x1440") << QRect(0, 0, 2560, 1440);
+}
+
+void TestMainWindow::fitScalesWhatTheWindowOpens() {
+    QFETCH(QRect, available);
+    WindowFixture fx;
+    TForm1& form = fx.createWindow();
+    melorin::TForm2 chooser(form);
+    const double designPoints = QApplication::font().pointSizeF();
+    const int buttonHeight = chooser.pathbtn->height();
+    form.fitToScreen(available);
+    QVERIFY(fx.showWindow());
+    const double scale =
+        std::max(1.0, std::min(available.width() / 1024.0, available.height() / 768.0));
+    // Message boxes, tool tips and the pages' player grow with the window.
+    const auto box = melorin::ui::makeMessageBox(&form, melorin::ui::BoxKind::Plain,
+                                                 QStringLiteral("请检查网络连接!"));
+    QVERIFY(qAbs(box->font().pointSizeF() - designPoints * scale) < 0.5);
+    QVERIFY(qAbs(QToolTip::font().pointSizeF() - designPoints * scale) < 0.5);
+    // The save-folder chooser too.
+    QVERIFY(qAbs(chooser.pathbtn->font().pointSizeF() - designPoints * scale) < 0.5);
+    QCOMPARE(chooser.pathbtn->height(), static_cast<int>(buttonHeight * scale));
+    QCOMPARE(form.WebBrowser3->zoomFactor(), scale);
+    QCOMPARE(form.WebBrowser4->zoomFactor(), scale);
+    // The status bar meets the play panel: no empty band above it.
+    QVERIFY(form.SeSkinPanel1->geometry().bottom() >= form.SeSkinStatusBar1->y() - 1);
+    // Nothing covers the result list's last row and scroll bar.
+    const QRect list = form.ListView1->geometry();
+    QVERIFY(form.ListView1->isAncestorOf(
+        form.clientArea()->childAt(list.left() + 4, list.bottom() - 2)));
+    // The panels, then the search's status line up to the bar's right edge: no empty half.
+    QCOMPARE(form.searchStatus->geometry().right(), form.SeSkinStatusBar1->width() - 1);
+    QVERIFY(form.searchStatus->x() > form.statusPanels.last()->geometry().right());
 }
 
 void TestMainWindow::failureHookWritesIntoDownloadLog() {
@@ -455,6 +507,22 @@ void TestMainWindow::boxesAsTheConventionsGive() {
     QCOMPARE(question->icon(), QMessageBox::Warning);
     QCOMPARE(question->standardButtons(), QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(question->windowTitle(), QCoreApplication::applicationName());
+    // A plain dialog frame: a title and a close button, and room for the whole title beside
+    // the frame's own icon and buttons however short the text.
+    const auto shortBox =
+        melorin::ui::makeMessageBox(nullptr, BoxKind::Plain, QStringLiteral("好"));
+    for (const auto* box : {plain.get(), question.get(), shortBox.get()}) {
+        const Qt::WindowFlags flags = box->windowFlags();
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    }
+    shortBox->show();
+    QVERIFY(QTest::qWaitForWindowExposed(shortBox.get()));
+    QFont bold = shortBox->font();
+    bold.setBold(true);
+    // At least a frame's icon and close button, some 32 pixels each, beside the title.
+    QVERIFY(shortBox->width() >=
+            QFontMetrics(bold).horizontalAdvance(QCoreApplication::applicationName()) + 64);
 }
 
 MELORIN_GUI_TEST_MAIN(TestMainWindow)

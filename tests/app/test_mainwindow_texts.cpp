@@ -1,21 +1,28 @@
-// Every caption, hint and column text of the main window, against the texts the window must show.
+// Every caption, hint and column text of the main window, against the texts the window must show;
+// Qt's own texts in Chinese too, under the C locale (the test runs with LC_ALL=C).
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWebEngineView>
 
+#include "app/logtime.h"
 #include "app/mainwindow.h"
 #include "app/webbrowser.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/recordingui.h"
 #include "ui/reportview.h"
+#include "ui/uiport.h"
 
 using melorin::TForm1;
 
@@ -48,6 +55,7 @@ private slots:
     void columns_data();
     void columns();
     void boxItems();
+    void qtTextsAreChineseUnderTheCLocale();
 
 private:
     QTemporaryDir dir_;
@@ -191,6 +199,40 @@ void TestMainWindowTexts::boxItems() {
     QCOMPARE(form_->SeSkinToolBar1->geometry(), QRect(3, 40, 689, 29));
     QCOMPARE(form_->SeSkinToolBar3->geometry(), QRect(0, 24, 575, 29));
     QCOMPARE(form_->WebBrowser1->view()->size(), QSize(24, 24));
+}
+
+void TestMainWindowTexts::qtTextsAreChineseUnderTheCLocale() {
+    QCOMPARE(QLocale::system().language(), QLocale::C);
+    // A question's buttons.
+    const auto box = melorin::ui::makeMessageBox(form_, melorin::ui::BoxKind::YesNoWarning,
+                                                 QStringLiteral("还存在下载进程，确定退出吗？"));
+    QCOMPARE(box->button(QMessageBox::Yes)->text().remove(QStringLiteral("(&Y)")),
+             QStringLiteral("是"));
+    QCOMPARE(box->button(QMessageBox::No)->text().remove(QStringLiteral("(&N)")),
+             QStringLiteral("否"));
+    // A save dialog as the user sees it: its labels and buttons, read while it is open.
+    QStringList texts;
+    QTimer::singleShot(0, this, [&texts] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog != nullptr);
+        for (QLabel* l : dialog->findChildren<QLabel*>()) texts << l->text();
+        for (QAbstractButton* b : dialog->findChildren<QPushButton*>()) texts << b->text();
+        dialog->reject();
+    });
+    melorin::ui::DesktopUiPort port;
+    QVERIFY(port.saveFileName(form_, QStringLiteral("另存为"), QStringLiteral("列表.asx"),
+                              QStringLiteral("winmedia播放列表(*.asf) (*.asf)"))
+                .isEmpty());
+    const QString all = texts.join(u'|');
+    for (const QString& chinese :
+         {QStringLiteral("查找范围"), QStringLiteral("文件名称"), QStringLiteral("文件类型"),
+          QStringLiteral("保存"), QStringLiteral("取消")})
+        QVERIFY2(all.contains(chinese), qPrintable(all));
+    QVERIFY2(!all.contains(QStringLiteral("Look in")) && !all.contains(QStringLiteral("Cancel")),
+             qPrintable(all));
+    // Dates in the log: the Chinese short form.
+    const QDateTime when(QDate(2026, 12, 8), QTime(18, 10, 33));
+    QCOMPARE(melorin::completionDateTime(when, QLocale()), QStringLiteral("2026/12/8 18:10:33"));
 }
 
 MELORIN_GUI_TEST_MAIN(TestMainWindowTexts)

@@ -1,14 +1,17 @@
 // Online playing in the real window, offscreen against the local service: the play list's
-// buttons, saving and loading a list through the port's dialogs, "在线播放" writing its files
+// buttons, saving and loading a list through the real file dialogs, "在线播放" writing its files
 // into a program folder with a blank and playing them, a list going on past an entry's end and
 // past an entry that cannot be played, "html" rows, and a page that cannot be written.
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QToolButton>
 #include <QWebEngineView>
 
@@ -22,12 +25,16 @@
 #include "player/playlistfile.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
+#include "tests/support/pageserver.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
 using melorin::core::SongRow;
 using melorin::player::NativePlayer;
+using melorin::testing::pickEntry;
 using melorin::testing::RecordingUi;
+using melorin::testing::typeText;
+using melorin::testing::whenModalOpens;
 using melorin::testing::WindowFixture;
 namespace player = melorin::player;
 
@@ -71,6 +78,8 @@ private slots:
     void htmlRows();
     void unwritablePageReachesTheLog_data();
     void unwritablePageReachesTheLog();
+    void rowsThatAreNotWebAddresses_data();
+    void rowsThatAreNotWebAddresses();
 
 private:
     SongRow song(const QString& path, const QString& type, const QString& title) const {
@@ -95,6 +104,7 @@ private:
     }
 
     WindowFixture fx_{QStringLiteral("Melorin 程序/")};
+    QStringList offeredFilters_;
     RecordingUi* ui_ = nullptr;
     TForm1* form_ = nullptr;
 };
@@ -110,6 +120,7 @@ void TestPlayWindow::init() {
 }
 
 void TestPlayWindow::cleanup() {
+    offeredFilters_.clear();
     fx_.closeWindow();
 }
 
@@ -169,44 +180,83 @@ void TestPlayWindow::playListButtons() {
 }
 
 void TestPlayWindow::saveThenLoad_data() {
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<QString>("file");
-    QTest::newRow("real") << "rm"
-                          << "列表 一.RpM";
-    QTest::newRow("windows media, played after loading") << "wma"
-                                                         << "列表 二.asx";
+    // Through the dialogs as the user meets them: the save dialog's filter picked with the
+    // mouse, the name offered or typed, the load dialog's filter for the list's kind.
+    QTest::addColumn<QString>("type");  // the first row's: the list's kind
+    QTest::addColumn<int>("saveFilter");  // 0 "real播放列表(*.rpm)", 1 "winmedia播放列表(*.asf)"
+    QTest::addColumn<QString>("typed");   // empty: the offered name stays
+    QTest::addColumn<int>("loadFilter");  // 1 "winmedia列表(*.asx)", 2 "real列表(*.rpm)"
+    QTest::newRow("real, its filter") << "rm" << 0 << QString() << 2;
+    QTest::newRow("real, the winmedia filter") << "rm" << 1 << QString() << 2;
+    QTest::newRow("windows media, its filter") << "wma" << 1 << QString() << 1;
+    QTest::newRow("windows media, the real filter") << "wma" << 0 << QString() << 1;
+    QTest::newRow("windows media, named .asf by the user")
+        << "wma" << 1 << QStringLiteral("我的 列表.asf") << 0;
 }
 
 void TestPlayWindow::saveThenLoad() {
     QFETCH(QString, type);
-    QFETCH(QString, file);
+    QFETCH(int, saveFilter);
+    QFETCH(QString, typed);
+    QFETCH(int, loadFilter);
     const bool real = type == u"rm";
-    const QString path = fx_.tempPath(file);
     const std::vector<SongRow> rows = {
         song(real ? QStringLiteral("/music/s04/016.rm") : QStringLiteral("/music/s02/033.wma"),
              type, QStringLiteral("一")),
         song(QStringLiteral("/music/s01/011.mp3?from=list&n=2"), QStringLiteral("mp3"),
              QStringLiteral("二"))};
+    // The dialog starts in the current folder (later in the one it was last left in): a folder
+    // of the test's own.
+    const QString folder = fx_.tempPath(QStringLiteral("列表 lists"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(folder);
+    const auto back = qScopeGuard([&before] { QDir::setCurrent(before); });
+    ui_->realFileDialogs = true;
+
     // An empty play list: the save action adds the selection first.
     form_->Edit1->setText(QStringLiteral("  月下 "));
     offer(rows, {0, 1});
-    ui_->nextSaveFile = path;
+    QString offered;
+    QString afterPick;
+    whenModalOpens([&](QWidget& dialog) {
+        auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        auto* filters = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        QVERIFY(name && filters);
+        offered = name->text();
+        for (int i = 0; i < filters->count(); ++i) offeredFilters_ << filters->itemText(i);
+        pickEntry(filters, saveFilter);
+        afterPick = name->text();
+        if (!typed.isEmpty()) {
+            name->selectAll();
+            typeText(name, typed);
+        }
+        QTest::keyClick(name, Qt::Key_Return);
+    });
     QTest::mouseClick(form_->playsavebtn, Qt::LeftButton);
     QVERIFY(ui_->messages.isEmpty());
     QCOMPARE(form_->PlayList, rows);
-    QCOMPARE(ui_->saveFilter,
-             QString::fromStdString(player::qtFileDialogFilter(player::kSaveDialogFilter)));
-    QVERIFY2(
-        ui_->saveProposal.endsWith(real ? QStringLiteral("月下.rpm") : QStringLiteral("月下.asx")),
-        qPrintable(ui_->saveProposal));
+    // The filters show their texts as written, and a picked filter leaves the name alone.
+    QCOMPARE(offeredFilters_, (QStringList{QStringLiteral("real播放列表(*.rpm)"),
+                                           QStringLiteral("winmedia播放列表(*.asf)")}));
+    QVERIFY2(offered.endsWith(real ? QStringLiteral("月下.rpm") : QStringLiteral("月下.asx")),
+             qPrintable(offered));
+    QCOMPARE(afterPick, offered);
+    const QString path = folder + u'/' + (typed.isEmpty() ? offered : typed);
     QCOMPARE(fileBytes(path), QByteArray::fromStdString(player::playListText(rows)));
 
     // Loading gives one row a line, shows the page for the file and leaves the working lists.
     const QByteArray workingList = fileBytes(fx_.programDir() + QStringLiteral("winmedia.asx"));
-    ui_->nextOpenFile = path;
+    whenModalOpens([&](QWidget& dialog) {
+        auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        auto* filters = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        QVERIFY(name && filters);
+        QCOMPARE(filters->itemText(0), QStringLiteral("real列表(*.rpm);winmedia列表(*.asx)"));
+        pickEntry(filters, loadFilter);
+        typeText(name, QFileInfo(path).fileName());
+        QTest::keyClick(name, Qt::Key_Return);
+    });
     QTest::mouseClick(form_->playloadbtn, Qt::LeftButton);
-    QCOMPARE(ui_->openFilter,
-             QString::fromStdString(player::qtFileDialogFilter(player::kLoadDialogFilter)));
     QCOMPARE(form_->PlayList.size(), rows.size());
     QVERIFY(!form_->PlayList[0].isFile());
     QCOMPARE(
@@ -223,11 +273,11 @@ void TestPlayWindow::saveThenLoad() {
     QCOMPARE(fileBytes(fx_.programDir() + QStringLiteral("winmedia.asx")), workingList);
     QTRY_COMPARE_WITH_TIMEOUT(form_->WebBrowser3->engineView()->url(), QUrl::fromLocalFile(page),
                               kLoadMs);
-    if (real) return;
+    // Whatever its name, a list that "存" wrote plays after "装".
     NativePlayer* p = soundingPlayer();
     QVERIFY(p);
     QCOMPARE(p->entryCount(), 2);
-    QCOMPARE(p->title(), QStringLiteral("033.wma"));  // a file's entries show their names
+    QCOMPARE(p->title(), real ? QStringLiteral("016.rm") : QStringLiteral("033.wma"));
 }
 
 void TestPlayWindow::onlinePlayWritesAndPlays_data() {
@@ -372,6 +422,62 @@ void TestPlayWindow::unwritablePageReachesTheLog() {
     QCOMPARE(addresses(form.PlayList), addresses(rows));
     QVERIFY(!form.WebBrowser3->isVisible());
     QVERIFY(QFileInfo(page).isDir());
+}
+
+void TestPlayWindow::rowsThatAreNotWebAddresses_data() {
+    // "@LIST@": a list of this computer whose only entry is an address that only the test's
+    // server would ever see asked for.
+    QTest::addColumn<QString>("address");
+    QTest::newRow("file") << "file://@LIST@";
+    QTest::newRow("absolute path") << "@LIST@";
+    QTest::newRow("javascript") << "javascript:location='@LEAK@'";
+    QTest::newRow("data") << "data:audio/x-pn-realaudio,@LEAK@";
+}
+
+void TestPlayWindow::rowsThatAreNotWebAddresses() {
+    // Each action that takes result rows refuses the row with a line in the log; nothing of it
+    // reaches a list, a page, a file or the network.
+    QFETCH(QString, address);
+    melorin::testing::PageServer server([](const QByteArray&) {
+        return melorin::testing::PageServer::Answer{404, {}};
+    });
+    QVERIFY(server.listening());
+    const QString leak = server.url("/leak.mp3");
+    const QString list = fx_.tempPath(QStringLiteral("private.rpm"));
+    QFile listFile(list);
+    QVERIFY(listFile.open(QIODevice::WriteOnly));
+    listFile.write(leak.toUtf8() + "\r\n");
+    listFile.close();
+    address.replace(QStringLiteral("@LIST@"), list).replace(QStringLiteral("@LEAK@"), leak);
+    SongRow row = song(QString(), QStringLiteral("ram"), QStringLiteral("本机的列表"));
+    row.address = address.toStdString();
+
+    // Earlier tests' pages and lists go: whatever is there afterwards was written here.
+    const QStringList written = {QStringLiteral("*.rpm"), QStringLiteral("*.asx"),
+                                 QStringLiteral("*.html")};
+    QDir programDir(fx_.programDir());
+    for (const QString& name : programDir.entryList(written, QDir::Files))
+        QVERIFY(programDir.remove(name));
+
+    const std::pair<const char*, QWidget*> actions[] = {{"在线播放", form_->SeSkinButton4},
+                                                        {"播", form_->dragplaybtn},
+                                                        {"卡", form_->dragcardbtn},
+                                                        {"下", form_->dragdownbtn}};
+    for (const auto& [name, button] : actions) {
+        QTest::mouseClick(form_->Button3, Qt::LeftButton);  // the search view with its buttons
+        offer({row}, {0});
+        const qsizetype logged = form_->DownloadLog.size();
+        QTest::mouseClick(button, Qt::LeftButton);
+        const QStringList added = form_->DownloadLog.mid(logged);
+        QVERIFY2(added.size() == 1 && added.first().contains(address), name);
+        QVERIFY2(ui_->messages.isEmpty(), qPrintable(ui_->messages.join(u'|')));
+        QVERIFY2(form_->PlayList.empty() && form_->cardList.empty(), name);
+        QCOMPARE(form_->downloadlistview->rowCount(), 0);
+        QVERIFY(!form_->WebBrowser3->isVisible());
+    }
+    QCOMPARE(programDir.entryList(written, QDir::Files), QStringList());
+    QCOMPARE(form_->WebBrowser3->engineView(), nullptr);  // no page was ever shown
+    QCOMPARE(server.targets, QList<QByteArray>());
 }
 
 MELORIN_GUI_TEST_MAIN(TestPlayWindow)

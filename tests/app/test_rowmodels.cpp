@@ -8,6 +8,7 @@
 
 #include "app/progressmodel.h"
 #include "app/songrowmodel.h"
+#include "app/startup.h"
 #include "tests/app/guitestmain.h"
 
 using melorin::ProgressModel;
@@ -31,7 +32,7 @@ const SongRow kLine = melorin::core::fileLine("<ref href = \"http://h/a.mp3\"/>"
 
 QVector<QIcon> kindIcons() {
     QVector<QIcon> icons;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 6; ++i) {
         QPixmap p(16, 16);
         p.fill(QColor::fromHsv(i * 60, 200, 200));
         icons.push_back(QIcon(p));
@@ -40,8 +41,7 @@ QVector<QIcon> kindIcons() {
 }
 
 download::DownloadEvent added(int queueRow, const std::string& title) {
-    download::DownloadEvent e;
-    e.kind = download::DownloadEvent::Kind::ProgressRowAdded;
+    download::ProgressRowAdded e;
     e.queueRow = queueRow;
     e.job.title = title;
     return e;
@@ -55,6 +55,8 @@ private slots:
     void cellsByShape_data();
     void cellsByShape();
     void iconsOnlyInTheFirstColumn();
+    void everyKindShowsItsOwnIcon_data();
+    void everyKindShowsItsOwnIcon();
     void appendKeepsSavePathsWithTheirRows();
     void outOfRangeReadsAreEmpty();
     void progressRowsFollowTheBoard();
@@ -97,9 +99,9 @@ void TestRowModels::cellsByShape() {
 void TestRowModels::iconsOnlyInTheFirstColumn() {
     const QVector<QIcon> icons = kindIcons();
     SongRowModel model(kQueueColumns, &icons, nullptr);
-    SongRow flash = kFile;
-    flash.icon = 5;  // FLASH has no icon of its own
-    model.setRows({kFile, flash});
+    SongRow beyond = kFile;
+    beyond.icon = 6;  // no kind has this index
+    model.setRows({kFile, beyond});
     QVERIFY(model.data(model.index(0, 0), Qt::DecorationRole).canConvert<QIcon>());
     QVERIFY(!model.data(model.index(0, 1), Qt::DecorationRole).isValid());
     QVERIFY(!model.data(model.index(1, 0), Qt::DecorationRole).isValid());
@@ -109,13 +111,42 @@ void TestRowModels::iconsOnlyInTheFirstColumn() {
     QVERIFY(!model.headerData(0, Qt::Horizontal, Qt::DecorationRole).isValid());  // ...unshown
     model.setHeaderIcon(0);
     QVERIFY(model.headerData(0, Qt::Horizontal, Qt::DecorationRole).isValid());
-    model.setHeaderIcon(5);
+    model.setHeaderIcon(6);
     QCOMPARE(header.count(), 2);
     QVERIFY(!model.headerData(0, Qt::Horizontal, Qt::DecorationRole).isValid());
     model.setHeaderIcon(2);
     QCOMPARE(model.headerIcon(), 2);
     QVERIFY(model.headerData(0, Qt::Horizontal, Qt::DecorationRole).isValid());
     QCOMPARE(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), kQueueColumns[1]);
+}
+
+void TestRowModels::everyKindShowsItsOwnIcon_data() {
+    // The desktop's icons, as the window loads them; a row's icon is its kind's.
+    QTest::addColumn<int>("kind");
+    QTest::newRow("MP3") << 0;
+    QTest::newRow("RM") << 1;
+    QTest::newRow("WMA") << 2;
+    QTest::newRow("ASF") << 3;
+    QTest::newRow("RAM") << 4;
+    QTest::newRow("FLASH") << 5;
+}
+
+void TestRowModels::everyKindShowsItsOwnIcon() {
+    QFETCH(int, kind);
+    // The program's icon theme where a desktop keeps it (the offscreen platform names none).
+    QIcon::setThemeSearchPaths({QStringLiteral("/usr/share/icons")});
+    melorin::configureApplication(*qApp);
+    const QVector<QIcon> icons = melorin::loadKindIcons();
+    QCOMPARE(icons.size(), 6);
+    SongRowModel model(kQueueColumns, &icons, nullptr);
+    SongRow row = kFile;
+    row.icon = kind;
+    model.setRows({row});
+    const auto shown = model.data(model.index(0, 0), Qt::DecorationRole).value<QIcon>();
+    QVERIFY(!shown.isNull());
+    QCOMPARE(shown.pixmap(16, 16).toImage(), icons[kind].pixmap(16, 16).toImage());
+    // FLASH items are no MP3 files: their icon is not the music note.
+    if (kind == 5) QVERIFY(shown.pixmap(16, 16).toImage() != icons[0].pixmap(16, 16).toImage());
 }
 
 void TestRowModels::appendKeepsSavePathsWithTheirRows() {
@@ -177,11 +208,7 @@ void TestRowModels::progressRowsFollowTheBoard() {
     QCOMPARE(model.text(1, 2), QStringLiteral("0"));
     QCOMPARE(model.text(1, 3), QStringLiteral("5"));
 
-    download::DownloadEvent failed;
-    failed.kind = download::DownloadEvent::Kind::RowStatus;
-    failed.progressRow = 0;
-    failed.state = download::ProgressState::Failed;
-    model.show(board.apply({failed}));
+    model.show(board.apply({download::RowStatus{0, 4, download::ProgressState::Failed}}));
     QCOMPARE(changed.count(), 1);
     QCOMPARE(model.text(0, 1), QStringLiteral("下载失败"));
     QCOMPARE(model.text(2, 0), QString());

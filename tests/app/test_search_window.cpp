@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -80,9 +81,12 @@ private slots:
     void stopEndsPaging();
     void refreshStartsOver();
     void chartEntryStartsSearch();
+    void columnsFitEachNewResultSet_data();
+    void columnsFitEachNewResultSet();
     void selectingAnEntryThenClosingIsSafe();
     void unreachableServiceSaysSo();
     void errorPageEndsTheSearchQuietly();
+    void pageTextStaysText();
 
 private:
     // A new window in place of the one before, on the service or `service`.
@@ -220,6 +224,36 @@ void TestSearchWindow::chartEntryStartsSearch() {
              QString::fromStdString(form_->resultRows().row(0).address));
 }
 
+void TestSearchWindow::columnsFitEachNewResultSet_data() {
+    // What the list showed before a search: wider titles or addresses than the search's own.
+    QTest::addColumn<QString>("before");
+    QTest::newRow("the male singer chart") << "男";
+    QTest::newRow("a search with longer titles") << "歌";
+}
+
+void TestSearchWindow::columnsFitEachNewResultSet() {
+    QFETCH(QString, before);
+    if (before == u"男") {
+        QTest::mouseClick(form_->manlistbtn, Qt::LeftButton);
+    } else {
+        search(before, 0);
+    }
+    waitUntilQuiet(*form_, log_);
+    QVERIFY(form_->ListView1->rowCount() > 0);
+    search(QStringLiteral("月下听风"), 0);
+    waitUntilQuiet(*form_, log_);
+    QVERIFY(form_->ListView1->rowCount() > 0);
+    // The columns are what these rows alone ask for, and all of them are in view.
+    melorin::ui::ReportView& list = *form_->ListView1;
+    QList<int> shown;
+    for (int c = 0; c < list.columnCount(); ++c) shown << list.columnWidth(c);
+    list.fitColumns();
+    QList<int> fresh;
+    for (int c = 0; c < list.columnCount(); ++c) fresh << list.columnWidth(c);
+    QCOMPARE(shown, fresh);
+    QVERIFY(list.header()->length() <= list.viewport()->width());
+}
+
 void TestSearchWindow::selectingAnEntryThenClosingIsSafe() {
     // The search an entry starts clears the list that is still reporting the selection, and a
     // window may go away right after it with a load in flight.
@@ -281,6 +315,48 @@ void TestSearchWindow::errorPageEndsTheSearchQuietly() {
     QCOMPARE(QString::fromStdString(form.resultRows().row(0).address),
              QStringLiteral("http://") + host + QStringLiteral("/a.mp3"));
     QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join(u'|')));
+    fx_.closeWindow();  // before the server it talks to
+}
+
+void TestSearchWindow::pageTextStaysText() {
+    // A page whose count holds markup and whose title holds bytes that are not GBK: the count
+    // label shows the markup as text, and the title the replacement character, not its
+    // reference. The caption, whatever its title holds, shows it as text too.
+    QString host;
+    melorin::testing::PageServer server([&host](const QByteArray& target) {
+        if (!target.startsWith("/m?tn=baidump3"))
+            return melorin::testing::PageServer::Answer{404, {}};
+        QStringEncoder gbk("GBK");
+        const QByteArray page =
+            gbk.encode(QStringLiteral("<html><body><div>百度为您找到相关结果&lt;b&gt;7&lt;/b&gt;"
+                                      "&lt;img src=\"/x.png\"&gt;篇</div><div><a href=\"http://") +
+                       host + QStringLiteral("/r?url=http://") + host +
+                       QStringLiteral("/a.mp3\">月")) +
+            "\x81 " + gbk.encode(QStringLiteral("光</a> 8.5 Mmp3</div></body></html>"));
+        return melorin::testing::PageServer::Answer{200, page};
+    });
+    QVERIFY(server.listening());
+    host = server.host();
+    openWindow(host);
+    TForm1& form = *form_;
+    form.Edit1->setText(QStringLiteral("月光"));
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(form.ListView1->rowCount() == 1 && !form.WebBrowser1->isLoading(),
+                             30000);
+    QCOMPARE(QString::fromStdString(form.resultRows().row(0).title), QStringLiteral("月\uFFFD 光"));
+
+    const auto showsAsText = [](const QLabel& label, const QString& text) {
+        // Taken as markup, the text would shrink to "7" and a picture.
+        return label.text() == text && label.textFormat() == Qt::PlainText &&
+               label.sizeHint().width() >= label.fontMetrics().horizontalAdvance(text);
+    };
+    const QString count = QStringLiteral(" 搜索结果  <b>7</b><img src=\"/x.png\">");
+    QVERIFY2(showsAsText(*form.resultlabel, count), qPrintable(form.resultlabel->text()));
+    const QString caption = form.windowTitle() + QStringLiteral("<b>本机</b><img src=\"/x.png\">");
+    form.setWindowTitle(caption);
+    const auto* title = form.findChild<QLabel*>(QStringLiteral("SkinCaptionTitle"));
+    QVERIFY(title != nullptr);
+    QVERIFY(showsAsText(*title, caption));
     fx_.closeWindow();  // before the server it talks to
 }
 

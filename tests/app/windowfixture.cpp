@@ -1,13 +1,18 @@
 #include "tests/app/windowfixture.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QToolButton>
+#include <memory>
 
 #include "app/songrowmodel.h"
 #include "ui/reportview.h"
@@ -133,6 +138,49 @@ void WindowFixture::queue(const std::vector<core::SongRow>& rows) const {
 
 QStringList WindowFixture::logLines() const {
     return form_->DownloadLog;
+}
+
+void pickEntry(QComboBox* box, int index) {
+    QTest::mouseClick(box, Qt::LeftButton);
+    QAbstractItemView* list = box->view();
+    QVERIFY(QTest::qWaitForWindowExposed(list->window()));
+    const QModelIndex entry = box->model()->index(index, 0);
+    list->scrollTo(entry);
+    const QPoint at = list->visualRect(entry).center();
+    QTest::mouseMove(list->viewport(), at);
+    // A list opened a moment ago takes a release for the end of the click that opened it, as
+    // it would from a hand that had not let go; the user clicks again.
+    const QDeadlineTimer deadline(5000);
+    for (;;) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        if (!list->isVisible() || deadline.hasExpired()) break;
+        QTest::qWait(50);
+    }
+    QVERIFY(!list->isVisible());
+    QCOMPARE(box->currentIndex(), index);
+}
+
+void typeText(QWidget* box, const QString& text) {
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QApplication::sendEvent(box, &commit);
+}
+
+void whenModalOpens(std::function<void(QWidget& dialog)> act, int timeoutMs) {
+    auto* poll = new QTimer(qApp);
+    auto deadline = std::make_shared<QDeadlineTimer>(timeoutMs);
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, deadline, act = std::move(act)] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (dialog == nullptr || !dialog->isVisible()) {
+            if (deadline->hasExpired()) poll->deleteLater();
+            return;
+        }
+        poll->stop();
+        poll->deleteLater();
+        act(*dialog);
+    });
+    poll->start();
 }
 
 core::SongRow fileRow(const QString& caption, const QString& title, const QString& address,

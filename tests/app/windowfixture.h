@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -18,6 +19,8 @@
 #include "tests/app/recordingui.h"
 #include "tests/support/nginxserver.h"
 #include "tests/support/servicerun.h"
+
+class QComboBox;
 
 namespace melorin::testing {
 
@@ -103,6 +106,14 @@ private:
     std::unique_ptr<RecordingUi> ui_;
     std::unique_ptr<TForm1> form_;
 };
+
+// Picks an entry of a drop-down list as the user does: the list opens, the entry is clicked.
+void pickEntry(QComboBox* box, int index);
+// Text typed the way an input method gives it (Chinese has no key of its own).
+void typeText(QWidget* box, const QString& text);
+// Runs `act` on the modal dialog that a step about to be taken opens (it blocks until closed):
+// looks for it every few milliseconds, for at most `timeoutMs`.
+void whenModalOpens(std::function<void(QWidget& dialog)> act, int timeoutMs = 10000);
 
 // A file row of the result list.
 core::SongRow fileRow(const QString& caption, const QString& title, const QString& address,

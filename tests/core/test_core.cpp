@@ -1,14 +1,18 @@
-// Text at the edges and files replaced whole.
+// Text at the edges, file dialog filters and files replaced whole.
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "core/atomicfile.h"
+#include "core/filefilter.h"
 #include "core/markup.h"
+#include "core/songrow.h"
 #include "core/text.h"
 #include "core/webaddress.h"
 
@@ -21,6 +25,16 @@ std::string readAll(const std::string& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// The umask as the kernel reports it; reading it with umask() would set it.
+mode_t reportedUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+    return 07777;
 }
 
 }  // namespace
@@ -53,6 +67,33 @@ private slots:
         const std::string text = "周杰伦 - 七里香.mp3";
         QCOMPARE(gbkToUtf8(utf8ToGbk(text)), text);
         QCOMPARE(gbkToUtf8("a\x81"), std::string("a"));  // a cut sequence
+    }
+    void rowsForActions_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("http") << QStringLiteral("http://127.0.0.1:1/a.mp3") << true;
+        QTest::newRow("file") << QStringLiteral("file:///home/u/private.rpm") << false;
+        QTest::newRow("absolute path") << QStringLiteral("/home/u/song.mp3") << false;
+        QTest::newRow("javascript") << QStringLiteral("javascript:alert(1)") << false;
+        QTest::newRow("data") << QStringLiteral("data:audio/mpeg;base64,AAAA") << false;
+        QTest::newRow("line break in it") << QStringLiteral("file:///a\r\n伪造的一行") << false;
+    }
+    void rowsForActions() {
+        QFETCH(QString, address);
+        QFETCH(bool, kept);
+        SongRow row{RowShape::File, "1", 0, "歌\n名", address.toStdString(), "1M", "mp3"};
+        const SongRow entry = listEntry("2", "歌手", "m?word=x");
+        const RowsForAction out = webRowsFor(RowAction::Download, {entry, row});
+        // List entries are left to the action's own rules.
+        const std::vector<SongRow> expected =
+            kept ? std::vector<SongRow>{entry, row} : std::vector<SongRow>{entry};
+        QCOMPARE(out.rows, expected);
+        QCOMPARE(out.refusals.size(), kept ? 0u : 1u);
+        if (kept) return;
+        // One line of the log, naming the row and why.
+        const std::string& line = out.refusals.front();
+        QVERIFY(line.find("歌 名") != std::string::npos && line.find("http") != std::string::npos);
+        QVERIFY(line.find_first_of("\r\n") == std::string::npos);
     }
     void markup_data() {
         QTest::addColumn<QByteArray>("text");
@@ -106,6 +147,26 @@ private slots:
         QFETCH(bool, web);
         QCOMPARE(isWebAddress(address.toStdString()), web);
     }
+    void dialogFilter_data() {
+        QTest::addColumn<QString>("pairs");
+        QTest::addColumn<QString>("filter");
+        // Each description as written, its patterns once more at the end, where Qt reads them.
+        QTest::newRow("save dialog")
+            << QStringLiteral("real播放列表(*.rpm)|*.rpm|winmedia播放列表(*.asf)|*.asf")
+            << QStringLiteral("real播放列表(*.rpm) (*.rpm);;winmedia播放列表(*.asf) (*.asf)");
+        QTest::newRow("two patterns, a description naming only the last")
+            << QStringLiteral("real列表(*.rpm);winmedia列表(*.asx)|*.rpm;*.asx")
+            << QStringLiteral("real列表(*.rpm);winmedia列表(*.asx) (*.rpm *.asx)");
+        QTest::newRow("empty patterns left out")
+            << QStringLiteral("图片|*.jpg;;*.gif;") << QStringLiteral("图片 (*.jpg *.gif)");
+        QTest::newRow("description without patterns") << QStringLiteral("all") << QString();
+    }
+    void dialogFilter() {
+        QFETCH(QString, pairs);
+        QFETCH(QString, filter);
+        QCOMPARE(QString::fromStdString(fileDialogFilter(pairs.toStdString())), filter);
+    }
+
     void atomicReplace() {
         QTemporaryDir dir;
         const std::string path = dir.filePath(QStringLiteral("page.html")).toStdString();
@@ -113,6 +174,34 @@ private slots:
         QVERIFY(!writeFileAtomically(path, "new text", true));
         QCOMPARE(readAll(path), std::string("new text"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);  // no temporary left
+    }
+    // State files are written from several threads at once; none may touch the process's
+    // umask on the way, and each file gets the mode that umask gives.
+    void writersLeaveTheUmaskAlone() {
+        const mode_t before = ::umask(027);
+        QTemporaryDir dir;
+        std::atomic<int> running{3};
+        std::vector<std::thread> writers;
+        for (int t = 0; t < 3; ++t) {
+            writers.emplace_back([&, t] {
+                const std::string path = dir.filePath(QStringLiteral("s%1").arg(t)).toStdString();
+                for (int i = 0; i < 400; ++i) writeFileAtomically(path, std::to_string(i));
+                --running;
+            });
+        }
+        int seen = 0;
+        bool changed = false;
+        while (running > 0) {
+            changed = changed || reportedUmask() != 027;
+            ++seen;
+        }
+        for (auto& w : writers) w.join();
+        ::umask(before);
+        QVERIFY(seen > 0);
+        QVERIFY(!changed);
+        struct stat st {};
+        QCOMPARE(::stat(dir.filePath(QStringLiteral("s0")).toLocal8Bit().constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0640));
     }
     void failedWriteKeepsOldFile() {
         QTemporaryDir dir;

@@ -9,6 +9,7 @@
 #include "download/downloader.h"
 #include "tests/support/nginxserver.h"
 #include "tests/support/servicerun.h"
+#include "tests/support/skipclock.h"
 
 using namespace melorin::download;
 using namespace melorin::testing;
@@ -31,11 +32,12 @@ struct RunResult {
     bool ended = false;
 };
 
+// The back-off's minute passes at once.
 FetchOptions quickOptions() {
     FetchOptions o;
     o.connectTimeout = std::chrono::milliseconds(3000);
     o.stallSeconds = 10;
-    o.retryPause = std::chrono::milliseconds(20);
+    o.clock = std::make_shared<SkipClock>();
     return o;
 }
 
@@ -70,8 +72,7 @@ RunResult download(const std::vector<std::string>& addresses, const QString& dir
         r.states.push_back(dl.rowState(int(i)));
         r.paths.push_back(dl.job(int(i)).savePath);
     }
-    for (const auto& e : dl.takeEvents())
-        if (e.kind == DownloadEvent::Kind::Log) r.log.push_back(e.text);
+    r.log = logLinesOf(dl.takeEvents());
     return r;
 }
 
@@ -207,13 +208,13 @@ private slots:
         QTest::newRow("no length") << "nolength=1" << qint64(5000) << false << "不能下载：" << 1;
         QTest::newRow("error page") << "status=404" << qint64(5000) << false << "404" << 1;
         // Statuses answered to the workers' ranged requests: 429 is tried again, 404 fails at
-        // once, 503 is tried again until the workers give up (1 + maxResumes requests each).
+        // once, 503 is tried again until the workers give up (16 requests each).
         QTest::newRow("429 once, tried again")
             << "rangedstatus=429&once=1&id=c" << qint64(1000000) << true << "" << 7;
         QTest::newRow("404 for every range")
             << "rangedstatus=404" << qint64(1000000) << false << "404" << 6;
         QTest::newRow("503 for every range")
-            << "rangedstatus=503" << qint64(1000000) << false << "503" << 21;
+            << "rangedstatus=503" << qint64(1000000) << false << "503" << 81;
         QTest::newRow("redirects") << "redirect=5" << qint64(300000) << true << "" << -1;
         QTest::newRow("too many redirects")
             << "redirect=6" << qint64(300000) << false << "不能下载：" << -1;
@@ -235,24 +236,26 @@ private slots:
         std::string address = "127.0.0.1:" + std::to_string(service.port()) + name.toStdString() +
                               "size=" + std::to_string(size) +
                               (query.isEmpty() ? "" : "&" + query.toStdString());
-        // An earlier file of the save path survives a failed download.
+        // An earlier file of the save path is never touched: the row gets a name of its own.
         const std::string saved = out.path().toStdString() + "/f0.bin";
         std::ofstream(saved, std::ios::binary) << "earlier file";
         auto r = download({address}, out.path(), 5, std::chrono::seconds(30));
         QVERIFY(r.ended);
-        QByteArray got = fileBytes(saved);
-        QVERIFY(!QFile::exists(QString::fromStdString(saved + ".part")));
+        QCOMPARE(r.paths[0], out.path().toStdString() + "/f0 (2).bin");
+        QCOMPARE(fileBytes(saved), QByteArray("earlier file"));
         if (complete) {
             QCOMPARE(r.states[0], RowState::Finished);
+            const QByteArray got = fileBytes(r.paths[0]);
             QCOMPARE(got.size(), qsizetype(size));
             QVERIFY(got == faultContent(size));
+            QVERIFY(!QFile::exists(QString::fromStdString(partPathFor(r.paths[0]))));
             QVERIFY(r.log.empty());
         } else {
-            QVERIFY(r.states[0] == RowState::Failed || r.states[0] == RowState::Skipped);
+            QVERIFY(r.states[0] == RowState::Failed || r.states[0] == RowState::Refused);
             QCOMPARE(r.log.size(), std::size_t(1));
             QVERIFY2(QString::fromStdString(r.log[0]).contains(logPart), r.log[0].c_str());
             QVERIFY(QString::fromStdString(r.log[0]).startsWith(u"f0"));
-            QCOMPARE(got, QByteArray("earlier file"));
+            QVERIFY(!QFile::exists(QString::fromStdString(r.paths[0])));
         }
         if (requests >= 0 && (complete || query.contains(u"503")))
             QCOMPARE(requestsTo(serviceLog, name), requests);
@@ -301,7 +304,8 @@ private slots:
             "127.0.0.1:" + std::to_string(service.port()) + "/fault/s?size=5000000&trickle=1000";
         job.savePath = out.path().toStdString() + "/slow.bin";
         std::ofstream(job.savePath, std::ios::binary) << "earlier file";
-        dl.addJob(job);
+        const std::string savePath = dl.job(dl.addJob(job)).savePath;
+        QCOMPARE(savePath, out.path().toStdString() + "/slow (2).bin");
         QVERIFY(dl.start({5, "s", out.path().toStdString()}));
         QTRY_VERIFY_WITH_TIMEOUT(dl.snapshot().totalBytes > 0, 10000);
         auto before = std::chrono::steady_clock::now();
@@ -311,8 +315,8 @@ private slots:
         // Stopped, not failed: the row waits, and its bytes are named for the next start.
         QCOMPARE(dl.rowState(0), RowState::Waiting);
         QCOMPARE(fileBytes(job.savePath), QByteArray("earlier file"));
-        QCOMPARE(fileBytes(partPathFor(job.savePath)).size(), qsizetype(5000000));
-        const auto state = decodeResumeState(fileBytes(statePathFor(job.savePath)).toStdString());
+        QCOMPARE(fileBytes(partPathFor(savePath)).size(), qsizetype(5000000));
+        const auto state = decodeResumeState(fileBytes(statePathFor(savePath)).toStdString());
         QVERIFY(state.has_value());
         QVERIFY(rangeBytes(state->received) > 0);
     }

@@ -7,6 +7,7 @@
 
 #include <QtTest>
 #include <fstream>
+#include <functional>
 #include <random>
 
 #include "download/partfiles.h"
@@ -56,28 +57,45 @@ struct DriverRun {
     QString log;  // its standard error
 };
 
-// Runs the driver once for one row; with `killAt` > 0 it is killed with SIGKILL as soon as the
-// state file names that many bytes.
-DriverRun runDriver(const QString& url, const QString& savePath, const QString& queueFile,
-                    std::int64_t killAt = 0) {
-    QProcess p;
+void startDriver(QProcess& p, const QString& url, const QString& savePath,
+                 const QString& queueFile) {
     p.setProcessChannelMode(QProcess::SeparateChannels);
-    p.start(QStringLiteral(MELORIN_FETCH),
-            {QStringLiteral("--queue"), queueFile, url, savePath, QStringLiteral("5")});
+    QStringList args;
+    if (!queueFile.isEmpty()) args << QStringLiteral("--queue") << queueFile;
+    p.start(QStringLiteral(MELORIN_FETCH), args << url << savePath << QStringLiteral("5"));
+}
+
+DriverRun endOf(QProcess& p) {
     DriverRun r;
-    if (!p.waitForStarted(10000)) return r;
-    if (killAt > 0) {
-        const QString state = QString::fromStdString(statePathFor(savePath.toStdString()));
-        QElapsedTimer t;
-        t.start();
-        while (savedBytes(state) < killAt && t.elapsed() < 60000 && p.state() == QProcess::Running)
-            QTest::qWait(20);
-        ::kill(static_cast<pid_t>(p.processId()), SIGKILL);
-    }
     p.waitForFinished(120000);
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     r.log = QString::fromUtf8(p.readAllStandardError());
     return r;
+}
+
+// Runs the driver once for one row; it is killed with SIGKILL as soon as `killWhen` says so
+// (looked at every 5 ms while it runs), or runs to its end when there is none.
+DriverRun runDriver(const QString& url, const QString& savePath, const QString& queueFile,
+                    const std::function<bool()>& killWhen) {
+    QProcess p;
+    startDriver(p, url, savePath, queueFile);
+    if (!p.waitForStarted(10000)) return {};
+    if (killWhen) {
+        QElapsedTimer t;
+        t.start();
+        while (!killWhen() && t.elapsed() < 60000 && p.state() == QProcess::Running)
+            QTest::qWait(5);
+        ::kill(static_cast<pid_t>(p.processId()), SIGKILL);
+    }
+    return endOf(p);
+}
+
+// ...killed as soon as the state file names `killAt` bytes (never when 0).
+DriverRun runDriver(const QString& url, const QString& savePath, const QString& queueFile,
+                    std::int64_t killAt = 0) {
+    const QString state = QString::fromStdString(statePathFor(savePath.toStdString()));
+    if (killAt <= 0) return runDriver(url, savePath, queueFile, std::function<bool()>());
+    return runDriver(url, savePath, queueFile, [&] { return savedBytes(state) >= killAt; });
 }
 
 }  // namespace
@@ -250,6 +268,61 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(sentFor("k1") >= kFileSize, 5000);
         const std::int64_t twice = sentFor("k1") - kFileSize;
         QVERIFY2(twice <= 2 << 20, qPrintable(QString::number(twice)));
+    }
+
+    // Killed half-way, started again and killed right after its first state write, started a
+    // third time: the state file only ever grows, so the third run goes on from at least what
+    // the first had.
+    void killedTwiceKeepsTheFirstRunsBytes() {
+        const QString save = dir.path() + QStringLiteral("/k4.bin");
+        const QString queue = dir.path() + QStringLiteral("/k4.queue");
+        const QString state = save + QStringLiteral(".part.state");
+        runDriver(pacedUrl("k4"), save, queue, kFileSize / 2);
+        const QByteArray first = fileBytes(state);
+        const std::int64_t kept = savedBytes(state);
+        QVERIFY2(kept >= kFileSize / 2, qPrintable(QString::number(kept)));
+        const DriverRun second =
+            runDriver(pacedUrl("k4"), save, queue, [&] { return fileBytes(state) != first; });
+        QCOMPARE(second.exitCode, -1);
+        QVERIFY(savedBytes(state) >= kept);
+        const DriverRun third = runDriver(pacedUrl("k4"), save, queue);
+        QCOMPARE(third.exitCode, 0);
+        const QRegularExpression resumed(QStringLiteral("接着上次下载，已有(\\d+)字节"));
+        const QRegularExpressionMatch m = resumed.match(third.log);
+        QVERIFY2(m.hasMatch(), qPrintable(third.log));
+        QVERIFY2(m.captured(1).toLongLong() >= kept, qPrintable(third.log));
+        QVERIFY(fileBytes(save) == faultContent(kFileSize));
+    }
+
+    // Two copies of the driver on one save path, from two sources: the first keeps its .part to
+    // itself and completes with its own bytes only; the second fails with its log line.
+    void twoWritersOneFile() {
+        QTemporaryDir serverDir;
+        NginxServer nginx(serverDir.path().toStdString(), "2m");
+        QVERIFY(nginx.running());
+        std::mt19937 rng(5);
+        std::string other(static_cast<std::size_t>(kFileSize), '\0');
+        for (auto& c : other) c = static_cast<char>(rng());
+        std::ofstream(nginx.www() + "/other.mp3", std::ios::binary) << other;
+        const QString save = dir.path() + QStringLiteral("/two.mp3");
+        const QString state = save + QStringLiteral(".part.state");
+
+        QProcess first;
+        startDriver(first, pacedUrl("two"), save, {});
+        QVERIFY(first.waitForStarted(10000));
+        QVERIFY(QTest::qWaitFor([&] { return savedBytes(state) > 0; }, 20000));
+        QProcess second;
+        startDriver(second, QStringLiteral("http://127.0.0.1:%1/other.mp3").arg(nginx.port()), save,
+                    {});
+        const DriverRun refused = endOf(second);
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.log.contains(QStringLiteral("正由另一个下载写入")),
+                 qPrintable(refused.log));
+        QVERIFY(first.state() == QProcess::Running);  // it was still writing meanwhile
+        const DriverRun done = endOf(first);
+        QCOMPARE(done.exitCode, 0);
+        QVERIFY(fileBytes(save) == faultContent(kFileSize));
+        QVERIFY(!QFile::exists(save + QStringLiteral(" (2).mp3")));
     }
 
     void damagedStateIsIgnored() {

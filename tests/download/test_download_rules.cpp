@@ -1,15 +1,13 @@
-// Pure rules of the download core: addresses, segments, ranges, names, display
-// arithmetic and the failure hook's decision.
+// Pure rules of the download core: addresses, segments, ranges, names, retries and display
+// arithmetic.
 #include <QtTest>
-#include <cerrno>
-#include <filesystem>
-#include <stdexcept>
-#include <system_error>
+#include <chrono>
 
 #include "download/address.h"
 #include "download/contentcheck.h"
-#include "download/failureactions.h"
 #include "download/filename.h"
+#include "download/httpfetch.h"
+#include "download/partfiles.h"
 #include "download/piecetable.h"
 #include "download/progressboard.h"
 #include "download/retryrule.h"
@@ -107,6 +105,34 @@ private slots:
         QFETCH(qint64, end);
         QFETCH(QString, header);
         QCOMPARE(q(rangeHeaderValue(start, end)), header);
+    }
+
+    // The catalogues are told Melorin's name; every other server the classic agent. Origins
+    // compare whole: a look-alike host or another port is another server.
+    void userAgents_data() {
+        QTest::addColumn<QByteArray>("url");
+        QTest::addColumn<bool>("ownName");
+        QTest::newRow("catalogue")
+            << QByteArray("https://archive.org/download/x/a%20b.mp3") << true;
+        QTest::newRow("letter case") << QByteArray("HTTPS://Archive.ORG/download/x") << true;
+        QTest::newRow("port spelled out") << QByteArray("https://archive.org:443/x") << true;
+        QTest::newRow("local mirror") << QByteArray("http://127.0.0.1:8123/content/a.mp3") << true;
+        QTest::newRow("mirror, other port") << QByteArray("http://127.0.0.1:8124/a.mp3") << false;
+        QTest::newRow("look-alike host") << QByteArray("https://archive.org.example/x") << false;
+        QTest::newRow("user part") << QByteArray("https://archive.org@example.com/x") << false;
+        QTest::newRow("plain http") << QByteArray("http://archive.org/x") << false;
+        QTest::newRow("other server") << QByteArray("http://music.example/a.mp3") << false;
+        QTest::newRow("not an address") << QByteArray("::") << false;
+    }
+    void userAgents() {
+        QFETCH(QByteArray, url);
+        QFETCH(bool, ownName);
+        FetchOptions options;
+        options.ownName = "Melorin/1 (+x)";
+        options.ownNameOrigins = {"https://archive.org", "http://127.0.0.1:8123"};
+        QCOMPARE(userAgentFor(url.toStdString(), options),
+                 ownName ? options.ownName : std::string(kUserAgent));
+        QCOMPARE(userAgentFor(url.toStdString(), FetchOptions{}), std::string(kUserAgent));
     }
 
     void rangeAnswer_data() {
@@ -213,6 +239,22 @@ private slots:
         QVERIFY(!isSafeSavePath("/m/../x"));
         QVERIFY(!isSafeSavePath("/m/x\n"));
         QVERIFY(isSafeSavePath("/m/..x"));
+        // A title of 100 KB: the name is cut to the limit, on a character, and keeps its type.
+        std::string title;
+        while (title.size() < 100000) title += "歌";
+        const std::string path = savePathFor("/m", title, "mp3", 200);
+        QVERIFY(path.ends_with("歌.mp3"));
+        QVERIFY(path.size() - 3 <= 200);
+        const std::string fallback = fallbackPathFor("/m", title, 7, "wma", 100);
+        QVERIFY(fallback.ends_with("歌.wma"));
+        QVERIFY(fallback.size() - 3 <= 100);
+        // Room is kept for " (n)" and the files beside the song while it downloads.
+        QTemporaryDir dir;
+        const std::size_t limit = nameLimitFor(dir.path().toStdString());
+        QVERIFY(limit + kNameReserve <= kNameMax);
+        const std::string saved = savePathFor(dir.path().toStdString(), title, "mp3", limit);
+        QVERIFY(QFile(q(statePathFor(numberedPath(saved, 99999)) + ".tmp-123456-7-abcdef"))
+                    .open(QIODevice::WriteOnly));
     }
 
     void distinctPaths_data() {
@@ -251,9 +293,10 @@ private slots:
         QFETCH(QString, path);
         QFETCH(QString, taken);
         QFETCH(QString, expected);
-        std::vector<std::string> t;
-        for (const auto& p : taken.split(u'|')) t.push_back(p.toStdString());
-        QCOMPARE(q(distinctSavePath(path.toStdString(), t)), expected);
+        const QStringList t = taken.split(u'|');
+        QCOMPARE(q(distinctSavePath(path.toStdString(),
+                                    [&](const std::string& p) { return t.contains(q(p)); })),
+                 expected);
     }
 
     void retriedStatuses_data() {
@@ -269,26 +312,42 @@ private slots:
         QCOMPARE(isRetriedStatus(status), retried);
     }
 
+    // Pauses double from half a second up to five, and a worker that gets nothing gives up once
+    // it has waited about a minute: a server's restart is waited out, a dead one is not.
     void nextAttempts_data() {
         QTest::addColumn<bool>("delivered");
         QTest::addColumn<bool>("permanent");
         QTest::addColumn<int>("failures");
-        QTest::addColumn<int>("next");  // NextAttempt
+        QTest::addColumn<int>("next");     // NextAttempt
+        QTest::addColumn<int>("pauseMs");  // before the next request; -1: none
         const int now = int(NextAttempt::Now), later = int(NextAttempt::AfterPause),
                   stop = int(NextAttempt::GiveUp);
-        QTest::newRow("cut after bytes: at once") << true << false << 0 << now;
-        QTest::newRow("cut after bytes, after failures") << true << false << 3 << now;
-        QTest::newRow("nothing delivered: pause") << false << false << 0 << later;
-        QTest::newRow("third failure still waits") << false << false << 2 << later;
-        QTest::newRow("fourth failure gives up") << false << false << 3 << stop;
-        QTest::newRow("permanent, even after bytes") << true << true << 0 << stop;
+        QTest::newRow("cut after bytes: at once") << true << false << 0 << now << -1;
+        QTest::newRow("cut after bytes, after failures") << true << false << 7 << now << -1;
+        QTest::newRow("first failure") << false << false << 0 << later << 500;
+        QTest::newRow("fourth failure") << false << false << 3 << later << 4000;
+        QTest::newRow("pauses stop growing") << false << false << 6 << later << 5000;
+        QTest::newRow("15th failure: 57.5 s waited") << false << false << 14 << later << 5000;
+        QTest::newRow("16th failure gives up") << false << false << 15 << stop << -1;
+        QTest::newRow("permanent, even after bytes") << true << true << 0 << stop << -1;
     }
     void nextAttempts() {
         QFETCH(bool, delivered);
         QFETCH(bool, permanent);
         QFETCH(int, failures);
         QFETCH(int, next);
-        QCOMPARE(int(nextAttempt({delivered, permanent, failures}, 3)), next);
+        QFETCH(int, pauseMs);
+        const RetryPolicy policy;
+        QCOMPARE(int(nextAttempt({delivered, permanent, failures}, policy)), next);
+        if (pauseMs >= 0) QCOMPARE(retryPause(policy, failures + 1).count(), pauseMs);
+    }
+
+    // A server that gives a byte per answer is stopped after a few requests per 64 KiB.
+    void requestAllowances() {
+        QCOMPARE(requestAllowance(0), 120);
+        QCOMPARE(requestAllowance(20000), 124);
+        QCOMPARE(requestAllowance(20 << 20), 120 + 4 * 320);
+        QVERIFY(requestAllowance(std::int64_t(1) << 60) > 0);
     }
 
     void sniff_data() {
@@ -461,114 +520,6 @@ private slots:
                               QStringLiteral("保存地址：/m/歌.mp3"), QStringLiteral("用时：12秒"),
                               QStringLiteral("下载地址：http://h/a.mp3"),
                               QStringLiteral("文件大小：3.2M")}));
-    }
-
-    void failureHook_data() {
-        // origin: "unhandled" (all the text acts) or "file" (the program's own file: nothing acts)
-        QTest::addColumn<QString>("origin");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("probeRow");
-        QTest::addColumn<bool>("probing");
-        QTest::addColumn<QString>("log");
-        QTest::addColumn<bool>("fatal");
-        QTest::addColumn<int>("releaseSlot");
-        QTest::addColumn<bool>("skip");
-        const QString unhandled = QStringLiteral("unhandled");
-        const QString file = QStringLiteral("file");
-        QTest::newRow("404 between files") << unhandled << "404 Not Found" << 8 << 4 << false
-                                           << "404 Not Found|c4|t4不能下载" << false << 1 << true;
-        QTest::newRow("404 at last row") << unhandled << "HTTP/1.1 404" << 8 << 7 << false
-                                         << "HTTP/1.1 404|c7|t7不能下载" << false << 1 << false;
-        QTest::newRow("socket while probing")
-            << unhandled << "Socket Error # 10061" << 8 << 2 << true
-            << "Socket Error # 10061|c2|t2不能下载" << false << -1 << true;
-        QTest::newRow("probing last row") << unhandled << "socket" << 3 << 2 << true
-                                          << "socket|c2|t2不能下载" << false << -1 << false;
-        QTest::newRow("access") << unhandled << "Access violation" << 2 << 0 << false
-                                << "Access violation|c0" << true << -1 << false;
-        QTest::newRow("other") << unhandled << "Out of memory" << 2 << 1 << false
-                               << "Out of memory|c1" << false << -1 << false;
-        QTest::newRow("empty queue")
-            << unhandled << "error 400" << 0 << 0 << false << "error 400" << false << 0 << false;
-        // The program's own files: a user's folder may be called anything.
-        QTest::newRow("play list under access/")
-            << file << "cannot write /home/x/access/歌.rpm: Permission denied" << 8 << 4 << false
-            << "cannot write /home/x/access/歌.rpm: Permission denied|c4" << false << -1 << false;
-        QTest::newRow("card page under 40首/")
-            << file << "cannot write /music/40首/card.html: No space left on device" << 8 << 4
-            << false << "cannot write /music/40首/card.html: No space left on device|c4" << false
-            << -1 << false;
-        QTest::newRow("player page under socket/ while probing")
-            << file << "cannot replace /srv/Socket/2.html: Read-only file system" << 8 << 2 << true
-            << "cannot replace /srv/Socket/2.html: Read-only file system|c2" << false << -1
-            << false;
-        QTest::newRow("loaded list named 404.asx")
-            << file << "cannot read /tmp/ACCESS 404.asx: No such file or directory" << 3 << 0
-            << false << "cannot read /tmp/ACCESS 404.asx: No such file or directory|c0" << false
-            << -1 << false;
-        QTest::newRow("own file, empty queue")
-            << file << "cannot write /40/1.rpm: Is a directory" << 0 << 0 << false
-            << "cannot write /40/1.rpm: Is a directory" << false << -1 << false;
-    }
-    void failureHook() {
-        QFETCH(QString, origin);
-        QFETCH(QString, message);
-        QFETCH(int, rows);
-        QFETCH(int, probeRow);
-        QFETCH(bool, probing);
-        QFETCH(QString, log);
-        QFETCH(bool, fatal);
-        QFETCH(int, releaseSlot);
-        QFETCH(bool, skip);
-        FailureContext ctx{rows, probeRow, probing, "c" + std::to_string(probeRow),
-                           "t" + std::to_string(probeRow)};
-        const Failure failure = origin == u"file" ? fileFailure(message.toStdString())
-                                                  : unhandledFailure(message.toStdString());
-        auto a = decideFailure(failure, ctx);
-        QStringList lines;
-        for (const auto& l : a.logLines) lines << q(l);
-        QCOMPARE(lines.join(u'|'), log);
-        QCOMPARE(a.showFatalMessage, fatal);
-        QCOMPARE(a.releaseSlot.value_or(-1), releaseSlot);
-        QCOMPARE(a.skipProbeRow, skip);
-        QCOMPARE(a.showDownloadPanel, skip);
-        QCOMPARE(a.disconnectProbe, skip && probing);
-    }
-
-    // What reaches the event loop as an exception: a filesystem error's paths never act, the
-    // text of any other failure does.
-    void thrownFailure_data() {
-        QTest::addColumn<int>("kind");  // 0 runtime_error, 1 filesystem_error, 2 an int, 3 none
-        QTest::addColumn<QString>("what");
-        QTest::addColumn<bool>("fatal");
-        QTest::addColumn<bool>("skip");
-        QTest::newRow("socket error") << 0 << "Socket Error # 10054" << false << true;
-        QTest::newRow("access violation") << 0 << "Access violation at 0040" << true << true;
-        QTest::newRow("folder access/40首") << 1 << "/home/x/access/40首" << false << false;
-        QTest::newRow("folder socket") << 1 << "/tmp/socket" << false << false;
-        QTest::newRow("not an exception") << 2 << "unknown failure" << false << false;
-        QTest::newRow("nothing thrown") << 3 << "unknown failure" << false << false;
-    }
-    void thrownFailure() {
-        QFETCH(int, kind);
-        QFETCH(QString, what);
-        QFETCH(bool, fatal);
-        QFETCH(bool, skip);
-        const std::error_code denied(EACCES, std::generic_category());
-        std::exception_ptr thrown;
-        if (kind == 0) thrown = std::make_exception_ptr(std::runtime_error(what.toStdString()));
-        if (kind == 1) {
-            thrown = std::make_exception_ptr(std::filesystem::filesystem_error(
-                "cannot create directory", std::filesystem::path(what.toStdString()), denied));
-        }
-        if (kind == 2) thrown = std::make_exception_ptr(42);
-        const Failure f = failureOf(thrown);
-        QVERIFY2(q(f.text).contains(what), f.text.c_str());
-        QCOMPARE(q(f.cause), kind == 1 ? q(denied.message()) : kind == 0 ? what : q(f.text));
-        const FailureActions a = decideFailure(f, {8, 4, false, "c4", "t4"});
-        QCOMPARE(a.showFatalMessage, fatal);
-        QCOMPARE(a.skipProbeRow, skip);
     }
 };
 

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "download/downloader.h"
+#include "download/partfiles.h"
 #include "download/progressboard.h"
 #include "download/queuefile.h"
 
@@ -58,6 +59,7 @@ public:
     std::unique_ptr<FileTransfer> start(const FileOrder& order, FileObserver& o) override {
         std::lock_guard lock(s_->mutex);
         s_->started.push_back(order);
+        s_->started.back().file.reset();  // the .part's lock goes with the pass's order
         s_->observers[order.queueRow] = &o;
         auto flag = std::make_shared<std::atomic<bool>>(false);
         s_->cancelled[order.queueRow] = flag;
@@ -109,6 +111,9 @@ class DownloadSchedulingTest : public QObject {
     }
     // Ends every worker of the row's file from worker threads, as curl would.
     void finish(int row, bool complete) {
+        finish(row, complete ? FileOutcome::Verdict::Complete : FileOutcome::Verdict::Failed);
+    }
+    void finish(int row, FileOutcome::Verdict verdict) {
         FileObserver* o;
         FileOrder order;
         {
@@ -124,16 +129,14 @@ class DownloadSchedulingTest : public QObject {
             workers.emplace_back([&, w] {
                 o->workerBytes(order.slot, w, 100 * (w + 1));
                 o->workerEnded(order.slot, w);
-                if (--left == 0) o->fileEnded(order.slot, {complete, complete ? "" : "断了"});
+                if (--left == 0) {
+                    const bool complete = verdict == FileOutcome::Verdict::Complete;
+                    o->fileEnded(order.slot, {verdict, complete ? "" : "断了"});
+                }
             });
         for (auto& t : workers) t.join();
     }
-    std::vector<std::string> logLines() {
-        std::vector<std::string> lines;
-        for (const auto& e : dl->takeEvents())
-            if (e.kind == DownloadEvent::Kind::Log) lines.push_back(e.text);
-        return lines;
-    }
+    std::vector<std::string> logLines() { return logLinesOf(dl->takeEvents()); }
 
 private slots:
     void init() {
@@ -205,7 +208,9 @@ private slots:
     void skippedRowsLogTheirReason() {
         addRows(3);
         fake->probes[url(0)] = {false, 0, -1, "连接失败"};
-        fake->probes[url(1)] = {false, 200, -1, "服务器没有告知文件大小"};
+        ProbeResult noLength{false, 200, -1, "服务器没有告知文件大小"};
+        noLength.hopeless = true;
+        fake->probes[url(1)] = noLength;
         QVERIFY(dl->start(settings()));
         QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 1, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(!dl->passRunning(), 5000);
@@ -214,7 +219,9 @@ private slots:
         QCOMPARE(QString::fromStdString(lines[0]), QStringLiteral("t0不能下载：连接失败"));
         QCOMPARE(QString::fromStdString(lines[1]),
                  QStringLiteral("t1不能下载：服务器没有告知文件大小"));
-        QCOMPARE(dl->rowState(0), RowState::Skipped);
+        // No answer may come later: the row stays for the next start. No length never will.
+        QCOMPARE(dl->rowState(0), RowState::Failed);
+        QCOMPARE(dl->rowState(1), RowState::Refused);
         finish(2, true);
     }
 
@@ -307,10 +314,10 @@ private slots:
         // Each writes its own ".part"; the save paths themselves are not touched before the end.
         std::set<std::string> parts;
         for (int r = 0; r < 3; ++r) {
-            parts.insert(order(r).path);
-            QCOMPARE(QString::fromStdString(order(r).path),
-                     QString::fromStdString(dl->job(r).savePath + ".part"));
-            QVERIFY(QFile::exists(QString::fromStdString(order(r).path)));
+            parts.insert(order(r).statePath);
+            QCOMPARE(QString::fromStdString(order(r).statePath),
+                     QString::fromStdString(statePathFor(dl->job(r).savePath)));
+            QVERIFY(QFile::exists(QString::fromStdString(partPathFor(dl->job(r).savePath))));
             QVERIFY(!QFile::exists(QString::fromStdString(dl->job(r).savePath)));
         }
         QCOMPARE(parts.size(), std::size_t(3));
@@ -321,8 +328,9 @@ private slots:
         finish(1, false);  // a failed download leaves the earlier file of its name alone
         finish(2, true);
         QVERIFY(QFile::exists(QString::fromStdString(dl->job(0).savePath)));
-        QVERIFY(!QFile::exists(QString::fromStdString(order(0).path)));
-        QVERIFY(!QFile::exists(QString::fromStdString(order(1).path)));
+        QVERIFY(!QFile::exists(QString::fromStdString(partPathFor(dl->job(0).savePath))));
+        // ...and keeps what it received for the next start.
+        QVERIFY(QFile::exists(QString::fromStdString(partPathFor(dl->job(1).savePath))));
         QFile kept(QString::fromStdString(dl->job(1).savePath));
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), QByteArray("earlier"));
@@ -373,7 +381,7 @@ private slots:
         QVERIFY(!dl->removeJobs({0}));
         QVERIFY(!dl->clearJobs());
         QCOMPARE(dl->jobs().size(), std::size_t(1));
-        observer->fileEnded(o.slot, {true, {}});
+        observer->fileEnded(o.slot, {FileOutcome::Verdict::Complete});
         QCOMPARE(dl->rowState(0), RowState::Finished);
         QVERIFY(!dl->busy());
         QVERIFY(dl->removeJobs({0}));
@@ -433,15 +441,15 @@ private slots:
         fake->probes[url(2)] = web;
         QVERIFY(dl->start(settings()));
         QTRY_VERIFY_WITH_TIMEOUT(!dl->passRunning(), 5000);
-        QCOMPARE(dl->rowState(1), RowState::Failed);
+        QCOMPARE(dl->rowState(1), RowState::Refused);
         QCOMPARE(startedCount(), 2);
         QCOMPARE(order(2).queueRow, 2);
-        std::vector<std::string> lines;
+        const std::vector<DownloadEvent> events = dl->takeEvents();
+        const std::vector<std::string> lines = logLinesOf(events);
         int failedRows = 0;
-        for (const auto& e : dl->takeEvents()) {
-            if (e.kind == DownloadEvent::Kind::Log) lines.push_back(e.text);
-            if (e.kind == DownloadEvent::Kind::ProgressRowAdded && e.queueRow == 1 &&
-                e.state == ProgressState::Failed)
+        for (const auto& e : events) {
+            const auto* added = std::get_if<ProgressRowAdded>(&e);
+            if (added && added->queueRow == 1 && added->state == ProgressState::Failed)
                 ++failedRows;
         }
         QCOMPARE(failedRows, 1);
@@ -451,7 +459,7 @@ private slots:
         finish(2, true);
     }
 
-    // The queue file holds the rows not finished, failed or removed; a new downloader on it
+    // The queue file holds the rows not finished, refused or removed; a new downloader on it
     // brings them back, and a removed row takes its received bytes along.
     void queueFileKeepsUnfinishedRows() {
         const std::string file = dir->path().toStdString() + "/downloads.queue";
@@ -469,7 +477,7 @@ private slots:
         QVERIFY(dl->start(settings()));
         QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 3, 5000);
         finish(0, true);
-        finish(1, false);
+        finish(1, FileOutcome::Verdict::Refused);
         QTRY_COMPARE_WITH_TIMEOUT(saved(), (std::vector<std::string>{"t2", "t3"}), 5000);
         dl->stopAll();  // row 2 was running: it stays
         QCOMPARE(saved(), (std::vector<std::string>{"t2", "t3"}));
@@ -491,17 +499,84 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(QString::fromStdString(file)), 5000);
     }
 
+    // The log names the file actually written: the fallback name when the row's own could not
+    // be made, and the next free name when a file took the save path while it downloaded.
+    void logNamesTheFileWritten() {
+        addRows(2);
+        DownloadJob lost = dl->job(0);
+        lost.savePath = dir->path().toStdString() + "/no such folder/t0.mp3";
+        QVERIFY(dl->removeJobs({0}));
+        QCOMPARE(dl->addJob(lost), 1);  // now row 1: slot 1
+        auto now = std::chrono::steady_clock::time_point{};
+        ProgressBoard board([&] { return now; }, [] { return std::string("D"); });
+        QVERIFY(dl->start(settings()));
+        QTRY_COMPARE_WITH_TIMEOUT(startedCount(), 2, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!dl->passRunning(), 5000);
+        const std::string taken = dl->job(0).savePath;
+        std::ofstream(taken) << "appeared meanwhile";
+        board.apply(dl->takeEvents());
+        finish(0, true);
+        finish(1, true);
+        const QStringList log = [&] {
+            QStringList lines;
+            for (const std::string& l : board.apply(dl->takeEvents()).logLines)
+                lines << QString::fromStdString(l);
+            return lines;
+        }();
+        const std::string numbered = dir->path().toStdString() + "/t1 (2).mp3";
+        const std::string fallback = dir->path().toStdString() + "/search1.mp3";
+        QVERIFY2(log.contains(QStringLiteral("保存地址：") + QString::fromStdString(numbered)),
+                 qPrintable(log.join(u'\n')));
+        QVERIFY2(log.contains(QStringLiteral("保存地址：") + QString::fromStdString(fallback)),
+                 qPrintable(log.join(u'\n')));
+        QFile earlier(QString::fromStdString(taken));
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        QCOMPARE(earlier.readAll(), QByteArray("appeared meanwhile"));
+        QCOMPARE(QFileInfo(QString::fromStdString(numbered)).size(), 1000);
+        QCOMPARE(QFileInfo(QString::fromStdString(fallback)).size(), 1000);
+    }
+
+    // A queue file with a changed byte in its header and a broken line: it is moved aside
+    // whole before anything is written, and the rows that can be read come back.
+    void damagedQueueFileIsMovedAside() {
+        const std::string file = dir->path().toStdString() + "/downloads.queue";
+        std::vector<DownloadJob> rows;
+        for (int i = 0; i < 3; ++i) {
+            rows.push_back({{melorin::core::RowShape::File, std::to_string(i), 0,
+                             "t" + std::to_string(i), url(i), "1K", "mp3"},
+                            dir->path().toStdString() + "/t" + std::to_string(i) + ".mp3"});
+        }
+        std::string text = encodeQueue(rows);
+        text[3] = 'X';                                  // "melXrin-queue 1"
+        text.insert(text.rfind("0\t0\t"), "broken\n");  // a line of one field
+        std::ofstream(file, std::ios::binary) << text;
+        QCOMPARE(dl->keepQueueIn(file), 3);
+        const std::vector<std::string> lines = logLines();
+        QCOMPARE(lines.size(), std::size_t(1));
+        QVERIFY2(
+            QString::fromStdString(lines[0]).contains(QString::fromStdString(file + ".damaged")),
+            lines[0].c_str());
+        QFile aside(QString::fromStdString(file + ".damaged"));
+        QVERIFY(aside.open(QIODevice::ReadOnly));
+        QCOMPARE(aside.readAll().toStdString(), text);
+        QCOMPARE(QString::fromStdString(dl->job(2).title), QStringLiteral("t2"));
+        // The queue is written again, whole, beside the damaged copy.
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QString::fromStdString(file)), 5000);
+        QFile again(QString::fromStdString(file));
+        QVERIFY(again.open(QIODevice::ReadOnly));
+        const DecodedQueue back = decodeQueue(again.readAll().toStdString());
+        QVERIFY(back.whole());
+        QCOMPARE(back.rows.size(), std::size_t(3));
+    }
+
     void boardBarsAndSpeeds() {
         auto now = std::chrono::steady_clock::time_point{};
         ProgressBoard board([&] { return now; }, [] { return std::string("D"); });
-        DownloadEvent added;
-        added.kind = DownloadEvent::Kind::ProgressRowAdded;
+        ProgressRowAdded added;
         added.queueRow = 4;  // slot 1
         added.state = ProgressState::Running;
         added.job.title = "x";
-        DownloadEvent timer;
-        timer.kind = DownloadEvent::Kind::TimerStarted;
-        board.apply({added, timer});
+        board.apply({added, TimerStarted{}});
         Counters c;
         c.slotSize[1] = 1000000;
         c.slotWorkers[1] = 3;

@@ -1,6 +1,7 @@
 // The play list's rules and its two file formats: the add action, the player kind, the room
 // of the list view, the load rules, save -> load round trips, the proposed name, the dialog
 // filters, and how the player reads lists back.
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -353,14 +354,6 @@ private slots:
                  name);
     }
 
-    void dialogFilters() {
-        QCOMPARE(QString::fromStdString(qtFileDialogFilter(kSaveDialogFilter)),
-                 u"real播放列表(*.rpm) (*.rpm);;winmedia播放列表(*.asf) (*.asf)"_s);
-        QCOMPARE(QString::fromStdString(qtFileDialogFilter(kLoadDialogFilter)),
-                 u"real列表(*.rpm);winmedia列表(*.asx) (*.rpm *.asx);;winmedia列表(*.asx) "
-                 "(*.asx);;real列表(*.rpm) (*.rpm)"_s);
-    }
-
     void save_data() {
         QTest::addColumn<QString>("playList");
         QTest::addColumn<QString>("selection");
@@ -449,6 +442,85 @@ private slots:
         QCOMPARE(listTextToUtf8("\xEF\xBB\xBF歌"), std::string("歌"));
     }
 
+    // The same two entries in every encoding a list comes in.
+    void listEncodings_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("asx");
+        const QString asx =
+            u"<asx version=\"3.0\"><entry><ref href=\"http://h/七里香.mp3\"/>"
+            "</entry><entry><ref href=\"一千.wma\"/></entry></asx>"_s;
+        const QString rpm = u"http://h/七里香.mp3\r\n一千.wma\r\n"_s;
+        const auto utf16 = [](const QString& text, bool bigEndian) {
+            QByteArray out = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+            for (const QChar c : text) {
+                const char high = static_cast<char>(c.unicode() >> 8);
+                const char low = static_cast<char>(c.unicode() & 0xFF);
+                out += bigEndian ? QByteArray{1, high} + low : QByteArray{1, low} + high;
+            }
+            return out;
+        };
+        QStringEncoder gbk("GBK");
+        for (const bool isAsx : {true, false}) {
+            const QString text = isAsx ? asx : rpm;
+            const QByteArray kind = isAsx ? " asx" : " rpm";
+            QTest::newRow("UTF-16 LE" + kind) << utf16(text, false) << isAsx;
+            QTest::newRow("UTF-16 BE" + kind) << utf16(text, true) << isAsx;
+            QTest::newRow("UTF-8 with BOM" + kind) << "\xEF\xBB\xBF" + text.toUtf8() << isAsx;
+            QTest::newRow("UTF-8" + kind) << text.toUtf8() << isAsx;
+            QTest::newRow("GBK" + kind) << QByteArray(gbk.encode(text)) << isAsx;
+        }
+    }
+    void listEncodings() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, asx);
+        QStringList got;
+        for (const ListEntry& e :
+             listEntries(bytes.toStdString(), asx ? EntryKind::AsxList : EntryKind::LineList))
+            got << QString::fromStdString(e.address);
+        QCOMPARE(got, (QStringList{u"http://h/七里香.mp3"_s, u"一千.wma"_s}));
+    }
+
+    // An entry of a GBK list keeps its bytes beside its text: an old GBK file name is found so.
+    void gbkEntryBytes() {
+        const std::vector<ListEntry> entries =
+            listEntries("<ref href=\"\xB8\xE8 &amp;.mp3\"/>", EntryKind::AsxList);
+        QCOMPARE(entries.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(entries[0].address), u"歌 &.mp3"_s);
+        QCOMPARE(entries[0].bytes, std::string("\xB8\xE8 &.mp3"));
+    }
+
+    void sniffedKinds_data() {
+        // A file of this computer whose name does not say it is a list: its first bytes do.
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<bool>("whole");
+        QTest::addColumn<int>("kind");
+        const int media = int(EntryKind::Media);
+        const int lines = int(EntryKind::LineList);
+        const int asx = int(EntryKind::AsxList);
+        QTest::newRow("a saved .asx list") << QByteArray::fromStdString(asxText({})) << true << asx;
+        QTest::newRow("asx after a byte-order mark and blanks, any case")
+            << QByteArray("\xEF\xBB\xBF \r\n<ASX version=\"3.0\">") << true << asx;
+        QTest::newRow("a saved .rpm list")
+            << QByteArray("http://h/a.rm\r\nhttp://h/b.mp3\r\n") << true << lines;
+        QTest::newRow("paths and comments")
+            << QByteArray("# mine\n/music/a.mp3\n") << true << lines;
+        QTest::newRow("a head cut inside its last line")
+            << QByteArray("http://h/a.rm\r\nhtt") << false << lines;
+        QTest::newRow("a line that is no address")
+            << QByteArray("http://h/a.rm\nhello\n") << true << media;
+        QTest::newRow("binary media") << QByteArray("ID3\x03\0\0http://h/a") << false << media;
+        QTest::newRow("empty") << QByteArray() << true << media;
+    }
+    void sniffedKinds() {
+        QFETCH(QByteArray, head);
+        QFETCH(bool, whole);
+        QFETCH(int, kind);
+        QCOMPARE(
+            int(sniffedKindOf(
+                std::string_view(head.constData(), static_cast<std::size_t>(head.size())), whole)),
+            kind);
+    }
+
     // Lists and pages come from the network: pieces of markup in random order never make a
     // reader step outside its text (run under the sanitizers too).
     void readersSurviveAnything() {
@@ -494,6 +566,7 @@ private slots:
             QVERIFY(decodeEntities(utf8).size() <= utf8.size());
             (void)displayNameOf(text);
             (void)entryKindOf(text);
+            (void)sniffedKindOf(text, round % 2 == 0);
             (void)loadedRows(text, round % 2 == 0);
         }
     }

@@ -294,6 +294,24 @@ private slots:
                                              "B84B-0020AFBBCCFA\"><param name=\"SRC\" value=\"x")
                                       << QStringList{u"R"_s, u"x"_s, u"auto"_s};
         QTest::newRow("no objects") << QByteArray("<object") << QStringList{};
+        // GBK bytes of these names are also valid UTF-8: the page is read as GBK all the same.
+        QTest::newRow("folder 一千") << QByteArray::fromStdString(realPage("/tmp/一千/1.rpm"))
+                                     << QStringList{u"R"_s, u"file:///tmp/一千/1.rpm"_s, u"auto"_s};
+        QTest::newRow("folder 千千")
+            << QByteArray::fromStdString(
+                   windowsMediaPage("/tmp/千千/千千.asx", WindowsMediaPageFor::LoadedFile))
+            << QStringList{u"W"_s, u"file:///tmp/千千/千千.asx"_s, u"auto"_s};
+        // What a browser would not make an element of is no player object.
+        const QByteArray real = "<object classid=\"clsid:CFCDAA03-8BE4-11cf-B84B-0020AFBBCCFA\">";
+        QTest::newRow("objects in a script, a comment, an attribute and a title")
+            << "<script>document.write('" + real +
+                   "<param name=src value=http://x/w.rm></object>');</script><!-- " + real +
+                   "<param name=src value=http://x/c.rm> --><img alt=\"" + real + "\"><title>" +
+                   real + "</title>" + real + "<param name=src value=\"http://h/song.rm\"></object>"
+            << QStringList{u"R"_s, u"http://h/song.rm"_s, u"auto"_s};
+        QTest::newRow("a parameter belongs to the object opened last")
+            << real + "<param name=src value=one>" + real + "<param name=src value=two>"
+            << QStringList{u"R"_s, u"one"_s, u"auto"_s, u"R"_s, u"two"_s, u"auto"_s};
     }
     void playerObjects() {
         QFETCH(QByteArray, page);
@@ -304,6 +322,48 @@ private slots:
                 << QString::fromStdString(o.target) << (o.autoStart ? u"auto"_s : u"manual"_s);
         }
         QCOMPARE(got, found);
+    }
+
+    // A name that is not UTF-8 (an old GBK name) is written as its bytes and read back so.
+    void targetBytesOfAName() {
+        const std::string path = "/tmp/\xB8\xE8 &.rpm";
+        const std::string page = realPage(path);
+        QVERIFY(page.find("file:///tmp/\xB8\xE8 &amp;.rpm") != std::string::npos);
+        const std::vector<PlayerObject> objects = playerObjectsOf(page);
+        QCOMPARE(objects.size(), std::size_t{1});
+        QCOMPARE(objects[0].targetBytes, "file://" + path);
+        QCOMPARE(QString::fromStdString(objects[0].target), u"file:///tmp/歌 &.rpm"_s);
+    }
+
+    // A page with thousands of objects that never close: every one is found in one pass, and
+    // players go to the first few only (the scan's time: bench/bench_parser).
+    void manyUnclosedObjects() {
+        std::string page = "<html><body>";
+        for (int i = 0; i < 20000; ++i)
+            page += "<OBJECT CLASSID=\"" + std::string(kRealClassId) +
+                    "\"><param name=\"SRC\" value=\"http://h/" + std::to_string(i) + ".rm\">";
+        const std::vector<PlayerObject> objects = playerObjectsOf(page);
+        QCOMPARE(objects.size(), kMaxPlayerObjects);
+        QCOMPARE(objects.back().target,
+                 "http://h/" + std::to_string(kMaxPlayerObjects - 1) + ".rm");
+    }
+
+    void pagePicture_data() {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QString>("picture");
+        QTest::newRow("card page") << QByteArray(
+                                          "<HTML>\r\n<body background=\"file:///tmp/\xB3\xCC"
+                                          "\xD0\xF2/pic/0103.jpg\" >\r\n")
+                                   << u"file:///tmp/程序/pic/0103.jpg"_s;
+        QTest::newRow("player page") << QByteArray::fromStdString(realPage("/tmp/1.rpm")) << u""_s;
+        QTest::newRow("body named in a script first")
+            << QByteArray("<script>'<body background=x>'</script><BODY BACKGROUND='y&amp;z'>")
+            << u"y&z"_s;
+    }
+    void pagePicture() {
+        QFETCH(QByteArray, page);
+        QFETCH(QString, picture);
+        QCOMPARE(QString::fromStdString(pagePictureOf(page.toStdString())), picture);
     }
 
 private:

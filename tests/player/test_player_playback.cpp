@@ -5,11 +5,13 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineView>
+#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -19,6 +21,7 @@
 #include "player/playerpages.h"
 #include "player/playlistfile.h"
 #include "tests/player/tinyhttp.h"
+#include "tests/support/pageserver.h"
 #include "tests/support/servicerun.h"
 
 using namespace melorin;
@@ -68,6 +71,29 @@ bool clickFace(QWebEnginePage* page, const QString& button) {
 
 bool sounds(const NativePlayer* p) {
     return p->state() == State::Playing && p->position() > 0;
+}
+
+// Writes a file by its path's bytes, which need not be UTF-8.
+bool writeBytesAt(const QByteArray& path, const QByteArray& bytes) {
+    std::FILE* f = std::fopen(path.constData(), "wb");
+    if (f == nullptr) return false;
+    const bool whole = std::fwrite(bytes.constData(), 1, bytes.size(), f) ==
+                       static_cast<std::size_t>(bytes.size());
+    return std::fclose(f) == 0 && whole;
+}
+
+QByteArray sampleMp3() {
+    QFile f(QStringLiteral(MELORIN_AUDIO_DIR "/sample.mp3"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray utf16Le(const QString& text) {
+    QByteArray out("\xFF\xFE");
+    for (const QChar c : text) {
+        out += static_cast<char>(c.unicode() & 0xFF);
+        out += static_cast<char>(c.unicode() >> 8);
+    }
+    return out;
 }
 
 }  // namespace
@@ -147,22 +173,25 @@ private slots:
     void unplayableEntryThenTheNext_data() {
         QTest::addColumn<QString>("badPath");
         QTest::addColumn<QString>("type");
+        // The message says what went wrong in Chinese; the media stack's words follow it.
+        QTest::addColumn<QString>("says");
         QTest::newRow("missing file") << "/music/s01/999.mp3"
-                                      << "mp3";
+                                      << "mp3" << u"无法播放“坏的”：无法打开媒体（"_s;
         QTest::newRow("a page, not audio") << "/flash/000-1.html"
-                                           << "mp3";
+                                           << "mp3" << u"无法播放“坏的”：无法打开媒体（"_s;
         QTest::newRow("missing list") << "/music/s01/999.ram"
-                                      << "ram";
+                                      << "ram" << u"无法读取列表“坏的”："_s;
     }
     void unplayableEntryThenTheNext() {
         QFETCH(QString, badPath);
         QFETCH(QString, type);
+        QFETCH(QString, says);
         const std::vector<SongRow> rows = {song(badPath, type, "坏的"),
                                            song(u"/music/s01/002.mp3"_s, u"mp3"_s, "好的")};
         NativePlayer* p = show(onlinePlay(programDir_.toStdString(), rows), rows);
         QVERIFY(p);
         QTRY_VERIFY_WITH_TIMEOUT(p->entryIndex() == 1 && sounds(p), kStartMs);
-        QVERIFY2(p->message().contains(u"坏的"_s), qPrintable(p->message()));
+        QVERIFY2(p->message().startsWith(says), qPrintable(p->message()));
         QCOMPARE(p->title(), u"好的"_s);
         QTRY_VERIFY(faceText(view_->page()).contains(p->message()));
     }
@@ -287,7 +316,7 @@ private slots:
         const QByteArray local = "file://" MELORIN_AUDIO_DIR "/sample.mp3\r\n";
         QTest::newRow("relative entry") << QByteArray("# comment\r\nsong.mp3\r\n") << "" << 0;
         QTest::newRow("a file of this computer")
-            << local + "http://" + service_.host() + "/music/s01/008.mp3" << u"本机"_s << 1;
+            << local + "http://" + service_.host() + "/music/s01/008.mp3" << u"本机"_s << 0;
         QTest::newRow("oversized")
             << QByteArray(NativePlayer::kMaxListBytes + 10, 'x') << u"列表过大"_s << -1;
         QTest::newRow("no addresses")
@@ -361,6 +390,130 @@ private slots:
         NativePlayer* p = show(onlinePlay(programDir_.toStdString(), rows), rows);
         QVERIFY(p);
         QTRY_VERIFY_WITH_TIMEOUT(sounds(p), kStartMs);
+    }
+
+    // Lists from the network that name lists and files of this computer, directly or two
+    // lists further down: none of those is opened (a local list whose only entry is an address
+    // that nobody else names would be asked for), and the list's own song plays.
+    void networkListsStayOnTheNetwork_data() {
+        QTest::addColumn<QStringList>("paths");  // the target first; each "path=body"
+        const QString local = u"file://@PRIVATE@\r\n@PRIVATE@\r\nfile://@SAMPLE@\r\n"_s;
+        QTest::newRow(".ram") << QStringList{u"/l.ram="_s + local + u"song.mp3"_s};
+        QTest::newRow(".asx") << QStringList{
+            u"/l.asx=<asx><entry><ref href=\"file://@PRIVATE@\"/></entry><entry><ref "
+            "href=\"@PRIVATE@\"/><ref href=\"file://@SAMPLE@\"/><ref href=\"song.mp3\"/>"
+            "</entry></asx>"_s};
+        QTest::newRow("three deep, mixed kinds")
+            << QStringList{u"/l.ram=d2.asx"_s, u"/d2.asx=<ref href=\"/d3.ram\"/>"_s,
+                           u"/d3.ram="_s + local + u"song.mp3"_s};
+    }
+    void networkListsStayOnTheNetwork() {
+        QFETCH(QStringList, paths);
+        QHash<QByteArray, QByteArray> bodies{{"/song.mp3", sampleMp3()}};
+        testing::PageServer server([&bodies](const QByteArray& target) {
+            const auto it = bodies.constFind(target);
+            if (it == bodies.constEnd()) return testing::PageServer::Answer{404, {}};
+            return testing::PageServer::Answer{200, *it, "application/octet-stream"};
+        });
+        QVERIFY(server.listening());
+        const QString privateList = root_.path() + u"/本机的 private.rpm"_s;
+        QVERIFY(writeFile(privateList, server.url("/canary.mp3").toUtf8() + "\r\n"));
+        for (const QString& p : paths) {
+            QString body = p.section(u'=', 1);
+            body.replace(u"@PRIVATE@"_s, privateList)
+                .replace(u"@SAMPLE@"_s, QStringLiteral(MELORIN_AUDIO_DIR "/sample.mp3"));
+            bodies.insert(p.section(u'=', 0, 0).toUtf8(), body.toUtf8());
+        }
+        QStringList played;
+        NativePlayer p;
+        connect(&p, &NativePlayer::changed, &p, [&] {
+            if (!played.contains(p.entryAddress())) played << p.entryAddress();
+        });
+        p.open(server.url(paths.first().section(u'=', 0, 0).toUtf8().constData()));
+        QTRY_VERIFY_WITH_TIMEOUT(sounds(&p), kStartMs);
+        QCOMPARE(p.entryAddress(), server.url("/song.mp3"));
+        QVERIFY2(p.message().contains(u"本机"_s), qPrintable(p.message()));
+        for (const QString& address : std::as_const(played))
+            QVERIFY2(address.startsWith(u"http://"_s), qPrintable(address));
+        QVERIFY(!server.targets.contains("/canary.mp3"));
+    }
+
+    // A list that names itself thousands of times, and lists too big to read many of: one
+    // play reads a bounded number of lists and then stops trying.
+    void hostileListTreesAreBounded_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("mostFetches");
+        QTest::newRow("includes itself 7,000 times")
+            << QByteArray("self.ram\r\n") << 7000 << NativePlayer::kMaxListsPerPlay;
+        const int bigLines = 40000;  // 480 KB a list
+        QTest::newRow("lists of 480 KB")
+            << QByteArray("self.ram  \r\n") << bigLines
+            << static_cast<int>(NativePlayer::kMaxTreeBytes / (12 * bigLines)) + 2;
+    }
+    void hostileListTreesAreBounded() {
+        QFETCH(QByteArray, line);
+        QFETCH(int, lines);
+        QFETCH(int, mostFetches);
+        const QByteArray list = line.repeated(lines);
+        testing::PageServer server([&list](const QByteArray&) {
+            return testing::PageServer::Answer{200, list, "audio/x-pn-realaudio"};
+        });
+        QVERIFY(server.listening());
+        NativePlayer p;
+        p.open(server.url("/self.ram"));
+        QTRY_VERIFY_WITH_TIMEOUT(p.state() == State::Stopped, 60000);
+        QVERIFY2(server.targets.size() <= mostFetches,
+                 qPrintable(QString::number(server.targets.size())));
+        QCOMPARE(p.listsOpened(), server.targets.size());
+        QVERIFY2(p.message().contains(u"不再打开"_s), qPrintable(p.message()));
+    }
+
+    // Play-list files in program folders whose GBK names are also UTF-8 (一千, 千千), in
+    // UTF-16 and in GBK, and a list and a song named by GBK bytes that are not UTF-8: the
+    // page names each by its bytes and the player opens what it names.
+    void namesAndEncodings_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QByteArray>("listName");  // the bytes of its name
+        QTest::addColumn<QByteArray>("list");      // "@SONG@": the service's song
+        QStringEncoder gbk("GBK");
+        QTest::newRow("一千, a UTF-16 list")
+            << u"一千"_s << u"一千.asx"_s.toUtf8()
+            << utf16Le(u"<asx><entry><ref href=\"@SONG@\"/></entry></asx>"_s);
+        QTest::newRow("千千, a GBK list") << u"千千"_s << u"千千.rpm"_s.toUtf8()
+                                          << QByteArray(gbk.encode(u"# 千千的歌\r\n@SONG@\r\n"_s));
+        QTest::newRow("names that are not UTF-8")
+            << u"旧的"_s << QByteArray("\xBE\xC9.rpm") << QByteArray("\xB8\xE8.mp3\r\n");
+    }
+    void namesAndEncodings() {
+        QFETCH(QString, folder);
+        QFETCH(QByteArray, listName);
+        QFETCH(QByteArray, list);
+        const QString dir = root_.path() + u'/' + folder + u'/';
+        QVERIFY(QDir().mkpath(dir));
+        const QByteArray dirBytes = QFile::encodeName(dir);
+        list.replace("@SONG@", service_url("/music/s01/011.mp3"));
+        // A UTF-16 list holds the address in UTF-16.
+        if (list.startsWith("\xFF\xFE")) {
+            QString text = QString::fromUtf16(
+                reinterpret_cast<const char16_t*>(list.constData() + 2), (list.size() - 2) / 2);
+            list = utf16Le(
+                text.replace(u"@SONG@"_s, QString::fromUtf8(service_url("/music/s01/011.mp3"))));
+        }
+        QVERIFY(writeBytesAt(dirBytes + listName, list));
+        QVERIFY(writeBytesAt(dirBytes + "\xB8\xE8.mp3", sampleMp3()));
+        const PageToShow page = loadedFilePage((dirBytes + listName).toStdString());
+        QVERIFY(!writePlayerFiles(dir.toStdString(), page.files));
+
+        QWebEngineView view;
+        view.resize(640, 160);
+        view.show();
+        auto* host = new PlayerPageHost(view.page(), dir, coordinator_);
+        view.load(QUrl::fromLocalFile(dir + QString::fromStdString(page.pageName)));
+        QTRY_VERIFY_WITH_TIMEOUT(host->players().size() == 1, kStartMs);
+        NativePlayer* p = host->players().first();
+        QTRY_VERIFY_WITH_TIMEOUT(sounds(p), kStartMs);
+        QCOMPARE(p->entryCount(), 1);
     }
 
 private:

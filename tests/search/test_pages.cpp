@@ -56,6 +56,7 @@ private slots:
     void fixturesAsTheParserReadsThem_data();
     void fixturesAsTheParserReadsThem();
     void knownAddressesAreUtf8();
+    void charactersBeyondGbkAreKept_data();
     void charactersBeyondGbkAreKept();
     void listEntriesAreListShaped();
 };
@@ -116,13 +117,21 @@ void TestPages::knownAddressesAreUtf8() {
     QVERIFY(!read.countLabel);
 }
 
+void TestPages::charactersBeyondGbkAreKept_data() {
+    QTest::addColumn<QString>("title");
+    // A numeric reference the GBK page held, decoded by the browser.
+    QTest::newRow("emoji") << u"\U0001F600歌"_s;
+    // Bytes that were not GBK, which the browser showed as the replacement character.
+    QTest::newRow("replacement character") << u"\uFFFD歌\uFFFD"_s;
+}
 void TestPages::charactersBeyondGbkAreKept() {
-    // The browser decoded a numeric reference the GBK page held: the row keeps it, never a "?".
-    const std::vector<search::PageLink> links{{kPrefix + "http://h/a.mp3", "\xF0\x9F\x98\x80歌"}};
-    const std::string body = "1 \xF0\x9F\x98\x80歌 2.4 Mmp3\n";
+    // The row holds the character itself: never a "?", never its reference as text.
+    QFETCH(QString, title);
+    const std::vector<search::PageLink> links{{kPrefix + "http://h/a.mp3", title.toStdString()}};
+    const std::string body = "1 " + title.toStdString() + " 2.4 Mmp3\n";
     const ResultPageRead read =
         readResultPage(Hosts{}, SearchState{}, {links, body}, ListContext{});
-    QCOMPARE(described(read.rows), QStringList{u"1|0|&#128512;歌|http://h/a.mp3|2.4M|mp3"_s});
+    QCOMPARE(described(read.rows), QStringList{u"1|0|"_s + title + u"|http://h/a.mp3|2.4M|mp3"_s});
 }
 
 void TestPages::listEntriesAreListShaped() {

@@ -117,12 +117,13 @@ void TestResultPage::flashFixturePage() {
     p.countLabelInitial = true;
     const ResultPageOutput out = parse(p);
     // The navigation link 春天 comes first in the document, so it wins for 春天来了; 夏日 has no
-    // "[" and so no title; the header line 4 and the last four lines are not read.
+    // "[" and so no title; the header line 4 and the last four lines are not read. Every row
+    // is a FLASH item and shows the FLASH icon.
     QCOMPARE(described(out.rows), (QStringList{
                                       u"1|5|Flash|http://flash.example.org/top.swf||ash"_s,
-                                      u"2|0|春天来了|http://www.baidu.com/spring||html"_s,
-                                      u"3|0||||html"_s,
-                                      u"4|0|秋风|http://flash.example.org/autumn.swf||html"_s,
+                                      u"2|5|春天来了|http://www.baidu.com/spring||html"_s,
+                                      u"3|5||||html"_s,
+                                      u"4|5|秋风|http://flash.example.org/autumn.swf||html"_s,
                                   }));
     QCOMPARE(out.countLabel, std::optional<std::string>(toGbk(u" 搜索结果  1200"_s)));
     QCOMPARE(out.state.searchRowCount, 4);
@@ -220,9 +221,26 @@ void TestResultPage::linkPass_data() {
     QTest::newRow("address already listed, numbered on")
         << lines << QStringList{kPrefix + u"a|甲"_s, kPrefix + u"c|甲乙"_s}
         << QStringList{u"x"_s, u"a"_s} << QStringList{u"3|0|甲乙|c|3.0K|asf"_s};
-    QTest::newRow("same text, first line holding it")
+    // Each link's text is looked for from just after the previous row's: two links with one
+    // text get a line each.
+    const QStringList twice{u"0 head 9.9 Kram"_s, u"1 甲 1.0 Mmp3"_s, u"2 甲 2.0 Mwma"_s};
+    QTest::newRow("same text twice, a line each")
+        << twice << QStringList{kPrefix + u"a|甲"_s, kPrefix + u"b|甲"_s} << QStringList{}
+        << QStringList{u"1|0|甲|a|1.0M|mp3"_s, u"2|0|甲|b|2.0M|wma"_s};
+    QTest::newRow("same text, the next line holding it inside a longer title")
         << lines << QStringList{kPrefix + u"a|乙"_s, kPrefix + u"b|乙"_s} << QStringList{}
-        << QStringList{u"1|0|乙|a|2.0M|wma"_s, u"2|0|乙|b|2.0M|wma"_s};
+        << QStringList{u"1|0|乙|a|2.0M|wma"_s, u"2|0|乙|b|3.0K|asf"_s};
+    QTest::newRow("text only before the previous row's: its first line")
+        << lines << QStringList{kPrefix + u"a|乙"_s, kPrefix + u"b|1 甲"_s} << QStringList{}
+        << QStringList{u"1|0|乙|a|2.0M|wma"_s, u"2|0|1 甲|b|1.0M|mp3"_s};
+    QTest::newRow("a link without text keeps the search where it was")
+        << twice << QStringList{kPrefix + u"a|甲"_s, kPrefix + u"b|"_s, kPrefix + u"c|甲"_s}
+        << QStringList{}
+        << QStringList{u"1|0|甲|a|1.0M|mp3"_s, u"2|0||b|9.9K|ram"_s, u"3|0|甲|c|2.0M|wma"_s};
+    QTest::newRow("two texts on one line share it")
+        << QStringList{u"1 甲 乙 1.0 Mmp3"_s, u"2 乙 2.0 Kwma"_s}
+        << QStringList{kPrefix + u"a|甲"_s, kPrefix + u"b|乙"_s} << QStringList{}
+        << QStringList{u"1|0|甲|a|1.0M|mp3"_s, u"2|0|乙|b|1.0M|mp3"_s};
     QTest::newRow("text not on the page: line 0")
         << QStringList{u"0 head 9.9 Kram"_s, u"x"_s} << QStringList{kPrefix + u"a|丙"_s}
         << QStringList{} << QStringList{u"1|0|丙|a|9.9K|ram"_s};
@@ -320,7 +338,7 @@ void TestResultPage::flashTextPass() {
     p.kind = kind;
     const ResultPageOutput out = parse(p);
     QCOMPARE(described(out.rows),
-             row ? QStringList{u"1|0|Clip|http://x/nav||html"_s} : QStringList{});
+             row ? QStringList{u"1|5|Clip|http://x/nav||html"_s} : QStringList{});
     QCOMPARE(out.requestNextPage, row);
 }
 

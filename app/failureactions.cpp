@@ -1,10 +1,10 @@
-#include "download/failureactions.h"
+#include "app/failureactions.h"
 
 #include <filesystem>
 
 #include "download/segmentplan.h"
 
-namespace melorin::download {
+namespace melorin {
 
 Failure unhandledFailure(std::string text) {
     Failure f{std::move(text), {}};
@@ -40,7 +40,7 @@ FailureActions decideFailure(const Failure& failure, const FailureContext& ctx) 
     if (m.find("socket") != std::string::npos || m.find("40") != std::string::npos) {
         if (rowExists) a.logLines.push_back(ctx.probeRowTitle + "不能下载");
         const bool moreRows = ctx.queueRows > 0 && ctx.probeRow < ctx.queueRows - 1;
-        if (!ctx.probing) a.releaseSlot = ctx.probeRow % kSlots;
+        if (!ctx.probing) a.releaseSlot = ctx.probeRow % download::kSlots;
         if (moreRows) {
             a.disconnectProbe = ctx.probing;
             a.skipProbeRow = true;
@@ -50,4 +50,4 @@ FailureActions decideFailure(const Failure& failure, const FailureContext& ctx) 
     return a;
 }
 
-}  // namespace melorin::download
+}  // namespace melorin

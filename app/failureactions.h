@@ -1,12 +1,13 @@
 #pragma once
 // What the application-wide failure hook (app/failurehook.h) does with a message: message in,
-// actions out. The window performs the actions (log, message box, close, Downloader calls).
+// actions out. The window's policy, not the download core's: the window performs the actions
+// (log, message box, close, Downloader calls).
 #include <exception>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace melorin::download {
+namespace melorin {
 
 inline constexpr const char* kFatalMessage = "出现致命错误，应用程序将关闭！！！";
 
@@ -47,4 +48,4 @@ Failure fileFailure(std::string text);
 
 FailureActions decideFailure(const Failure& failure, const FailureContext& context);
 
-}  // namespace melorin::download
+}  // namespace melorin
