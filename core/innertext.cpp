@@ -317,16 +317,21 @@ void buildOptions(const GumboNode* select, Box& box) {
     }
 }
 
+// Text as laid out inside `parent`, which gives it its blanks' rule and its visibility.
+Box textBox(const GumboNode* node, const Box& parent, std::string content) {
+    Box text;
+    text.node = node;
+    text.text = true;
+    text.space = parent.space;
+    text.visible = parent.visible;
+    text.display = Display::Inline;
+    text.content = std::move(content);
+    return text;
+}
+
 void build(const GumboNode* node, const Box& parent, std::vector<Box>& out, int depth) {
     if (isText(node)) {
-        Box text;
-        text.node = node;
-        text.text = true;
-        text.space = parent.space;
-        text.visible = parent.visible;
-        text.display = Display::Inline;
-        text.content = node->v.text.text;
-        out.push_back(std::move(text));
+        out.push_back(textBox(node, parent, node->v.text.text));
         return;
     }
     if (node->type != GUMBO_NODE_ELEMENT) return;  // comments, templates
@@ -369,14 +374,7 @@ void build(const GumboNode* node, const Box& parent, std::vector<Box>& out, int 
     if (e.tag == GUMBO_TAG_SELECT && box.display == Display::Replaced) buildOptions(node, box);
     if (box.display != Display::Replaced) {
         if (depth >= RenderedText::kMaxDepth) {
-            Box text;
-            text.node = nullptr;
-            text.text = true;
-            text.space = box.space;
-            text.visible = box.visible;
-            text.display = Display::Inline;
-            text.content = textContent(node);
-            box.children.push_back(std::move(text));
+            box.children.push_back(textBox(nullptr, box, textContent(node)));
         } else {
             buildChildren(e, box, depth,
                           e.tag == GUMBO_TAG_DETAILS && attribute(e, "open") == nullptr);
