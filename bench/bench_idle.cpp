@@ -124,19 +124,29 @@ long long idleTicks(int ms) {
     return ticks;
 }
 
+// Whether `pid` is one of the engine's renderer processes.
+bool isRenderer(int pid) {
+    QFile f(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    return f.open(QIODevice::ReadOnly) && f.readAll().contains("--type=renderer");
+}
+
 // One moment: settles, then measures memory and processes, then the idle ticks.
 void report(const char* who, const char* moment) {
     runFor(kSettleMs);
     long long rss = 0;
     long long pss = 0;
+    int renderers = 0;
     const auto processes = tree();
     for (const auto& [pid, s] : processes) {
         rss += s.rssKiB;
         pss += pssKiB(pid);
+        renderers += isRenderer(pid) ? 1 : 0;
     }
     const long long ticks = idleTicks(kIdleMs);
-    std::printf("%-20s %-28s RSS %4lld MiB  PSS %4lld MiB  %zu processes  %lld ticks in 10 idle s\n",
-                who, moment, rss / 1024, pss / 1024, processes.size(), ticks);
+    std::printf(
+        "%-20s %-28s RSS %4lld MiB  PSS %4lld MiB  %zu processes (%d renderer)  %lld ticks in 10 "
+        "idle s\n",
+        who, moment, rss / 1024, pss / 1024, processes.size(), renderers, ticks);
     std::fflush(stdout);
 }
 
@@ -158,12 +168,13 @@ int reference(const QString& host) {
 
     QNetworkAccessManager network;
     for (int page = 0; page < 20; ++page) {
-        const QString address =
-            page == 0 ? firstPage(host)
-                      : QStringLiteral("http://%1/m?lm=0&ct=134217728&tn=baidump3&word=%B8%E8"
-                                       "&pn=%2&ip=127.0.0.1&cl=3&z=0")
-                            .arg(host)
-                            .arg(30 + 30 * page);
+        const QString address = page == 0
+                                    ? firstPage(host)
+                                    : QStringLiteral(
+                                          "http://%1/m?lm=0&ct=134217728&tn=baidump3&word=%B8%E8"
+                                          "&pn=%2&ip=127.0.0.1&cl=3&z=0")
+                                          .arg(host)
+                                          .arg(30 + 30 * page);
         QNetworkReply* reply = network.get(QNetworkRequest(QUrl(address)));
         runUntil([reply] { return reply->isFinished(); }, 10000);
         reply->readAll();
@@ -182,8 +193,9 @@ int reference(const QString& host) {
     QTemporaryDir dir;
     QFile page(dir.filePath(QStringLiteral("card.html")));
     if (!page.open(QIODevice::WriteOnly)) return 1;
-    page.write("<html><body><h1>Card</h1><object classid=\"clsid:22D6f312-B0F6-11D0-94AB-"
-               "0080C74C7E95\" width=300 height=68></object></body></html>");
+    page.write(
+        "<html><body><h1>Card</h1><object classid=\"clsid:22D6f312-B0F6-11D0-94AB-"
+        "0080C74C7E95\" width=300 height=68></object></body></html>");
     page.close();
     QWebEngineView view(&window);
     view.resize(300, 200);

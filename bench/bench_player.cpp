@@ -140,8 +140,8 @@ double gstLaunchCpuPercent(const QString& url, double* wallS) {
 CpuShare melorinPlaying(TForm1& form, const testing::ServiceRun& service, int first,
                         bool minimised) {
     if (minimised) form.CustomItem2Click();
-    NativePlayer* p = clickOnlinePlay(form, service, {first, first + 1, first + 2, first + 3},
-                                      nullptr);
+    NativePlayer* p =
+        clickOnlinePlay(form, service, {first, first + 1, first + 2, first + 3}, nullptr);
     if (p == nullptr) return {-1};
     cpuOver(kSettleMs);
     const CpuShare share = cpuOver(kMeasureMs);
