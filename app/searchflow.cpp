@@ -10,7 +10,9 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionComboBox>
+#include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <vector>
 
 #include "app/browsercomponent.h"
@@ -235,7 +237,16 @@ void TForm1::appendResults(const std::vector<core::SongRow>& rows) {
     const int firstNew = resultRows_->size();
     for (const core::SongRow& r : rows) searchSession.knownAddresses.insert(r.address);
     resultRows_->appendRows(rows);
-    ListView1->fitColumnsToRows(firstNew);
+    // Measured once the chain's next request is on its way: the widths then cost no time
+    // between two pages of a search.
+    if (!resultsToFit_) {
+        QTimer::singleShot(0, this, [this] {
+            const int from = resultsToFit_.value_or(0);
+            resultsToFit_.reset();
+            ListView1->fitColumnsToRows(from);
+        });
+    }
+    resultsToFit_ = std::min(resultsToFit_.value_or(firstNew), firstNew);
 }
 
 void TForm1::clearResults() {
