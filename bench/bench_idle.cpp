@@ -124,12 +124,6 @@ long long idleTicks(int ms) {
     return ticks;
 }
 
-// Whether `pid` is one of the engine's renderer processes.
-bool isRenderer(int pid) {
-    QFile f(QStringLiteral("/proc/%1/cmdline").arg(pid));
-    return f.open(QIODevice::ReadOnly) && f.readAll().contains("--type=renderer");
-}
-
 // One moment: settles, then measures memory and processes, then the idle ticks.
 void report(const char* who, const char* moment) {
     runFor(kSettleMs);
@@ -140,7 +134,8 @@ void report(const char* who, const char* moment) {
     for (const auto& [pid, s] : processes) {
         rss += s.rssKiB;
         pss += pssKiB(pid);
-        renderers += isRenderer(pid) ? 1 : 0;
+        // The engine's zygotes are this process's children; what they fork renders pages.
+        if (s.ppid != getpid() && pid != getpid()) ++renderers;
     }
     const long long ticks = idleTicks(kIdleMs);
     std::printf(
