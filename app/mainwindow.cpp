@@ -18,6 +18,7 @@
 #include <stdexcept>
 
 #include "app/failurehook.h"
+#include "app/fetchingbrowser.h"
 #include "app/selectdir.h"
 #include "app/startup.h"
 #include "app/webbrowser.h"
@@ -67,9 +68,11 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     client->setFixedSize(kDesignClientWidth, kDesignClientHeight);
 
     // The two search browsers sit under the search bar, where nobody sees them.
-    WebBrowser1 = new WebBrowser(client, QStringLiteral("WebBrowser1"), ui_);
+    WebBrowser1 =
+        new FetchingBrowser(client, QStringLiteral("WebBrowser1"), search::pageUserAgent());
     WebBrowser1->view()->setGeometry(0, 0, 24, 24);
-    WebBrowser2 = new WebBrowser(client, QStringLiteral("WebBrowser2"), ui_);
+    WebBrowser2 =
+        new FetchingBrowser(client, QStringLiteral("WebBrowser2"), search::pageUserAgent());
     WebBrowser2->view()->setGeometry(0, 0, 25, 25);
     Memo1 = new QPlainTextEdit(client);
     Memo1->setObjectName(QStringLiteral("Memo1"));

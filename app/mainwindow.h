@@ -59,6 +59,7 @@ struct Failure;
 class ProgressModel;
 class ResultSortModel;
 class SongRowModel;
+class BrowserComponent;
 class WebBrowser;
 class TForm2;
 
@@ -236,8 +237,10 @@ public:
     QLabel* searchStatus = nullptr;  // how a catalogue search went, right of the panels
 
     // --- Browsers and timer ---
-    WebBrowser* WebBrowser1 = nullptr;
-    WebBrowser* WebBrowser2 = nullptr;
+    // The hidden search and list browsers read pages without a browser engine; the player
+    // page and the card preview show theirs in it.
+    BrowserComponent* WebBrowser1 = nullptr;
+    BrowserComponent* WebBrowser2 = nullptr;
     WebBrowser* WebBrowser3 = nullptr;
     WebBrowser* WebBrowser4 = nullptr;
     std::unique_ptr<ui::Ticker> Timer1;
@@ -454,6 +457,7 @@ private:
     std::unique_ptr<player::PlaybackCoordinator> playback_;
     std::unique_ptr<ui::Ticker> eventPump_;  // drains the download core's events while it runs
     bool showingSelection_ = false;          // the window itself moves the progress-row selection
+    std::optional<int> resultsToFit_;  // the first result row not yet measured, while a fit waits
 };
 
 }  // namespace melorin
