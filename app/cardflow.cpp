@@ -23,6 +23,7 @@
 #include "core/filefilter.h"
 #include "player/playerpagehost.h"
 #include "ui/cardboxes.h"
+#include "ui/onscreen.h"
 #include "ui/reportview.h"
 #include "ui/uiport.h"
 
@@ -59,8 +60,12 @@ void TForm1::connectCardFlow() {
 void TForm1::attachPlayerHost(WebBrowser& browser, QPointer<player::PlayerPageHost>& host) {
     // The host is a child of the browser's page, made when the engine starts; the window deletes
     // the browser before it lets playback() go, so no player outlives the coordinator.
-    browser.addPageSetUp([this, &host](QWebEnginePage& page) {
+    browser.addPageSetUp([this, &host, &browser](QWebEnginePage& page) {
         host = new player::PlayerPageHost(&page, ProgramDir, *playback_);
+        // Minimised, in the tray or on another view, the page's face stops following its player.
+        auto* watch = new ui::OnScreenWatch(browser.view());
+        host->setShown(watch->onScreen());
+        connect(watch, &ui::OnScreenWatch::changed, host, &player::PlayerPageHost::setShown);
     });
 }
 

@@ -18,6 +18,7 @@
 #include <stdexcept>
 
 #include "app/failurehook.h"
+#include "app/fetchingbrowser.h"
 #include "app/qtext.h"
 #include "app/selectdir.h"
 #include "app/startup.h"
@@ -66,9 +67,11 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     client->setFixedSize(kDesignClientWidth, kDesignClientHeight);
 
     // The two search browsers sit under the search bar, where nobody sees them.
-    resultView_.WebBrowser1 = new WebBrowser(client, QStringLiteral("WebBrowser1"), ui_);
+    resultView_.WebBrowser1 =
+        new FetchingBrowser(client, QStringLiteral("WebBrowser1"), search::pageUserAgent());
     resultView_.WebBrowser1->view()->setGeometry(0, 0, 24, 24);
-    resultView_.WebBrowser2 = new WebBrowser(client, QStringLiteral("WebBrowser2"), ui_);
+    resultView_.WebBrowser2 =
+        new FetchingBrowser(client, QStringLiteral("WebBrowser2"), search::pageUserAgent());
     resultView_.WebBrowser2->view()->setGeometry(0, 0, 25, 25);
     resultView_.Memo1 = new QPlainTextEdit(client);
     resultView_.Memo1->setObjectName(QStringLiteral("Memo1"));

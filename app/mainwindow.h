@@ -57,6 +57,7 @@ struct Failure;
 class ProgressModel;
 class ResultSortModel;
 class SongRowModel;
+class BrowserComponent;
 class WebBrowser;
 class TForm2;
 
@@ -370,6 +371,7 @@ private:
     std::unique_ptr<player::PlaybackCoordinator> playback_;
     std::unique_ptr<ui::Ticker> eventPump_;  // drains the download core's events while it runs
     bool showingSelection_ = false;          // the window itself moves the progress-row selection
+    std::optional<int> resultsToFit_;  // the first result row not yet measured, while a fit waits
 };
 
 }  // namespace melorin

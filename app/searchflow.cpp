@@ -10,12 +10,14 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionComboBox>
+#include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <vector>
 
+#include "app/browsercomponent.h"
 #include "app/mainwindow.h"
 #include "app/songrowmodel.h"
-#include "app/webbrowser.h"
 #include "core/httpget.h"
 #include "core/webaddress.h"
 #include "search/cataloguetext.h"
@@ -58,13 +60,13 @@ void TForm1::connectSearchFlow() {
     connect(searchBar_.stopbtn, &QToolButton::clicked, this, &TForm1::stopbtnClick);
     connect(searchBar_.SeSkinSpeedButton2, &QToolButton::clicked, this,
             &TForm1::SeSkinSpeedButton2Click);
-    connect(resultView_.WebBrowser1, &WebBrowser::DocumentComplete, this,
+    connect(resultView_.WebBrowser1, &BrowserComponent::DocumentComplete, this,
             &TForm1::WebBrowser1DocumentComplete);
-    connect(resultView_.WebBrowser2, &WebBrowser::DocumentComplete, this,
+    connect(resultView_.WebBrowser2, &BrowserComponent::DocumentComplete, this,
             &TForm1::WebBrowser2DocumentComplete);
-    connect(resultView_.WebBrowser1, &WebBrowser::ProgressChange, this,
+    connect(resultView_.WebBrowser1, &BrowserComponent::ProgressChange, this,
             &TForm1::WebBrowser1ProgressChange);
-    connect(resultView_.WebBrowser2, &WebBrowser::ProgressChange, this,
+    connect(resultView_.WebBrowser2, &BrowserComponent::ProgressChange, this,
             &TForm1::WebBrowser1ProgressChange);
     connect(resultView_.ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected) {
@@ -99,7 +101,7 @@ void TForm1::runRequest(const search::Request& r) {
         fetchCataloguePage(*r.address);
         return;
     }
-    WebBrowser* browser =
+    BrowserComponent* browser =
         r.browser == search::Browser::Results ? resultView_.WebBrowser1 : resultView_.WebBrowser2;
     browser->setVisible(false);
     browser->Navigate(wireUrl(*r.address));
@@ -244,7 +246,16 @@ void TForm1::appendResults(const std::vector<core::SongRow>& rows) {
     const int firstNew = resultRows_->size();
     for (const core::SongRow& r : rows) searchSession.knownAddresses.insert(r.address);
     resultRows_->appendRows(rows);
-    resultView_.ListView1->fitColumnsToRows(firstNew);
+    // Measured once the chain's next request is on its way: the widths then cost no time
+    // between two pages of a search.
+    if (!resultsToFit_) {
+        QTimer::singleShot(0, this, [this] {
+            const int from = resultsToFit_.value_or(0);
+            resultsToFit_.reset();
+            resultView_.ListView1->fitColumnsToRows(from);
+        });
+    }
+    resultsToFit_ = std::min(resultsToFit_.value_or(firstNew), firstNew);
 }
 
 void TForm1::clearResults() {

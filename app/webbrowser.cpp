@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QOpenGLContext>
@@ -16,6 +15,7 @@
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineView>
+#include <utility>
 
 #include "ui/uiport.h"
 
@@ -27,6 +27,25 @@ const QString kSnapshotScript = QStringLiteral(
     "(function(){var b=document.body;var out={text:b?b.innerText:'',links:[]};"
     "var l=document.links;for(var i=0;i<l.length;i++){out.links.push([String(l[i].href),"
     "String(l[i].innerText||'')]);}return out;})()");
+
+// The engine shows only the program's own small pages (the player pages, the card preview).
+// One renderer process serves them all: each further one costs some 100 MB. It composites on
+// its own main thread: a compositor thread keeps waking for frames well after each change, and
+// the player's face changes every second, which cost about a percent of a core. The engine
+// reads its flags once, when it starts; flags the user gave win.
+void setEngineFlags() {
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    const std::pair<const char*, const char*> ours[] = {
+        {"--renderer-process-limit=1", "renderer-process-limit"},
+        {"--disable-threaded-compositing", "threaded-compositing"},
+    };
+    for (const auto& [flag, subject] : ours) {
+        if (flags.contains(subject)) continue;
+        if (!flags.isEmpty()) flags += ' ';
+        flags += flag;
+    }
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+}
 
 // Whether the engine's views will draw through OpenGL here: a platform without OpenGL (the
 // offscreen one of the tests) draws them in software, in the window's own surface. Asked
@@ -54,7 +73,7 @@ QWebEngineProfile* WebBrowser::sharedProfile() {
 }
 
 WebBrowser::WebBrowser(QWidget* parent, const QString& objectName, ui::UiPort& ui)
-    : QObject(parent), host_(new QWidget(parent)), ui_(ui) {
+    : BrowserComponent(parent), host_(new QWidget(parent)), ui_(ui) {
     setObjectName(objectName);
     host_->setObjectName(objectName);
     // White like an empty page until the engine draws one.
@@ -82,6 +101,7 @@ WebBrowser::~WebBrowser() {
 
 QWebEngineView* WebBrowser::startEngine() {
     if (view_) return view_;
+    setEngineFlags();
     view_ = new QWebEngineView(host_);
     view_->setObjectName(QStringLiteral("qt_engineview"));  // follows its place, not scaled itself
     view_->setPage(new QWebEnginePage(sharedProfile(), view_));
@@ -107,20 +127,6 @@ void WebBrowser::Navigate(const QUrl& address) {
     stopRequested_ = false;
     loading_ = true;  // busy from the request on, not only once the engine has started
     startEngine()->setUrl(address);
-}
-
-void WebBrowser::Navigate(const QString& address) {
-    Navigate(QFileInfo(address).isAbsolute() && !address.contains(QStringLiteral("://"))
-                 ? QUrl::fromLocalFile(address)
-                 : QUrl(address, QUrl::TolerantMode));
-}
-
-void WebBrowser::setVisible(bool visible) {
-    host_->setVisible(visible);
-}
-
-bool WebBrowser::isVisible() const {
-    return !host_->isHidden();
 }
 
 void WebBrowser::Stop() {

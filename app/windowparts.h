@@ -19,6 +19,7 @@ namespace melorin {
 namespace ui {
 class ReportView;
 }
+class BrowserComponent;
 class WebBrowser;
 
 // Panel1 across the top: engine and kind boxes, the search box and its buttons, and the tool
@@ -55,11 +56,12 @@ struct FunctionPanel {
 };
 
 // The result list, and what fills it unseen: the two search browsers (result pages, list
-// pages), the page text memo and the two hidden buttons that read a page and ask for the next.
+// pages, read without a browser engine), the page text memo and the two hidden buttons that
+// read a page and ask for the next.
 struct ResultView {
     ui::ReportView* ListView1 = nullptr;
-    WebBrowser* WebBrowser1 = nullptr;
-    WebBrowser* WebBrowser2 = nullptr;
+    BrowserComponent* WebBrowser1 = nullptr;
+    BrowserComponent* WebBrowser2 = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
     QPushButton* Button7 = nullptr;
     QPushButton* Button9 = nullptr;

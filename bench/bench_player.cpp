@@ -2,9 +2,10 @@
 // - from a click on "在线播放" (the selection added, the files written, the page loaded in
 //   WebBrowser3) to the first audio position > 0 of an MP3, median of RUNS (a different song
 //   each run), beside a bare QMediaPlayer on the same stack;
-// - CPU while an MP3 list plays for 10 s, this process and its web engine processes together,
-//   beside the window at rest, a bare QMediaPlayer looping the same file in this process and
-//   gst-launch-1.0 playing it with the same decoders.
+// - CPU while a list of MP3s plays, this process and its web engine processes together, with
+//   the window shown and minimised, beside the window at rest, a bare QMediaPlayer playing
+//   songs one after the other in this process and gst-launch-1.0 playing one with the same
+//   decoders.
 //   bench_player [RUNS]
 #include <unistd.h>
 
@@ -69,6 +70,9 @@ double treeCpuSeconds(double* self = nullptr) {
     return cpu;
 }
 
+constexpr int kSettleMs = 3000;
+constexpr int kMeasureMs = 10000;
+
 struct CpuShare {
     double total = 0;    // percent of one core: the program and its web engine processes
     double program = 0;  // the program alone
@@ -131,6 +135,54 @@ double gstLaunchCpuPercent(const QString& url, double* wallS) {
     return *wallS > 0 ? 100.0 * (f[1].toDouble() + f[2].toDouble()) / *wallS : -1;
 }
 
+// CPU share of a list of four songs from `first` on, played with "在线播放" (the window
+// minimised or not), over ten seconds from three seconds after it began sounding; total < 0
+// when it never sounded.
+CpuShare melorinPlaying(TForm1& form, const testing::ServiceRun& service, int first,
+                        bool minimised) {
+    if (minimised) form.minimizeWindow();  // as the window menu's "最小化"
+    NativePlayer* p =
+        clickOnlinePlay(form, service, {first, first + 1, first + 2, first + 3}, nullptr);
+    if (p == nullptr) return {-1};
+    cpuOver(kSettleMs);
+    const CpuShare share = cpuOver(kMeasureMs);
+    p->stop();
+    if (minimised) form.restoreWindow();
+    return share;
+}
+
+// The same with a bare QMediaPlayer in this process, a new source at each end.
+CpuShare barePlaying(const testing::ServiceRun& service, int first) {
+    QMediaPlayer media;
+    QAudioOutput audio;
+    media.setAudioOutput(&audio);
+    int next = first;
+    QObject::connect(&media, &QMediaPlayer::mediaStatusChanged,
+                     [&](QMediaPlayer::MediaStatus status) {
+                         if (status != QMediaPlayer::EndOfMedia) return;
+                         media.setSource(QUrl(songAddress(service, ++next)));
+                         media.play();
+                     });
+    media.setSource(QUrl(songAddress(service, first)));
+    media.play();
+    if (!spinUntil([&] { return media.position() > 0; }, 15000)) return {-1};
+    cpuOver(kSettleMs);
+    const CpuShare share = cpuOver(kMeasureMs);
+    media.stop();
+    return share;
+}
+
+CpuShare median(std::vector<CpuShare> v) {
+    std::sort(v.begin(), v.end(),
+              [](const CpuShare& a, const CpuShare& b) { return a.total < b.total; });
+    return v[v.size() / 2];
+}
+
+void printShare(const char* what, const CpuShare& s) {
+    std::printf("  %-30s: %5.2f %% of one core (program %.2f %%, web engine %.2f %%)\n", what,
+                s.total, s.program, s.total - s.program);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -177,42 +229,29 @@ int main(int argc, char** argv) {
 
     // The window with its pages loaded and nothing sounding, as the floor of what follows.
     const CpuShare rest = cpuOver(5000);
-    // Three four-second songs in one list, measured over ten seconds of playing.
-    NativePlayer* p = clickOnlinePlay(form, service, {200, 201, 202}, nullptr);
-    if (!p) return 1;
-    const CpuShare playing = cpuOver(10000);
-    const bool stillPlaying = p->state() == NativePlayer::State::Playing;
-    p->stop();
-    // The same stack without Melorin: a bare QMediaPlayer looping one of the songs in this
-    // process, whose web engine meanwhile rests as above.
-    CpuShare bare;
-    {
-        QMediaPlayer media;
-        QAudioOutput audio;
-        media.setAudioOutput(&audio);
-        media.setLoops(QMediaPlayer::Infinite);
-        media.setSource(QUrl(songAddress(service, 204)));
-        media.play();
-        if (!spinUntil([&] { return media.position() > 0; }, 15000)) return 1;
-        bare = cpuOver(10000);
-        media.stop();
+    // Lists of four four-second songs, each measured over ten seconds from three seconds after
+    // it began sounding (page and pipeline settled), in three rounds: the window shown, the
+    // window minimised, and a bare player in its place.
+    std::vector<CpuShare> shown, minimised, bare;
+    for (int round = 0; round < 3; ++round) {
+        const int first = 200 + 20 * round;
+        const CpuShare s = melorinPlaying(form, service, first, false);
+        const CpuShare m = melorinPlaying(form, service, first + 5, true);
+        const CpuShare b = barePlaying(service, first + 10);
+        if (s.total < 0 || m.total < 0 || b.total < 0) return 1;
+        shown.push_back(s);
+        minimised.push_back(m);
+        bare.push_back(b);
     }
     double gstWall = 0;
     const double gst = gstLaunchCpuPercent(songAddress(service, 203), &gstWall);
-    std::printf("cpu: an MP3 list playing for %.1f s (goal < 3 %% of one core)\n", playing.wallS);
-    std::printf(
-        "  melorin (program + web engine): %5.2f %% of one core (program %.2f %%, web engine "
-        "%.2f %%)%s\n",
-        playing.total, playing.program, playing.total - playing.program,
-        stillPlaying ? "" : "  (the list ended early)");
-    std::printf(
-        "  melorin, nothing sounding     : %5.2f %% of one core (program %.2f %%, web engine "
-        "%.2f %%)\n",
-        rest.total, rest.program, rest.total - rest.program);
-    std::printf(
-        "  bare QMediaPlayer (reference) : %5.2f %% of one core (program %.2f %%, web engine "
-        "%.2f %%)\n",
-        bare.total, bare.program, bare.total - bare.program);
+    std::printf("cpu: an MP3 list playing, 10 s from 3 s after it began, median of 3 rounds\n");
+    printShare("melorin (program + web engine)", median(shown));
+    printShare("melorin, window minimised", median(minimised));
+    printShare("melorin, nothing sounding", rest);
+    printShare("bare QMediaPlayer (reference)", median(bare));
+    std::printf("  melorin - bare: %+.2f percentage points (goal within 0.5)\n",
+                median(shown).total - median(bare).total);
     if (gst >= 0) {
         std::printf("  gst-launch-1.0 playbin (ref.) : %5.2f %% of one core over %.1f s\n", gst,
                     gstWall);

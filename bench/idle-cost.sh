@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# The window's idle cost beside one plain page view of the browser engine, in the same run,
-# under a private Xvfb display and the local search service:
+# The window's idle cost beside the same steps done with bare Qt, in the same run, under a
+# private Xvfb display and the local search service:
 #   bench/idle-cost.sh [BUILD_DIR]
-# Prints, for each, the RSS of its whole process tree after start-up and after a first search
-# and the CPU ticks that tree used over 10 idle seconds.
+# Prints, for each, at four moments (after start-up, after a 20-page search, after playing a
+# song, after a card preview) the RSS and PSS summed over its whole process tree, the number of
+# processes and the CPU ticks that tree used over 10 idle seconds.
 set -euo pipefail
 build=${1:-$(dirname "$0")/../build}
 [ -x "$build/bin/bench_idle" ] || { echo "no $build/bin/bench_idle: build first" >&2; exit 1; }

@@ -48,6 +48,7 @@ struct HttpGet::Impl {
         Ticket ticket;
         std::string address;
         Done done;
+        Progress progress;
     };
     // Why our own side ended a running request.
     enum class Ended { No, Stalled, TookTooLong, TooLarge, Refused };
@@ -132,11 +133,16 @@ struct HttpGet::Impl {
             });
         QObject::connect(reply, &QNetworkReply::metaDataChanged, &context,
                          [stall, this] { stall->start(options.stallTimeout); });
-        QObject::connect(reply, &QNetworkReply::downloadProgress, &context,
-                         [this, ticket, stall](qint64 received, qint64) {
-                             stall->start(options.stallTimeout);
-                             if (received > options.maxBodyBytes) endOwn(ticket, Ended::TooLarge);
-                         });
+        QObject::connect(
+            reply, &QNetworkReply::downloadProgress, &context,
+            [this, ticket, stall, progress = std::move(p.progress)](qint64 received, qint64 total) {
+                stall->start(options.stallTimeout);
+                if (received > options.maxBodyBytes) {
+                    endOwn(ticket, Ended::TooLarge);
+                    return;
+                }
+                if (progress) progress(received, total);
+            });
         QObject::connect(reply, &QNetworkReply::finished, &context,
                          [this, ticket] { finish(ticket); });
     }
@@ -221,9 +227,9 @@ HttpGet::~HttpGet() {
     cancelAll();
 }
 
-HttpGet::Ticket HttpGet::get(const std::string& address, Done done) {
+HttpGet::Ticket HttpGet::get(const std::string& address, Done done, Progress progress) {
     const Ticket ticket = ++d_->lastTicket;
-    d_->waiting.push_back({ticket, address, std::move(done)});
+    d_->waiting.push_back({ticket, address, std::move(done), std::move(progress)});
     d_->startWaiting();
     return ticket;
 }

@@ -50,6 +50,8 @@ class HttpGet {
 public:
     using Ticket = std::uint64_t;
     using Done = std::function<void(const GetAnswer&)>;
+    // Bytes of the body received so far, and its announced length (-1 when unknown).
+    using Progress = std::function<void(std::int64_t received, std::int64_t total)>;
 
     explicit HttpGet(HttpGetOptions options);
     // Ends every request; no callback runs.
@@ -58,7 +60,8 @@ public:
     HttpGet& operator=(const HttpGet&) = delete;
 
     // Queues a GET of `address`, an absolute http or https address in its encoded (ASCII) form.
-    Ticket get(const std::string& address, Done done);
+    // `progress`, when given, runs from the event loop as the body arrives, never after `done`.
+    Ticket get(const std::string& address, Done done, Progress progress = {});
     void cancel(Ticket ticket);
     void cancelAll();
 

@@ -8,8 +8,9 @@
 namespace melorin::player {
 namespace {
 
-// The face moves its bar a few times a second; finer updates only cost the page work.
-constexpr qint64 kPositionStepMs = 1000;
+// The face shows whole seconds: a new position is worth sending when its second is new. More
+// would only make the page redraw what looks the same.
+constexpr qint64 kSecondMs = 1000;
 
 QString stateName(NativePlayer::State state) {
     switch (state) {
@@ -82,14 +83,15 @@ void PlayerBridge::refresh(int id) {
 }
 
 void PlayerBridge::watch(int id, NativePlayer* player) {
-    auto lastSent = std::make_shared<qint64>(-kPositionStepMs);
+    auto lastSent = std::make_shared<qint64>(-kSecondMs);
     connect(player, &NativePlayer::changed, this, [this, id, player, lastSent] {
+        if (!host_.shown()) return;  // the host sends everything when the page is seen again
         *lastSent = player->position();
         emit update(id, stateOf(*player));
     });
     connect(player, &NativePlayer::positionChanged, this,
             [this, id, player, lastSent](qint64 position) {
-                if (position >= *lastSent && position - *lastSent < kPositionStepMs) return;
+                if (!host_.shown() || position / kSecondMs == *lastSent / kSecondMs) return;
                 *lastSent = position;
                 emit update(id, stateOf(*player));
             });

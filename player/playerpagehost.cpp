@@ -113,6 +113,13 @@ QList<NativePlayer*> PlayerPageHost::players() const {
     return out;
 }
 
+void PlayerPageHost::setShown(bool shown) {
+    if (shown == shown_) return;
+    shown_ = shown;
+    if (!shown_) return;
+    for (auto it = players_.cbegin(); it != players_.cend(); ++it) bridge_->refresh(it.key());
+}
+
 void PlayerPageHost::onLoadStarted(const QUrl& url) {
     dropPlayers();
     attachedObjects_.clear();

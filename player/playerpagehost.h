@@ -43,6 +43,12 @@ public:
     // The players of the page that is shown, in the order of its objects.
     [[nodiscard]] QList<NativePlayer*> players() const;
 
+    // Whether the user can see the page. While nobody can, the face gets no news of its
+    // players (the page would only redraw for nobody); when it is seen again it gets their
+    // whole state at once.
+    void setShown(bool shown);
+    [[nodiscard]] bool shown() const { return shown_; }
+
 signals:
     void playerAttached(melorin::player::NativePlayer* player);
 
@@ -70,6 +76,7 @@ private:
     std::vector<PlayerObject> objects_;
     QList<int> attachedObjects_;  // each object of the page gets one player
     int nextId_ = 1;
+    bool shown_ = true;
 };
 
 }  // namespace melorin::player

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fuzzes the result page parser for SECONDS (default 60) with clang's libFuzzer, seeded from
-# the parser's test fixtures, then the music catalogues' answer readers for a quarter of that.
+# the parser's test fixtures, then the music catalogues' answer readers and the page reader
+# without an engine (HTML to text and links) for a quarter of that each.
 # Exits non-zero when the fuzzer finds a crash.
 set -euo pipefail
 seconds=${1:-60}
@@ -8,7 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMELORIN_FUZZ=ON -DMELORIN_GUI=OFF -DMELORIN_BENCH=OFF >/dev/null
-cmake --build "$build" --target fuzz_pageparser fuzz_catalogues -j 2
+cmake --build "$build" --target fuzz_pageparser fuzz_catalogues fuzz_htmlpage -j 2
 
 corpus="$build/fuzz-corpus"
 mkdir -p "$corpus"
@@ -39,4 +40,16 @@ printf '\x02{"files":[{"name":"a b.flac","source":"original","format":"Flac","ti
 printf '\x03[{"upload_name":"u","user_name":"n","files":[{"download_url":"http://h/a b.mp3","file_rawsize":12,"file_format_info":{"default-ext":"mp3"}}]}]' \
   >"$corpus/ccmixter-page"
 "$build/bin/fuzz_catalogues" -max_total_time="$(( (seconds + 3) / 4 ))" -timeout=10 \
+  -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 "$corpus"
+
+# The page reader, seeded with untidy markup (the first byte picks the Content-Type).
+corpus="$build/fuzz-corpus-htmlpage"
+mkdir -p "$corpus"
+printf '\x00<table><tr><td>a<td><table><tr><td>b</table>c</table><p>d<br>e<a href="../x?y=z#w">f</a>' \
+  >"$corpus/tables"
+printf '\x00<meta charset=gbk><pre>\t a </pre><select><option>o</select><form>t</form><base href=//h/>' \
+  >"$corpus/charset"
+printf '\x02<div style="display:none"><a href=" \\\\h\\p">x</a></div><details>s</details>&copy &#x80;' \
+  >"$corpus/hidden"
+"$build/bin/fuzz_htmlpage" -max_total_time="$(( (seconds + 3) / 4 ))" -timeout=10 \
   -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 "$corpus"

@@ -6,5 +6,8 @@
 namespace melorin::search {
 
 std::string catalogueUserAgent();
+// For the search service's pages, which were written for browsers: a desktop browser's form
+// with Melorin's name in it.
+std::string pageUserAgent();
 
 }  // namespace melorin::search

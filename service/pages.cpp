@@ -302,9 +302,97 @@ std::string homePage(const PageContext& ctx) {
                  link(flashFirstUrl(ctx.host, "歌"), "歌 (FLASH)"));
     body += line("排行榜：" + link(h + "/ngeshou.html", "男歌手") + " " +
                  link(h + "/ygeshou.html", "女歌手") + " " + link(h + "/mp3.html", "歌曲"));
-    body += line(link(h + "/singer/singers.html", "全部歌手"));
+    body += line(link(h + "/singer/singers.html", "全部歌手") + " " +
+                 link(h + "/help.html", "使用帮助"));
     body += line("本站曲目均为虚构，仅供 Melorin 演示与测试");
     return htmlDocument("Melorin 演示服务", body);
+}
+
+std::string helpPage(const PageContext& ctx) {
+    // Hand-written rather than built line by line: the point of this page is its untidiness.
+    std::string page = R"page(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">
+<html><head>
+<meta http-equiv="Content-Type" content="text/html; charset=gbk">
+<title>Melorin 音乐搜索 - 使用帮助</title>
+<style type="text/css">
+  .tip { color: #c00 }   /* <div>不是正文</div> */
+</style>
+<script type="text/javascript">
+  // 这段脚本不改动页面
+  var banner = "<a href='/m?word=脚本'>脚本里的链接</a></div>";
+  function same() { return 1 < 2 && 3 > 2; }
+</script>
+</head>
+<body bgcolor=#ffffff>
+<!-- 页首 <a href="/hidden">注释里的链接</a> -->
+<table width="100%" border=0 cellpadding=0><tr><td>
+  <table><tr>
+    <td><a href="/"><b>Melorin</b> 首页</a></td>
+    <td>&nbsp;|&nbsp;</td>
+    <td><a href=help.html#top>使用&nbsp;帮助</a></td>
+  </tr></table>
+</td><td align=right>
+  <a href="./mp3.html">歌曲排行</a> &middot; <a href="singer/../singer/singers.html">全部歌手</a>
+</td></tr>
+<tr><td colspan=2>
+   <table border=1>
+   <caption>常见问题</caption>
+   <tr><th>问题</th><th>回答</th></tr>
+   <tr><td>怎样搜索？</td><td>在搜索框里输入  歌手   或
+       歌名，再按“搜索”。<br>支持 MP3、RM &amp; WMA 等格式。</td></tr>
+   <tr><td>符号？</td><td><table><tr><td>a&lt;b</td><td>&quot;引号&quot;</td></tr>
+     <tr><td>&#20013;&#x6587;</td><td></td></tr></table></td></tr>
+   </table>
+</td></tr></table>
+<table>表格外的字<tr><td>格</td></tr></table>
+<p>   第一段：前后的空白      会被合并，	制表符也是。   </p>
+<p>第二段<span> 里 </span> <b> 粗体 </b><i>斜体</i>紧挨着
+<p>没有结束标记的一段
+<div>行内的<br>换行<br><br>两次换行</div>
+<div style="display:none">隐藏的文字 <a href="/m?word=%B8%E8&lm=0">隐藏的链接</a></div>
+<div hidden>也隐藏</div>
+<span style="visibility:hidden">看不见</span>
+<pre>  预排  格式
+	保留 空白  </pre>
+<ul>
+  <li>列表一
+  <li>列表二 <a href="//HOST/ngeshou.html">男歌手</a></li>
+  <li><a href="HTTP://Demo.Melorin.INVALID:80/ygeshou.html?x=1&amp;y=2">女歌手</a>
+</ul>
+<noscript>请打开脚本</noscript>
+<p>链接：<a href="?word=%B8%E8&lm=0&tn=baidump3&ct=134217728">问号开头</a>
+<a href="/m?word=歌&lm=0">中文查询</a>
+<a href=" /r?url=http://HOST/music/s01/000.mp3 ">前后有空格</a>
+<a href="mailto:demo@melorin.invalid">写信</a>
+<a href="javascript:void(0)">脚本链接</a>
+<a href="#bottom">页尾</a>
+<a href="/a b/c d.html">带空格</a>
+<a href="\singer\01.html">反斜杠</a>
+<a><b>没有地址</b></a>
+<a href="/singer/02.html"><img src="/none.png" alt="图"> 带图 <br>两行</a>
+</p>
+<map name="m"><area href="/mp3.html" alt="排行"></map>
+<div>全角　空格与&nbsp;&nbsp;不换行空格 &copy 2024 &#x1F3B5;</div>
+<h3>更多 <font color=red>格式</font></h3><hr>
+<div>末尾换行<br></div><div>下一块<br/>再一行</br>结束</div>
+<div style="white-space:pre-line">  保留换行的
+   一段   文字  </div>
+<div>点<button> 这个 按钮 </button>继续 <select><option>选项一<option selected>选项二</select>
+<textarea>文本框里的字</textarea> 文<img src="/none.png"> 字</div>
+<details><summary>摘要</summary>收起的内容</details>
+<ol><li>一<li>二</ol><dl><dt>术语<dd>解释</dl>
+<marquee>滚动 的 文字</marquee>
+<table><tr><td nowrap>  不折行  </td><td>&nbsp;</td></tr><tr><td></td></tr></table>
+<a href="/block">链接外<div>链接里的块</div>链接内</a>
+<div style="visibility:hidden">藏起来的<span style="visibility:visible">露出来的</span>字</div>
+<div>价钱 &#x80;5 &amp 税<span style="display:block">单独一行</span>尾巴 <a href="../../up.html">上两级</a></div>
+<center>版权所有 &copy; Melorin 演示服务</center>
+</body></html>
+)page";
+    for (std::size_t at = page.find("HOST"); at != std::string::npos;
+         at = page.find("HOST", at + ctx.host.size()))
+        page.replace(at, 4, ctx.host);
+    return page;
 }
 
 std::string errorPage(int status, std::string_view message) {

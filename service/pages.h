@@ -40,6 +40,10 @@ std::string singerIndexPage(const PageContext& ctx);
 std::string singerPage(const PageContext& ctx, int singer);
 std::string flashItemPage(const PageContext& ctx, const Song& song, int version);
 std::string homePage(const PageContext& ctx);
+// "/help.html": a help page written as old portal pages were, with layout tables nested in
+// tables, comments, scripts, entities, hidden parts and odd whitespace, and links of every
+// form (relative, "../", "//host", "?query", raw Chinese in a query, blanks, backslashes).
+std::string helpPage(const PageContext& ctx);
 std::string errorPage(int status, std::string_view message);
 
 // "http://HOST/music/sNN/III.ext": where result links lead once the prefix is stripped.

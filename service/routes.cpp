@@ -134,6 +134,9 @@ void installRoutes(httplib::Server& server, const RouteOptions& options) {
     server.Get("/",
                [ctx](const Request& req, Response& res) { sendPage(res, homePage(ctx(req))); });
 
+    server.Get("/help.html",
+               [ctx](const Request& req, Response& res) { sendPage(res, helpPage(ctx(req))); });
+
     server.Get("/m", [ctx](const Request& req, Response& res) {
         SearchQuery q;
         q.word = wordFromQuery(req.get_param_value("word"));

@@ -8,6 +8,12 @@ melorin_add_test(test_mainwindow_texts SOURCES test_mainwindow_texts.cpp LIBS me
 # Qt's own texts must be Chinese on a system without a Chinese locale.
 set_property(TEST test_mainwindow_texts APPEND PROPERTY ENVIRONMENT "LC_ALL=C;LANG=C;LANGUAGE=")
 melorin_add_test(test_webbrowser SOURCES test_webbrowser.cpp LIBS melorin_app Qt6::Network)
+melorin_add_test(test_fetchingbrowser SOURCES test_fetchingbrowser.cpp
+  LIBS melorin_app melorin_test_support Qt6::Network)
+add_dependencies(test_fetchingbrowser melorin-service)
+melorin_add_test(test_engine_use SOURCES test_engine_use.cpp
+  LIBS melorin_window_fixture TIMEOUT 300)
+add_dependencies(test_engine_use melorin-service)
 melorin_add_test(test_process_exit SOURCES test_process_exit.cpp LIBS Qt6::Core)
 target_compile_definitions(test_process_exit PRIVATE MELORIN_EXE="$<TARGET_FILE:melorin>")
 add_dependencies(test_process_exit melorin)

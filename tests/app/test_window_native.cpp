@@ -1,7 +1,7 @@
 // The main window on a real X server (Xvfb): it keeps its native window through the first
-// search, the first play and the first card preview, where the browser engine's views that
-// draw through OpenGL join it. A window that had to be made anew would blink, and some window
-// managers would move it.
+// search, the first play and the first card preview, where the browser engine starts and its
+// views that draw through OpenGL join it. A window that had to be made anew would blink, and some
+// window managers would move it.
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -41,7 +41,7 @@ void TestWindowNative::nativeWindowOutlivesTheFirstPages() {
     QVERIFY(fx.showWindow());
     const WId shown = form.winId();
 
-    // The first search starts the engine of the hidden search browser.
+    // The first search reads its pages without an engine.
     fx.search(QStringLiteral("月下听风"), 0);
     QTRY_VERIFY_WITH_TIMEOUT(w.results.ListView1->rowCount() >= 2, kLoadMs);
     QTRY_VERIFY_WITH_TIMEOUT(!w.results.WebBrowser1->isLoading(), kLoadMs);

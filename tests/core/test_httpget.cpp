@@ -73,6 +73,7 @@ private slots:
     void unreachableServer();
     void atMostNAtOnce();
     void cancelledRequestsStaySilent();
+    void progressComesBeforeTheAnswer();
 
 private:
     std::unique_ptr<PageServer> server_;
@@ -192,6 +193,24 @@ void TestHttpGet::cancelledRequestsStaySilent() {
     }
     QTest::qWait(400);
     QCOMPARE(calls, 1);
+}
+
+void TestHttpGet::progressComesBeforeTheAnswer() {
+    HttpGet http(quickOptions());
+    const std::int64_t length = QByteArray("月下听风").size();
+    std::vector<std::pair<std::int64_t, std::int64_t>> seen;
+    bool done = false;
+    bool afterDone = false;
+    http.get(
+        server_->url("/text").toStdString(), [&](const GetAnswer&) { done = true; },
+        [&](std::int64_t received, std::int64_t total) {
+            afterDone = afterDone || done;
+            seen.emplace_back(received, total);
+        });
+    QTRY_VERIFY_WITH_TIMEOUT(done, 5000);
+    QVERIFY(!afterDone);
+    QVERIFY(!seen.empty());
+    QCOMPARE(seen.back(), std::make_pair(length, length));
 }
 
 QTEST_GUILESS_MAIN(TestHttpGet)

@@ -83,6 +83,7 @@ private slots:
         QTest::newRow("singers") << QByteArray("/singer/singers.html");
         QTest::newRow("singer") << QByteArray("/singer/03.html");
         QTest::newRow("home") << QByteArray("/");
+        QTest::newRow("help") << QByteArray("/help.html");
         QTest::newRow("missing") << QByteArray("/nothing-here");
     }
     void pagesAreGbk() {
