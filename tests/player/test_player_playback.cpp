@@ -386,7 +386,8 @@ private slots:
         QCOMPARE(evaluate(view_->page(), u"document.getElementsByTagName('object').length"_s),
                  QVariant(1));
         QCOMPARE(faceText(view_->page()), QString());
-        QTest::qWait(300);
+        QSignalSpy attached(host_, &PlayerPageHost::playerAttached);
+        QVERIFY(!attached.wait(300));  // fails as soon as the foreign page gets a player
         QVERIFY(host_->players().isEmpty());
 
         // The same browser then shows Melorin's own page with its player.
