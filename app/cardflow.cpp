@@ -12,6 +12,7 @@
 
 #include "app/failureactions.h"
 #include "app/mainwindow.h"
+#include "app/qtext.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "card/cardpage.h"
@@ -28,38 +29,32 @@
 
 namespace melorin {
 
-namespace {
-QString utf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-}  // namespace
-
 void TForm1::connectCardFlow() {
     const std::pair<QToolButton*, void (TForm1::*)()> tools[] = {
-        {htmlrunbtn, &TForm1::htmlrunbtnClick},
-        {h1btn, &TForm1::h1btnClick},
-        {h2btn, &TForm1::h2btnClick},
-        {h3btn, &TForm1::h3btnClick},
-        {h4btn, &TForm1::h4btnClick},
-        {bigbtn, &TForm1::bigbtnClick},
-        {strongbtn, &TForm1::strongbtnClick},
-        {ibtn, &TForm1::ibtnClick},
-        {ubtn, &TForm1::ubtnClick},
-        {centrebtn, &TForm1::centrebtnClick},
-        {picbtn, &TForm1::picbtnClick},
-        {backbtn, &TForm1::backbtnClick},
-        {dragcardbtn, &TForm1::dragcardbtnClick},
+        {cardView_.htmlrunbtn, &TForm1::htmlrunbtnClick},
+        {cardView_.h1btn, &TForm1::h1btnClick},
+        {cardView_.h2btn, &TForm1::h2btnClick},
+        {cardView_.h3btn, &TForm1::h3btnClick},
+        {cardView_.h4btn, &TForm1::h4btnClick},
+        {cardView_.bigbtn, &TForm1::bigbtnClick},
+        {cardView_.strongbtn, &TForm1::strongbtnClick},
+        {cardView_.ibtn, &TForm1::ibtnClick},
+        {cardView_.ubtn, &TForm1::ubtnClick},
+        {cardView_.centrebtn, &TForm1::centrebtnClick},
+        {cardView_.picbtn, &TForm1::picbtnClick},
+        {cardView_.backbtn, &TForm1::backbtnClick},
+        {playPanel_.dragcardbtn, &TForm1::dragcardbtnClick},
     };
     for (const auto& [button, handler] : tools)
         connect(button, &QToolButton::clicked, this, handler);
     // Every pick counts, also of the entry already shown: it wraps the next selection.
-    connect(colorcombox, &QComboBox::activated, this, &TForm1::colorcomboxChange);
-    connect(fontsizecombox, &QComboBox::activated, this, &TForm1::fontsizecomboxChange);
-    connect(cardsurebtn, &QPushButton::clicked, this, &TForm1::cardsurebtnClick);
-    connect(previewbtn, &QPushButton::clicked, this, &TForm1::previewbtnClick);
-    connect(iesetbtn, &QPushButton::clicked, this, &TForm1::iesetbtnClick);
-    connect(cancelbtn, &QPushButton::clicked, this, &TForm1::cancelbtnClick);
-    attachPlayerHost(*WebBrowser4, cardPlayerHost_);
+    connect(cardView_.colorcombox, &QComboBox::activated, this, &TForm1::colorcomboxChange);
+    connect(cardView_.fontsizecombox, &QComboBox::activated, this, &TForm1::fontsizecomboxChange);
+    connect(cardView_.cardsurebtn, &QPushButton::clicked, this, &TForm1::cardsurebtnClick);
+    connect(cardView_.previewbtn, &QPushButton::clicked, this, &TForm1::previewbtnClick);
+    connect(cardView_.iesetbtn, &QPushButton::clicked, this, &TForm1::iesetbtnClick);
+    connect(cardView_.cancelbtn, &QPushButton::clicked, this, &TForm1::cancelbtnClick);
+    attachPlayerHost(*cardView_.WebBrowser4, cardPlayerHost_);
 }
 
 void TForm1::attachPlayerHost(WebBrowser& browser, QPointer<player::PlayerPageHost>& host) {
@@ -109,7 +104,9 @@ void TForm1::centrebtnClick() {
 
 void TForm1::pressTagButton(std::string_view button) {
     const card::Tag* tag = card::tagOfButton(button);
-    if (tag != nullptr) applyCardEdit(card::pressTag(*tag, ui::editorBoxes(*iememo, *nameedit)));
+    if (tag != nullptr)
+        applyCardEdit(
+            card::pressTag(*tag, ui::editorBoxes(*cardView_.iememo, *cardView_.nameedit)));
 }
 
 void TForm1::colorcomboxChange() {
@@ -122,19 +119,19 @@ void TForm1::fontsizecomboxChange() {
 void TForm1::pickFontEntry() {
     // Both boxes' entries at this moment make the tag.
     const std::string colour =
-        card::colourText(colorcombox->currentText().toStdString(), ui::desktopColours());
+        card::colourText(cardView_.colorcombox->currentText().toStdString(), ui::desktopColours());
     const std::string opening =
-        card::fontOpeningTag(colour, fontsizecombox->currentText().toStdString());
-    applyCardEdit(card::pickFont(opening, ui::editorBoxes(*iememo, *nameedit)));
+        card::fontOpeningTag(colour, cardView_.fontsizecombox->currentText().toStdString());
+    applyCardEdit(card::pickFont(opening, ui::editorBoxes(*cardView_.iememo, *cardView_.nameedit)));
 }
 
 void TForm1::applyCardEdit(const card::EditOutcome& outcome) {
-    if (!outcome.message.empty()) ui_.showMessage(this, utf8(outcome.message));
+    if (!outcome.message.empty()) ui_.showMessage(this, fromUtf8(outcome.message));
     if (!outcome.wrap) return;
     if (outcome.wrap->box == card::Box::Content) {
-        ui::applyWrap(*iememo, *outcome.wrap);
+        ui::applyWrap(*cardView_.iememo, *outcome.wrap);
     } else {
-        ui::applyWrap(*nameedit, *outcome.wrap);
+        ui::applyWrap(*cardView_.nameedit, *outcome.wrap);
     }
 }
 
@@ -148,10 +145,11 @@ void TForm1::picbtnClick() {
 }
 
 void TForm1::backbtnClick() {
-    if (card::undoTarget(ui::editorFocus(*iememo, *nameedit)) == card::Box::Content) {
-        iememo->undo();
+    if (card::undoTarget(ui::editorFocus(*cardView_.iememo, *cardView_.nameedit)) ==
+        card::Box::Content) {
+        cardView_.iememo->undo();
     } else {
-        nameedit->undo();
+        cardView_.nameedit->undo();
     }
 }
 
@@ -173,18 +171,20 @@ void TForm1::cancelbtnClick() {
 
 void TForm1::showCardList() {
     cardRows_->setRows(cardList);
-    cardlistview->fitColumns();
+    cardView_.cardlistview->fitColumns();
 }
 
 void TForm1::cardsurebtnClick() {
-    const std::optional<std::string> failure = card::generateCardPage(
-        ProgramDir.toStdString(), cardList, ui::cardText(*nameedit, *iememo, CardPicture));
+    const std::optional<std::string> failure =
+        card::generateCardPage(ProgramDir.toStdString(), cardList,
+                               ui::cardText(*cardView_.nameedit, *cardView_.iememo, CardPicture));
     if (failure) myexception(fileFailure(*failure));
 }
 
 void TForm1::previewbtnClick() {
     cardsurebtnClick();
-    WebBrowser4->Navigate(QUrl::fromLocalFile(utf8(card::cardPagePath(ProgramDir.toStdString()))));
+    cardView_.WebBrowser4->Navigate(
+        QUrl::fromLocalFile(fromUtf8(card::cardPagePath(ProgramDir.toStdString()))));
     // The player names the song by its title, as the card list shows it; the host exists once
     // the navigation has started the engine, and reads the titles when the page has loaded.
     if (cardPlayerHost_ != nullptr) cardPlayerHost_->setTitles(cardList);
@@ -193,11 +193,11 @@ void TForm1::previewbtnClick() {
 void TForm1::iesetbtnClick() {
     // What is saved is the page file the preview shows, not the live document, which holds
     // Melorin's player in place of the page's player object.
-    const PageDocument* shown = WebBrowser4->Document();
+    const PageDocument* shown = cardView_.WebBrowser4->Document();
     if (shown == nullptr || !shown->url.isLocalFile()) return;
     const QString page = shown->url.toLocalFile();
-    const QString pageOnly = utf8(card::kSavePageFilter);
-    const QString withPicture = utf8(card::kSavePageWithPictureFilter);
+    const QString pageOnly = fromUtf8(card::kSavePageFilter);
+    const QString withPicture = fromUtf8(card::kSavePageWithPictureFilter);
     const ui::SaveChoice choice = ui_.saveFileChoice(
         this, QStringLiteral("另存为"), QDir::home().filePath(QStringLiteral("card.html")),
         {pageOnly, withPicture});

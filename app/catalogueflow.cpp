@@ -20,7 +20,7 @@ namespace melorin {
 
 void TForm1::fetchCataloguePage(const std::string& address) {
     // The default engine's page may still be loading when the catalogue is chosen.
-    WebBrowser1->Stop();
+    resultView_.WebBrowser1->Stop();
     catalogueSearch.running = true;
     catalogueSearch.items = search::ItemOrder();
     WebBrowser1ProgressChange(0, 1);
@@ -105,10 +105,10 @@ bool TForm1::appendCatalogueRows(std::vector<core::SongRow> rows) {
 
 void TForm1::continueCatalogueSearch(bool pageAddedRows) {
     const search::Engine& e = engine();
-    const search::Request next = pageAddedRows
-                                     ? e.nextPage(searchSession.state, Edit1->text().toStdString(),
-                                                  SeSkinComboBox1->currentIndex())
-                                     : search::Request{};
+    const search::Request next =
+        pageAddedRows ? e.nextPage(searchSession.state, searchBar_.Edit1->text().toStdString(),
+                                   searchBar_.SeSkinComboBox1->currentIndex())
+                      : search::Request{};
     if (!next.address) {
         endCatalogueSearch(search::endLine(e.shortName(), search::SearchEnd::Done,
                                            resultRows_->size(), catalogueSearch.unreadItems));
@@ -120,10 +120,10 @@ void TForm1::continueCatalogueSearch(bool pageAddedRows) {
 void TForm1::endCatalogueSearch(const std::string& line, bool noNetwork) {
     catalogueHttp_->cancelAll();
     catalogueSearch.running = false;
-    SeSkinProgressBar6->setValue(SeSkinProgressBar6->maximum());
+    searchBar_.SeSkinProgressBar6->setValue(searchBar_.SeSkinProgressBar6->maximum());
     // A catalogue that tells no total shows how many rows it gave.
     if (!searchSession.countShown) {
-        resultlabel->setText(QStringLiteral(" 搜索结果  %1").arg(resultRows_->size()));
+        searchBar_.resultlabel->setText(QStringLiteral(" 搜索结果  %1").arg(resultRows_->size()));
         searchSession.countShown = true;
     }
     showSearchStatus(line);
@@ -131,12 +131,12 @@ void TForm1::endCatalogueSearch(const std::string& line, bool noNetwork) {
 }
 
 void TForm1::showSearchStatus(const std::string& line) {
-    searchStatus->setText(QString::fromStdString(line));
+    statusBar_.searchStatus->setText(QString::fromStdString(line));
 }
 
 void TForm1::stopAllSearches() {
-    WebBrowser1->Stop();
-    WebBrowser2->Stop();
+    resultView_.WebBrowser1->Stop();
+    resultView_.WebBrowser2->Stop();
     catalogueHttp_->cancelAll();
     catalogueSearch = {};
 }

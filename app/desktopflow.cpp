@@ -6,6 +6,7 @@
 #include <QLabel>
 
 #include "app/mainwindow.h"
+#include "app/qtext.h"
 #include "download/finishedfile.h"
 #include "download/progressboard.h"
 #include "ui/reportview.h"
@@ -13,16 +14,10 @@
 
 namespace melorin {
 
-namespace {
-QString fromUtf8(const std::string& s) {
-    return QString::fromStdString(s);
-}
-}  // namespace
-
 QString TForm1::finishedFileAt(const ui::ReportView* list, int row) const {
     std::optional<std::string> path;
-    if (list == downloadlistview) path = downloader_->finishedFile(row);
-    if (list == downloadnow) path = board_->finishedFile(row);
+    if (list == downloadView_.downloadlistview) path = downloader_->finishedFile(row);
+    if (list == downloadView_.downloadnow) path = board_->finishedFile(row);
     return path ? fromUtf8(*path) : QString();
 }
 
@@ -48,7 +43,7 @@ void TForm1::showFinishedFileInFolder(const QString& path) {
 
 void TForm1::followPass(bool ended) {
     const download::PassTally tally = downloader_->passTally();
-    passStatus->setText(fromUtf8(download::passStatusText(tally)));
+    statusBar_.passStatus->setText(fromUtf8(download::passStatusText(tally)));
     fitStatusPanels();  // a hidden panel's text asks its bar for no room
     if (!ended) {
         const int percent = download::passPercent(tally);

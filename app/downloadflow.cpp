@@ -18,6 +18,7 @@
 #include "app/logtime.h"
 #include "app/mainwindow.h"
 #include "app/progressmodel.h"
+#include "app/qtext.h"
 #include "app/selectdir.h"
 #include "app/songrowmodel.h"
 #include "download/filename.h"
@@ -30,10 +31,6 @@ namespace {
 
 // How often the window looks for news from the pass and the workers while they run.
 constexpr int kEventPollMs = 100;
-
-QString fromUtf8(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 // A search row as a queue row; none for a list entry, which has no size or type to copy.
 std::optional<download::DownloadJob> jobFromSearchRow(const core::SongRow& row,
@@ -65,24 +62,26 @@ void TForm1::connectDownloadFlow() {
     eventPump_ = ui_.createTicker(this, kEventPollMs);
     connect(eventPump_.get(), &ui::Ticker::tick, this, &TForm1::drainDownloadEvents);
     connect(Timer1.get(), &ui::Ticker::tick, this, &TForm1::Timer1Timer);
-    connect(dragdownbtn, &QToolButton::clicked, this, &TForm1::dragdownbtnClick);
-    connect(delbtn, &QPushButton::clicked, this, &TForm1::delbtnClick);
-    connect(delallbtn, &QPushButton::clicked, this, &TForm1::delallbtnClick);
-    connect(SeSkinButton3, &QPushButton::clicked, this, &TForm1::SeSkinButton3Click);
-    connect(SeSkinButton1, &QPushButton::clicked, this, &TForm1::SeSkinButton1Click);
-    connect(downbtn, &QPushButton::clicked, this, &TForm1::downbtnClick);
+    connect(playPanel_.dragdownbtn, &QToolButton::clicked, this, &TForm1::dragdownbtnClick);
+    connect(downloadView_.delbtn, &QPushButton::clicked, this, &TForm1::delbtnClick);
+    connect(downloadView_.delallbtn, &QPushButton::clicked, this, &TForm1::delallbtnClick);
+    connect(downloadView_.SeSkinButton3, &QPushButton::clicked, this, &TForm1::SeSkinButton3Click);
+    connect(searchBar_.SeSkinButton1, &QPushButton::clicked, this, &TForm1::SeSkinButton1Click);
+    connect(downloadView_.downbtn, &QPushButton::clicked, this, &TForm1::downbtnClick);
     // Ctrl+A selects every row; the file viewed is the one the user selected last.
-    downloadnow->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    connect(downloadnow->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        if (showingSelection_) return;
-        const QList<int> rows = downloadnow->selectedRowIndexes();
-        const int current = downloadnow->modelRow(downloadnow->currentIndex());
-        if (rows.isEmpty()) {
-            downloadnowSelectItem(std::nullopt);
-        } else {
-            downloadnowSelectItem(rows.contains(current) ? current : rows.first());
-        }
-    });
+    downloadView_.downloadnow->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    connect(downloadView_.downloadnow->selectionModel(), &QItemSelectionModel::selectionChanged,
+            this, [this] {
+                if (showingSelection_) return;
+                const QList<int> rows = downloadView_.downloadnow->selectedRowIndexes();
+                const int current =
+                    downloadView_.downloadnow->modelRow(downloadView_.downloadnow->currentIndex());
+                if (rows.isEmpty()) {
+                    downloadnowSelectItem(std::nullopt);
+                } else {
+                    downloadnowSelectItem(rows.contains(current) ? current : rows.first());
+                }
+            });
 }
 
 void TForm1::restoreUnfinishedDownloads() {
@@ -111,7 +110,7 @@ void TForm1::dragdownbtnClick() {
         paths.push_back(queued.savePath);
     }
     queueRows_->appendRows(added, paths);
-    downloadlistview->fitColumns();
+    downloadView_.downloadlistview->fitColumns();
     Button4Click();
 }
 
@@ -123,11 +122,11 @@ void TForm1::showQueue() {
         paths.push_back(job.savePath);
     }
     queueRows_->setRows(std::move(rows), std::move(paths));
-    downloadlistview->fitColumns();
+    downloadView_.downloadlistview->fitColumns();
 }
 
 bool TForm1::removeSelectedJobs() {
-    const QList<int> selected = downloadlistview->selectedRowIndexes();
+    const QList<int> selected = downloadView_.downloadlistview->selectedRowIndexes();
     if (!downloader_->removeJobs(std::vector<int>(selected.begin(), selected.end()))) return false;
     if (!selected.isEmpty()) showQueue();
     return true;
@@ -136,19 +135,19 @@ bool TForm1::removeSelectedJobs() {
 void TForm1::delbtnClick() {
     // Rows are known by their index while files run; the button stays off until the pass has
     // ended.
-    if (!removeSelectedJobs()) delbtn->setEnabled(false);
+    if (!removeSelectedJobs()) downloadView_.delbtn->setEnabled(false);
 }
 
 void TForm1::delallbtnClick() {
     if (!downloader_->clearJobs()) {
-        delallbtn->setEnabled(false);
+        downloadView_.delallbtn->setEnabled(false);
         return;
     }
     queueRows_->clear();
 }
 
 void TForm1::SeSkinButton3Click() {
-    if (downloadlistview->selectedRowIndexes().isEmpty()) return;
+    if (downloadView_.downloadlistview->selectedRowIndexes().isEmpty()) return;
     retargetRows = true;
     if (Form2 != nullptr) Form2->showChooser();
 }
@@ -157,13 +156,21 @@ void TForm1::SeSkinButton1Click() {
     if (Form2 != nullptr) Form2->showChooser();
 }
 
+void TForm1::attachChooser(TForm2* chooser) {
+    Form2 = chooser;
+}
+
+void TForm1::detachChooser(const TForm2* chooser) {
+    if (Form2 == chooser) Form2 = nullptr;
+}
+
 void TForm1::applyChosenFolder(const QString& text) {
     if (retargetRows) {
-        const QList<int> selected = downloadlistview->selectedRowIndexes();
+        const QList<int> selected = downloadView_.downloadlistview->selectedRowIndexes();
         const std::vector<int> moved = downloader_->retarget(
             std::vector<int>(selected.begin(), selected.end()), text.toStdString());
         for (const int r : moved) queueRows_->setSavePath(r, downloader_->job(r).savePath);
-        if (!moved.empty()) downloadlistview->fitColumns();
+        if (!moved.empty()) downloadView_.downloadlistview->fitColumns();
         retargetRows = false;
     } else if (!text.isEmpty()) {
         SaveFolder = text + u'/';
@@ -173,8 +180,8 @@ void TForm1::applyChosenFolder(const QString& text) {
 void TForm1::downbtnClick() {
     download::PassSettings settings;
     settings.workersPerFile =
-        std::clamp(Edit2->text().trimmed().toInt(), 1, download::kMaxWorkersPerFile);
-    settings.searchText = Edit1->text().trimmed().toStdString();
+        std::clamp(functionPanel_.Edit2->text().trimmed().toInt(), 1, download::kMaxWorkersPerFile);
+    settings.searchText = searchBar_.Edit1->text().trimmed().toStdString();
     settings.saveFolder = SaveFolder.toStdString();
     if (downloader_->start(settings)) {
         drainDownloadEvents();
@@ -192,31 +199,32 @@ void TForm1::drainDownloadEvents() {
     eventPump_->stop();
     // Rows are known by their index only while files run: once the pass has ended, the
     // removal buttons that refused during it work again.
-    delbtn->setEnabled(true);
-    delallbtn->setEnabled(true);
+    downloadView_.delbtn->setEnabled(true);
+    downloadView_.delallbtn->setEnabled(true);
 }
 
 void TForm1::Timer1Timer() {
     drainDownloadEvents();
     if (!board_->timerRunning()) return;
     showBoardChanges(board_->tick(downloader_->snapshot()));
-    statusPanels[0]->setText(fromUtf8(board_->reportPanel()));
-    statusPanels[1]->setText(fromUtf8(board_->elapsedPanel()));
-    statusPanels[2]->setText(fromUtf8(board_->fileSpeedPanel()));
-    statusPanels[3]->setText(fromUtf8(board_->totalSpeedPanel()));
+    statusBar_.statusPanels[0]->setText(fromUtf8(board_->reportPanel()));
+    statusBar_.statusPanels[1]->setText(fromUtf8(board_->elapsedPanel()));
+    statusBar_.statusPanels[2]->setText(fromUtf8(board_->fileSpeedPanel()));
+    statusBar_.statusPanels[3]->setText(fromUtf8(board_->totalSpeedPanel()));
 }
 
 void TForm1::showBoardChanges(const download::ProgressBoard::Changes& changes) {
     if (changes.passStarted) passFollowed_ = true;
     progressRows_->show(changes);
     // Status texts change length ("下载已经完成"): the columns follow them.
-    if (!changes.addedRows.empty() || !changes.changedRows.empty()) downloadnow->fitColumns();
-    for (int q : changes.selectedQueueRows) downloadlistview->selectRow(q);
+    if (!changes.addedRows.empty() || !changes.changedRows.empty())
+        downloadView_.downloadnow->fitColumns();
+    for (int q : changes.selectedQueueRows) downloadView_.downloadlistview->selectRow(q);
     if (!changes.addedRows.empty()) {
         // The newest file is the one viewed; the board has already selected it.
         showingSelection_ = true;
-        downloadnow->clearSelection();
-        if (const auto sel = board_->selectedRow()) downloadnow->selectRow(*sel);
+        downloadView_.downloadnow->clearSelection();
+        if (const auto sel = board_->selectedRow()) downloadView_.downloadnow->selectRow(*sel);
         showingSelection_ = false;
     }
     for (const std::string& line : changes.logLines) logDownload(fromUtf8(line));
@@ -228,11 +236,12 @@ void TForm1::showBoardChanges(const download::ProgressBoard::Changes& changes) {
 void TForm1::showBars() {
     const auto& maxima = board_->barMaxima();
     const auto& positions = board_->barPositions();
-    for (int j = 0; j < workerBars.size(); ++j) {
+    for (int j = 0; j < downloadView_.workerBars.size(); ++j) {
         // QProgressBar ignores values outside its range; the last segment is a little longer.
         const int max = std::max(1, barValue(maxima[static_cast<std::size_t>(j)]));
-        workerBars[j]->setRange(0, max);
-        workerBars[j]->setValue(std::min(max, barValue(positions[static_cast<std::size_t>(j)])));
+        downloadView_.workerBars[j]->setRange(0, max);
+        downloadView_.workerBars[j]->setValue(
+            std::min(max, barValue(positions[static_cast<std::size_t>(j)])));
     }
 }
 
@@ -242,11 +251,11 @@ void TForm1::downloadnowSelectItem(std::optional<int> row) {
 
 void TForm1::logDownload(const QString& line) {
     DownloadLog.push_back(line);
-    downinimemo->appendPlainText(line);
+    downloadView_.downinimemo->appendPlainText(line);
 }
 
 void TForm1::myexception(const Failure& failure) {
-    if (downinimemo == nullptr) {
+    if (downloadView_.downinimemo == nullptr) {
         std::fprintf(stderr, "melorin: %s\n", failure.text.c_str());
         return;
     }

@@ -46,7 +46,8 @@ int rowAt(const ui::ReportView& list, const QPoint& pos) {
 
 void TForm1::connectListActions() {
     for (ui::ReportView* list :
-         {ListView1, playListView, cardlistview, downloadlistview, downloadnow}) {
+         {resultView_.ListView1, playPanel_.playListView, cardView_.cardlistview,
+          downloadView_.downloadlistview, downloadView_.downloadnow}) {
         list->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(list, &QWidget::customContextMenuRequested, this,
                 [this, list](const QPoint& pos) { showListMenu(list, pos); });
@@ -54,13 +55,13 @@ void TForm1::connectListActions() {
         // Ctrl+A selects all in every list.
         list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     }
-    for (ui::ReportView* list : {downloadlistview, downloadnow}) {
+    for (ui::ReportView* list : {downloadView_.downloadlistview, downloadView_.downloadnow}) {
         connect(list, &QAbstractItemView::doubleClicked, this, [this, list](const QModelIndex& i) {
             const QString path = finishedFileAt(list, list->modelRow(i));
             if (!path.isEmpty()) openFinishedFile(path);
         });
     }
-    QHeaderView* header = ListView1->header();
+    QHeaderView* header = resultView_.ListView1->header();
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(false);
     connect(header, &QHeaderView::sectionClicked, this, &TForm1::ListView1HeaderClick);
@@ -71,13 +72,15 @@ void TForm1::showListMenu(ui::ReportView* list, const QPoint& pos) {
     menu.setFont(list->font());  // a popup keeps the default font; the list's is the window's scale
     menu.setToolTipsVisible(true);
     std::vector<QAbstractButton*> buttons;
-    if (list == ListView1) {
-        buttons = {dragplaybtn, dragdownbtn, dragcardbtn, SeSkinButton4};
-    } else if (list == playListView) {
-        buttons = {playdelbtn, playclear, playsavebtn, playloadbtn};
-    } else if (list == cardlistview) {
-        buttons = {cancelbtn, previewbtn};
-    } else if (list == downloadlistview || list == downloadnow) {
+    if (list == resultView_.ListView1) {
+        buttons = {playPanel_.dragplaybtn, playPanel_.dragdownbtn, playPanel_.dragcardbtn,
+                   playPanel_.SeSkinButton4};
+    } else if (list == playPanel_.playListView) {
+        buttons = {playPanel_.playdelbtn, playPanel_.playclear, playPanel_.playsavebtn,
+                   playPanel_.playloadbtn};
+    } else if (list == cardView_.cardlistview) {
+        buttons = {cardView_.cancelbtn, cardView_.previewbtn};
+    } else if (list == downloadView_.downloadlistview || list == downloadView_.downloadnow) {
         const QString path = finishedFileAt(list, rowAt(*list, pos));
         QAction* open = menu.addAction(kOpen);
         open->setEnabled(!path.isEmpty() && download::isPlayableName(path.toStdString()));
@@ -86,9 +89,10 @@ void TForm1::showListMenu(ui::ReportView* list, const QPoint& pos) {
         folder->setEnabled(!path.isEmpty());
         connect(folder, &QAction::triggered, this,
                 [this, path] { showFinishedFileInFolder(path); });
-        if (list == downloadlistview) {
+        if (list == downloadView_.downloadlistview) {
             menu.addSeparator();
-            buttons = {downbtn, delbtn, delallbtn, SeSkinButton3};
+            buttons = {downloadView_.downbtn, downloadView_.delbtn, downloadView_.delallbtn,
+                       downloadView_.SeSkinButton3};
         }
     }
     for (QAbstractButton* button : buttons) addButtonEntry(menu, button);
@@ -96,10 +100,10 @@ void TForm1::showListMenu(ui::ReportView* list, const QPoint& pos) {
 }
 
 bool TForm1::listKeyPressed(ui::ReportView* list, const QKeyEvent& key) {
-    if (list == ListView1 && key.matches(QKeySequence::SelectAll)) {
+    if (list == resultView_.ListView1 && key.matches(QKeySequence::SelectAll)) {
         // Selecting a chart entry starts its search; selecting all of them is no such choice.
         selectingAllResults_ = true;
-        ListView1->selectAll();
+        resultView_.ListView1->selectAll();
         selectingAllResults_ = false;
         return true;
     }
@@ -111,11 +115,11 @@ bool TForm1::listKeyPressed(ui::ReportView* list, const QKeyEvent& key) {
         return true;
     }
     if (key.key() != Qt::Key_Delete) return false;
-    if (list == playListView) {
+    if (list == playPanel_.playListView) {
         playdelbtnClick();
-    } else if (list == cardlistview) {
+    } else if (list == cardView_.cardlistview) {
         removeSelectedCardRows();
-    } else if (list == downloadlistview) {
+    } else if (list == downloadView_.downloadlistview) {
         if (!removeSelectedJobs())
             logDownload(QStringLiteral("正在下载，下载列表中的项暂时不能删除"));
     } else {
@@ -126,9 +130,9 @@ bool TForm1::listKeyPressed(ui::ReportView* list, const QKeyEvent& key) {
 
 player::NativePlayer* TForm1::shownPlayer() const {
     const player::PlayerPageHost* host = nullptr;
-    if (setpanel->isVisible()) {
+    if (cardView_.setpanel->isVisible()) {
         host = cardPlayerHost_;
-    } else if (SeSkinPanel1->isVisible() && WebBrowser3->isVisible()) {
+    } else if (playPanel_.SeSkinPanel1->isVisible() && playPanel_.WebBrowser3->isVisible()) {
         host = playerHost_;
     }
     if (host == nullptr) return nullptr;
@@ -137,14 +141,14 @@ player::NativePlayer* TForm1::shownPlayer() const {
 }
 
 void TForm1::removeSelectedCardRows() {
-    const QList<int> selected = cardlistview->selectedRowIndexes();
+    const QList<int> selected = cardView_.cardlistview->selectedRowIndexes();
     if (selected.isEmpty()) return;
     cardList = withoutRows(cardList, selected);
     showCardList();
 }
 
 void TForm1::ListView1HeaderClick(int column) {
-    QHeaderView* header = ListView1->header();
+    QHeaderView* header = resultView_.ListView1->header();
     // A second click on the same column turns the order round.
     const bool again = resultSort_->isSorted() && resultSort_->sortColumn() == column;
     const Qt::SortOrder order = again && resultSort_->sortOrder() == Qt::AscendingOrder
@@ -161,7 +165,7 @@ void TForm1::ListView1HeaderClick(int column) {
 
 void TForm1::unsortResults() {
     resultSort_->unsort();
-    ListView1->header()->setSortIndicatorShown(false);
+    resultView_.ListView1->header()->setSortIndicatorShown(false);
 }
 
 }  // namespace melorin

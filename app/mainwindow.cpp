@@ -19,6 +19,7 @@
 
 #include "app/failurehook.h"
 #include "app/fetchingbrowser.h"
+#include "app/qtext.h"
 #include "app/selectdir.h"
 #include "app/startup.h"
 #include "app/webbrowser.h"
@@ -37,9 +38,7 @@ namespace melorin {
 namespace {
 
 QString baseOr(const QString& base, std::string_view fallback) {
-    return base.isEmpty()
-               ? QString::fromUtf8(fallback.data(), static_cast<qsizetype>(fallback.size()))
-               : base;
+    return base.isEmpty() ? fromUtf8(fallback) : base;
 }
 
 // Downloads from the music catalogues carry Melorin's own name, as their searches do.
@@ -68,22 +67,22 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     client->setFixedSize(kDesignClientWidth, kDesignClientHeight);
 
     // The two search browsers sit under the search bar, where nobody sees them.
-    WebBrowser1 =
+    resultView_.WebBrowser1 =
         new FetchingBrowser(client, QStringLiteral("WebBrowser1"), search::pageUserAgent());
-    WebBrowser1->view()->setGeometry(0, 0, 24, 24);
-    WebBrowser2 =
+    resultView_.WebBrowser1->view()->setGeometry(0, 0, 24, 24);
+    resultView_.WebBrowser2 =
         new FetchingBrowser(client, QStringLiteral("WebBrowser2"), search::pageUserAgent());
-    WebBrowser2->view()->setGeometry(0, 0, 25, 25);
-    Memo1 = new QPlainTextEdit(client);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo1->hide();
-    Button7 = new QPushButton(client);
-    Button7->setObjectName(QStringLiteral("Button7"));
-    Button7->hide();
-    Button9 = new QPushButton(client);
-    Button9->setObjectName(QStringLiteral("Button9"));
-    Button9->hide();
+    resultView_.WebBrowser2->view()->setGeometry(0, 0, 25, 25);
+    resultView_.Memo1 = new QPlainTextEdit(client);
+    resultView_.Memo1->setObjectName(QStringLiteral("Memo1"));
+    resultView_.Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    resultView_.Memo1->hide();
+    resultView_.Button7 = new QPushButton(client);
+    resultView_.Button7->setObjectName(QStringLiteral("Button7"));
+    resultView_.Button7->hide();
+    resultView_.Button9 = new QPushButton(client);
+    resultView_.Button9->setObjectName(QStringLiteral("Button9"));
+    resultView_.Button9->hide();
 
     // The engine box's items, in its order: the search service, then the music catalogues.
     engines_.push_back(std::make_unique<search::DefaultEngine>(hosts_));
@@ -105,20 +104,20 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     buildWindowMenus();
     Timer1 = ui_.createTicker(this, 1000);
 
-    connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
-    connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
-    connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
+    connect(functionPanel_.Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+    connect(functionPanel_.Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
+    connect(functionPanel_.Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
     connectSearchFlow();
     connectDownloadFlow();
 
     // Design visibility, the same as the start view.
-    Iesetpanel->hide();
-    setpanel->hide();
-    SeSkinPanel1->raise();
+    downloadView_.Iesetpanel->hide();
+    cardView_.setpanel->hide();
+    playPanel_.SeSkinPanel1->raise();
     // The result list overlaps the play panel's empty head band, not the other way round: its
     // last row and its scroll bar stay whole.
-    ListView1->raise();
-    SeSkinStatusBar1->raise();
+    resultView_.ListView1->raise();
+    statusBar_.SeSkinStatusBar1->raise();
 
     client->setMinimumSize(0, 0);
     client->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
@@ -128,7 +127,7 @@ TForm1::TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent)
     connectCardFlow();  // after set-up: the preview's player host reads ProgramDir
     connectPlayFlow();  // likewise the play panel's
     connectListActions();
-    Edit1->setFocus();
+    searchBar_.Edit1->setFocus();
 }
 
 TForm1::~TForm1() {
@@ -138,8 +137,8 @@ TForm1::~TForm1() {
     if (designFont_) QApplication::setFont(*designFont_);
     // The browsers' player hosts and their players go before playback() does, and so do the
     // desktop's media controls, which follow its current player.
-    delete WebBrowser3;
-    delete WebBrowser4;
+    delete playPanel_.WebBrowser3;
+    delete cardView_.WebBrowser4;
     mpris_.reset();
     if (Form2 != nullptr) Form2->detach();
     downloader_->stopAll();
@@ -150,8 +149,8 @@ TForm1::~TForm1() {
 
 void TForm1::setUp(const StartOptions& options) {
     searchSession = {};
-    WebBrowser3->setVisible(false);
-    WebBrowser3->view()->lower();
+    playPanel_.WebBrowser3->setVisible(false);
+    playPanel_.WebBrowser3->view()->lower();
     installFailureHook([this](const Failure& failure) { myexception(failure); });
     try {
         ImageList1.clear();
@@ -172,7 +171,7 @@ void TForm1::setUp(const StartOptions& options) {
         ImageList1 = loadKindIcons();
         if (ImageList1.size() != 6) throw std::runtime_error("file-type icons are missing");
         showView(true, false, false);
-        ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        resultView_.ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
         restoreUnfinishedDownloads();
     } catch (const std::exception& e) {
         reportFailure(QString::fromLocal8Bit(e.what()));
@@ -185,8 +184,8 @@ void TForm1::fitToScreen(QRect available) {
     in.availableHeight = available.height();
     in.windowWidth = width();
     in.windowHeight = height();
-    in.panel2Width = Panel2->width();
-    in.listView1Width = ListView1->width();
+    in.panel2Width = functionPanel_.Panel2->width();
+    in.listView1Width = resultView_.ListView1->width();
     in.clientHeight = clientArea()->height();
     in.captionHeight = kCaptionHeight;
     in.frameBorder = kBorder;
@@ -206,7 +205,8 @@ void TForm1::fitToScreen(QRect available) {
     else
         font.setPixelSize(k.apply(font.pixelSize()));
     QApplication::setFont(font);
-    for (WebBrowser* browser : {WebBrowser3, WebBrowser4}) browser->setZoomFactor(k.factor());
+    for (WebBrowser* browser : {playPanel_.WebBrowser3, cardView_.WebBrowser4})
+        browser->setZoomFactor(k.factor());
     if (Form2 != nullptr) Form2->scaleWindow(k);
     const QPoint topLeft = pos();
     resize(fit.windowWidth, fit.windowHeight);
@@ -218,14 +218,15 @@ void TForm1::fitToScreen(QRect available) {
 }
 
 void TForm1::showView(bool search, bool download, bool card) {
-    ListView1->setVisible(search);
-    SeSkinPanel1->setVisible(search);
-    Iesetpanel->setVisible(download);
-    setpanel->setVisible(card);
+    resultView_.ListView1->setVisible(search);
+    playPanel_.SeSkinPanel1->setVisible(search);
+    downloadView_.Iesetpanel->setVisible(download);
+    cardView_.setpanel->setVisible(card);
     // The function panel shows which view is up: a checked button, a state the skin draws
     // without re-polishing (which would put the design font back on a scaled window).
-    const std::pair<QPushButton*, bool> buttons[] = {
-        {Button3, search}, {Button4, download}, {Button5, card}};
+    const std::pair<QPushButton*, bool> buttons[] = {{functionPanel_.Button3, search},
+                                                     {functionPanel_.Button4, download},
+                                                     {functionPanel_.Button5, card}};
     for (const auto& [button, current] : buttons) button->setChecked(current);
 }
 
@@ -271,12 +272,14 @@ void TForm1::CustomItem7Click() {
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == clientArea() && event->type() == QEvent::Resize) alignRegions();
-    if (watched == SeSkinStatusBar1 && event->type() == QEvent::LayoutRequest) fitStatusPanels();
+    if (watched == statusBar_.SeSkinStatusBar1 && event->type() == QEvent::LayoutRequest)
+        fitStatusPanels();
     if (event->type() == QEvent::KeyPress) {
         auto* list = qobject_cast<ui::ReportView*>(watched);
         if (list != nullptr && listKeyPressed(list, *static_cast<QKeyEvent*>(event))) return true;
     }
-    if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    if (watched == resultView_.ListView1->viewport() &&
+        event->type() == QEvent::MouseButtonDblClick) {
         ListView1DblClick();
     }
     return SkinnedWindow::eventFilter(watched, event);
@@ -285,13 +288,15 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 void TForm1::alignRegions() {
     const QSize c = clientArea()->size();
     if (c.width() <= 0 || c.height() <= 0) return;
-    Panel1->setGeometry(0, 0, c.width(), Panel1->height());
-    const int statusTop = c.height() - SeSkinStatusBar1->height();
-    SeSkinStatusBar1->setGeometry(0, statusTop, c.width(), SeSkinStatusBar1->height());
-    const int top = Panel1->height();
-    Panel2->setGeometry(0, top, Panel2->width(), statusTop - top);
-    for (QFrame* fill : {Iesetpanel, setpanel}) {
-        fill->setGeometry(Panel2->width(), top, c.width() - Panel2->width(), statusTop - top);
+    searchBar_.Panel1->setGeometry(0, 0, c.width(), searchBar_.Panel1->height());
+    const int statusTop = c.height() - statusBar_.SeSkinStatusBar1->height();
+    statusBar_.SeSkinStatusBar1->setGeometry(0, statusTop, c.width(),
+                                             statusBar_.SeSkinStatusBar1->height());
+    const int top = searchBar_.Panel1->height();
+    functionPanel_.Panel2->setGeometry(0, top, functionPanel_.Panel2->width(), statusTop - top);
+    for (QFrame* fill : {downloadView_.Iesetpanel, cardView_.setpanel}) {
+        fill->setGeometry(functionPanel_.Panel2->width(), top,
+                          c.width() - functionPanel_.Panel2->width(), statusTop - top);
     }
     for (QLabel* strip : clientArea()->findChildren<QLabel*>()) {
         if (strip->property("panelCaption").toBool())
@@ -320,7 +325,7 @@ void TForm1::FormClose() {
 void TForm1::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && enterSearches()) {
-        Button1->click();
+        searchBar_.Button1->click();
         return;
     }
     SkinnedWindow::keyPressEvent(event);
@@ -330,8 +335,9 @@ bool TForm1::enterSearches() const {
     // Only where a search is what the user is at: Enter in a card's title must not replace the
     // result list under the card.
     const QWidget* focus = focusWidget();
-    return focus != nullptr && (focus == Panel1 || Panel1->isAncestorOf(focus) ||
-                                focus == ListView1 || ListView1->isAncestorOf(focus));
+    return focus != nullptr &&
+           (focus == searchBar_.Panel1 || searchBar_.Panel1->isAncestorOf(focus) ||
+            focus == resultView_.ListView1 || resultView_.ListView1->isAncestorOf(focus));
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

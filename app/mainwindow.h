@@ -2,6 +2,8 @@
 
 // The main window `TForm1`: it owns all of the program's state for the whole run and its
 // handlers are thin: they read controls, call the subsystem libraries, write controls.
+// app/README.md maps every control to its handler, flow file and library calls, and tells where
+// each piece of the window's state lives.
 
 #include <QFont>
 #include <QIcon>
@@ -14,6 +16,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "app/windowparts.h"
 #include "core/screenfit.h"
 #include "core/songrow.h"
 #include "core/webaddress.h"
@@ -24,15 +27,7 @@
 #include "search/requests.h"
 #include "ui/skinframe.h"
 
-class QComboBox;
-class QFrame;
 class QKeyEvent;
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
-class QToolButton;
 
 namespace melorin {
 namespace core {
@@ -55,6 +50,9 @@ class ReportView;
 class Ticker;
 class UiPort;
 }  // namespace ui
+namespace testing {
+class WindowInside;
+}
 struct Failure;
 class ProgressModel;
 class ResultSortModel;
@@ -94,162 +92,24 @@ struct CatalogueSearch {
 class TForm1 : public ui::SkinnedWindow {
     Q_OBJECT
 public:
-    static constexpr int kDesignClientWidth = 696;
-    static constexpr int kDesignClientHeight = 604;
-
     TForm1(ui::UiPort& ui, const StartOptions& options, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Fits the window to a screen's available area (called by start-up with the real screen).
     void fitToScreen(QRect available);
 
-    // --- State (names as the rest of the program uses them) ---
-    QString ProgramDir;
-    QString SaveFolder;
-    QString CardPicture;
-    QString OpenDialog1InitialDir;  // the card picture dialog's first folder
-    SearchSession searchSession;
-    CatalogueSearch catalogueSearch;
-    // The engine chosen in SeSkinComboBox2; engines() lists them in the box's order.
-    [[nodiscard]] const search::Engine& engine() const;
-    [[nodiscard]] const std::vector<std::unique_ptr<search::Engine>>& engines() const {
-        return engines_;
-    }
-    bool retargetRows = false;
-    QVector<QIcon> ImageList1;  // the kind icons
-    [[nodiscard]] const search::Hosts& serviceHosts() const { return hosts_; }
-    // The queue and the passes over it; downloadlistview shows its rows.
-    [[nodiscard]] download::Downloader& downloader() const { return *downloader_; }
-    [[nodiscard]] const download::ProgressBoard& progressBoard() const { return *board_; }
-    // Runs while a pass or a worker may still have news; each tick takes what they pushed.
-    [[nodiscard]] ui::Ticker& eventPump() const { return *eventPump_; }
-    // The play list and the card list, in the result list's row shape; playListView and
-    // cardlistview show them once showPlayList() or showCardList() has run.
-    std::vector<core::SongRow> PlayList;
-    std::vector<core::SongRow> cardList;
-    void showPlayList();
-    void showCardList();
-    // The download log's entries, oldest first, as downinimemo shows them.
-    QStringList DownloadLog;
-    void logDownload(const QString& line);
-    // What the lists show: ListView1, downloadlistview (with save paths), playListView,
-    // cardlistview and downloadnow.
-    [[nodiscard]] SongRowModel& resultRows() const { return *resultRows_; }
-    [[nodiscard]] SongRowModel& queueRows() const { return *queueRows_; }
-    [[nodiscard]] SongRowModel& playRows() const { return *playRows_; }
-    [[nodiscard]] SongRowModel& cardRows() const { return *cardRows_; }
-    [[nodiscard]] const ProgressModel& progressRows() const { return *progressRows_; }
-    // One player sounds at a time in the program: the play panel's and the card preview's.
-    [[nodiscard]] player::PlaybackCoordinator& playback() const { return *playback_; }
-    // The save-folder chooser, created hidden at start-up; null until one attaches itself.
-    TForm2* Form2 = nullptr;
-
-    // --- Search bar ---
-    QFrame* Panel1 = nullptr;
-    QComboBox* SeSkinComboBox2 = nullptr;
-    QComboBox* SeSkinComboBox1 = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QPushButton* Button1 = nullptr;
-    QPushButton* SeSkinButton1 = nullptr;
-    QWidget* SeSkinToolBar1 = nullptr;
-    QLabel* SeSkinLabel1 = nullptr;
-    QProgressBar* SeSkinProgressBar6 = nullptr;
-    QToolButton* SeSkinSpeedButton2 = nullptr;
-    QToolButton* stopbtn = nullptr;
-    QToolButton* manlistbtn = nullptr;
-    QToolButton* womanlistbtn = nullptr;
-    QToolButton* SeSkinSpeedButton1 = nullptr;
-    QToolButton* musiclist = nullptr;
-    QToolButton* singerlistbtn = nullptr;
-    QLabel* resultlabel = nullptr;
-
-    // --- Function panel ---
-    QFrame* Panel2 = nullptr;
-    QPushButton* Button3 = nullptr;
-    QPushButton* Button4 = nullptr;
-    QPushButton* Button5 = nullptr;
-    QLineEdit* Edit2 = nullptr;
-    QLineEdit* threedit = nullptr;
-
-    // --- Search view ---
-    ui::ReportView* ListView1 = nullptr;
-    QFrame* SeSkinPanel1 = nullptr;
-    QWidget* SeSkinToolBar3 = nullptr;
-    QToolButton* dragplaybtn = nullptr;
-    QToolButton* dragdownbtn = nullptr;
-    QToolButton* dragcardbtn = nullptr;
-    QToolButton* playdelbtn = nullptr;
-    QToolButton* playclear = nullptr;
-    QToolButton* playsavebtn = nullptr;
-    QToolButton* playloadbtn = nullptr;
-    QToolButton* playnowbtn = nullptr;
-    QPushButton* SeSkinButton4 = nullptr;
-    ui::ReportView* playListView = nullptr;
-    QLabel* SeSkinLabel4 = nullptr;
-
-    // --- Download view ---
-    QFrame* Iesetpanel = nullptr;
-    ui::ReportView* downloadlistview = nullptr;
-    QPushButton* downbtn = nullptr;
-    QPushButton* delbtn = nullptr;
-    QPushButton* delallbtn = nullptr;
-    QPushButton* SeSkinButton3 = nullptr;
-    QPlainTextEdit* downinimemo = nullptr;
-    QLabel* SeSkinLabel2 = nullptr;
-    ui::ReportView* downloadnow = nullptr;
-    QVector<QProgressBar*> workerBars;  // SeSkinProgressBar1 to SeSkinProgressBar5
-
-    // --- Card view ---
-    QFrame* setpanel = nullptr;
-    ui::ReportView* cardlistview = nullptr;
-    QPushButton* cancelbtn = nullptr;
-    QFrame* SeSkinPanel2 = nullptr;
-    QLineEdit* nameedit = nullptr;
-    QPlainTextEdit* iememo = nullptr;
-    QWidget* SeSkinToolBar2 = nullptr;
-    QToolButton* htmlrunbtn = nullptr;
-    QToolButton* h1btn = nullptr;
-    QToolButton* h2btn = nullptr;
-    QToolButton* h3btn = nullptr;
-    QToolButton* h4btn = nullptr;
-    QToolButton* bigbtn = nullptr;
-    QToolButton* strongbtn = nullptr;
-    QToolButton* ibtn = nullptr;
-    QToolButton* ubtn = nullptr;
-    QToolButton* centrebtn = nullptr;
-    QToolButton* picbtn = nullptr;
-    QToolButton* backbtn = nullptr;
-    QComboBox* colorcombox = nullptr;
-    QComboBox* fontsizecombox = nullptr;
-    QPushButton* previewbtn = nullptr;
-    QPushButton* cardsurebtn = nullptr;
-    QPushButton* iesetbtn = nullptr;
-
-    // --- Never shown ---
-    QPlainTextEdit* Memo1 = nullptr;
-    QPushButton* Button7 = nullptr;
-    QPushButton* Button9 = nullptr;
-
-    // --- Status bar: four text panels ---
-    QFrame* SeSkinStatusBar1 = nullptr;
-    QVector<QLabel*> statusPanels;
-    QLabel* passStatus = nullptr;    // the download pass's files and percent, beside them
-    QLabel* searchStatus = nullptr;  // how a catalogue search went, right of the panels
-
-    // --- Browsers and timer ---
-    // The hidden search and list browsers read pages without a browser engine; the player
-    // page and the card preview show theirs in it.
-    BrowserComponent* WebBrowser1 = nullptr;
-    BrowserComponent* WebBrowser2 = nullptr;
-    WebBrowser* WebBrowser3 = nullptr;
-    WebBrowser* WebBrowser4 = nullptr;
-    std::unique_ptr<ui::Ticker> Timer1;
+    // The save-folder chooser attaches itself at start-up and goes with detach; "确定" hands
+    // the path in its edit box to applyChosenFolder, which retargets the selected queue rows
+    // (after "修改保存地址") or sets the folder for new rows.
+    void attachChooser(TForm2* chooser);
+    void detachChooser(const TForm2* chooser);
+    void applyChosenFolder(const QString& text);
 
 signals:
     // The window has run its close steps; start-up ends the process with this code.
     void closed(int exitCode);
 
-public slots:
+private slots:
     void Button3Click();
     void Button4Click();
     void Button5Click();
@@ -290,8 +150,6 @@ public slots:
     void Timer1Timer();
     // A progress row became selected (nullopt: none is).
     void downloadnowSelectItem(std::optional<int> row);
-    // The chooser's "确定" with its edit text: retargets the selected rows or sets SaveFolder.
-    void applyChosenFolder(const QString& text);
 
     // Music greeting card (app/cardflow.cpp): the editor's toolbar, the card list, the page,
     // its preview and saving it.
@@ -334,6 +192,62 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class testing::WindowInside;
+
+    // --- State (names as the rest of the program uses them) ---
+    QString ProgramDir;
+    QString SaveFolder;
+    QString CardPicture;
+    QString OpenDialog1InitialDir;  // the card picture dialog's first folder
+    SearchSession searchSession;
+    CatalogueSearch catalogueSearch;
+    // The engine chosen in SeSkinComboBox2; engines() lists them in the box's order.
+    [[nodiscard]] const search::Engine& engine() const;
+    [[nodiscard]] const std::vector<std::unique_ptr<search::Engine>>& engines() const {
+        return engines_;
+    }
+    bool retargetRows = false;
+    QVector<QIcon> ImageList1;  // the kind icons
+    [[nodiscard]] const search::Hosts& serviceHosts() const { return hosts_; }
+    // The queue and the passes over it; downloadlistview shows its rows.
+    [[nodiscard]] download::Downloader& downloader() const { return *downloader_; }
+    [[nodiscard]] const download::ProgressBoard& progressBoard() const { return *board_; }
+    // Runs while a pass or a worker may still have news; each tick takes what they pushed.
+    [[nodiscard]] ui::Ticker& eventPump() const { return *eventPump_; }
+    // The play list and the card list, in the result list's row shape; playListView and
+    // cardlistview show them once showPlayList() or showCardList() has run.
+    std::vector<core::SongRow> PlayList;
+    std::vector<core::SongRow> cardList;
+    void showPlayList();
+    void showCardList();
+    // The download log's entries, oldest first, as downinimemo shows them.
+    QStringList DownloadLog;
+    void logDownload(const QString& line);
+    // What the lists show: ListView1, downloadlistview (with save paths), playListView,
+    // cardlistview and downloadnow.
+    [[nodiscard]] SongRowModel& resultRows() const { return *resultRows_; }
+    [[nodiscard]] SongRowModel& queueRows() const { return *queueRows_; }
+    [[nodiscard]] SongRowModel& playRows() const { return *playRows_; }
+    [[nodiscard]] SongRowModel& cardRows() const { return *cardRows_; }
+    [[nodiscard]] const ProgressModel& progressRows() const { return *progressRows_; }
+    // One player sounds at a time in the program: the play panel's and the card preview's.
+    [[nodiscard]] player::PlaybackCoordinator& playback() const { return *playback_; }
+    // The save-folder chooser, created hidden at start-up; null until one attaches itself.
+    TForm2* Form2 = nullptr;
+
+    // The controls, a struct a view (app/windowparts.h).
+    SearchBar searchBar_;
+    FunctionPanel functionPanel_;
+    ResultView resultView_;
+    PlayPanel playPanel_;
+    DownloadView downloadView_;
+    CardView cardView_;
+    StatusBar statusBar_;
+    // Ticks once a second while a pass runs: the status panels and the progress list.
+    std::unique_ptr<ui::Ticker> Timer1;
+
+    static constexpr int kDesignClientWidth = 696;
+    static constexpr int kDesignClientHeight = 604;
     void setUp(const StartOptions& options);
     void buildSearchBar(QWidget* client);
     void buildFunctionPanel(QWidget* client);

@@ -18,6 +18,7 @@
 
 #include "app/failureactions.h"
 #include "app/mainwindow.h"
+#include "app/qtext.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "core/filefilter.h"
@@ -35,12 +36,8 @@ namespace melorin {
 
 namespace {
 
-QString utf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QString dialogFilter(std::string_view filter) {
-    return utf8(core::fileDialogFilter(filter));
+    return fromUtf8(core::fileDialogFilter(filter));
 }
 
 std::tm localNow() {
@@ -63,23 +60,27 @@ void applyHeightRule(QWidget& view, core::Ratio scale, Rule rule) {
 
 void TForm1::connectPlayFlow() {
     const std::pair<QToolButton*, void (TForm1::*)()> tools[] = {
-        {dragplaybtn, &TForm1::dragplaybtnClick}, {playdelbtn, &TForm1::playdelbtnClick},
-        {playclear, &TForm1::playclearClick},     {playsavebtn, &TForm1::playsavebtnClick},
-        {playloadbtn, &TForm1::playloadbtnClick},
+        {playPanel_.dragplaybtn, &TForm1::dragplaybtnClick},
+        {playPanel_.playdelbtn, &TForm1::playdelbtnClick},
+        {playPanel_.playclear, &TForm1::playclearClick},
+        {playPanel_.playsavebtn, &TForm1::playsavebtnClick},
+        {playPanel_.playloadbtn, &TForm1::playloadbtnClick},
     };
     for (const auto& [button, handler] : tools)
         connect(button, &QToolButton::clicked, this, handler);
-    connect(SeSkinButton4, &QPushButton::clicked, this, &TForm1::SeSkinButton4Click);
-    connect(WebBrowser3, &WebBrowser::ProgressChange, this, &TForm1::WebBrowser3ProgressChange);
-    connect(WebBrowser3, &WebBrowser::DocumentComplete, this, &TForm1::WebBrowser3DocumentComplete);
+    connect(playPanel_.SeSkinButton4, &QPushButton::clicked, this, &TForm1::SeSkinButton4Click);
+    connect(playPanel_.WebBrowser3, &WebBrowser::ProgressChange, this,
+            &TForm1::WebBrowser3ProgressChange);
+    connect(playPanel_.WebBrowser3, &WebBrowser::DocumentComplete, this,
+            &TForm1::WebBrowser3DocumentComplete);
     // The page's player is a little taller than the strip the browser gets; a scroll bar
     // beside it would only take room from it.
-    WebBrowser3->addPageSetUp([](QWebEnginePage& page) {
+    playPanel_.WebBrowser3->addPageSetUp([](QWebEnginePage& page) {
         page.settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
     });
-    attachPlayerHost(*WebBrowser3, playerHost_);
+    attachPlayerHost(*playPanel_.WebBrowser3, playerHost_);
     // After the host exists: the play list follows its player's entry.
-    WebBrowser3->addPageSetUp([this](QWebEnginePage&) {
+    playPanel_.WebBrowser3->addPageSetUp([this](QWebEnginePage&) {
         connect(playerHost_, &player::PlayerPageHost::playerAttached, this,
                 [this](player::NativePlayer* p) {
                     connect(p, &player::NativePlayer::changed, this, &TForm1::markPlayingEntry);
@@ -94,7 +95,7 @@ void TForm1::connectPlayFlow() {
 
 bool TForm1::applyPlayListAdd(const player::AddOutcome& add) {
     if (add.refused()) {
-        ui_.showMessage(this, utf8(add.message));
+        ui_.showMessage(this, fromUtf8(add.message));
         return false;
     }
     player::applyAdd(add, PlayList, cardList);
@@ -105,7 +106,7 @@ bool TForm1::applyPlayListAdd(const player::AddOutcome& add) {
 
 void TForm1::showPlayList() {
     playRows_->setRows(PlayList);
-    playListView->fitColumns();
+    playPanel_.playListView->fitColumns();
     markPlayingEntry();
 }
 
@@ -122,12 +123,12 @@ void TForm1::markPlayingEntry() {
 }
 
 std::vector<core::SongRow> TForm1::selectedResults() const {
-    return resultRows_->rowsAt(ListView1->selectedRowIndexes());
+    return resultRows_->rowsAt(resultView_.ListView1->selectedRowIndexes());
 }
 
 std::optional<std::vector<core::SongRow>> TForm1::selectedResultsFor(core::RowAction action) {
     core::RowsForAction allowed = core::webRowsFor(action, selectedResults());
-    for (const std::string& line : allowed.refusals) logDownload(utf8(line));
+    for (const std::string& line : allowed.refusals) logDownload(fromUtf8(line));
     const bool fileLeft = std::any_of(allowed.rows.begin(), allowed.rows.end(),
                                       [](const core::SongRow& r) { return r.isFile(); });
     if (!fileLeft && !allowed.refusals.empty()) return std::nullopt;
@@ -141,7 +142,7 @@ void TForm1::dragplaybtnClick() {
 
 void TForm1::playdelbtnClick() {
     // Ctrl+A may have selected several rows: all of them go.
-    const QList<int> selected = playListView->selectedRowIndexes();
+    const QList<int> selected = playPanel_.playListView->selectedRowIndexes();
     if (selected.isEmpty()) return;
     PlayList = withoutRows(PlayList, selected);
     showPlayList();
@@ -150,7 +151,7 @@ void TForm1::playdelbtnClick() {
 void TForm1::playclearClick() {
     PlayList.clear();
     showPlayList();
-    applyHeightRule(*playListView, screenScale_, player::heightAfterClear);
+    applyHeightRule(*playPanel_.playListView, screenScale_, player::heightAfterClear);
 }
 
 void TForm1::playsavebtnClick() {
@@ -159,13 +160,14 @@ void TForm1::playsavebtnClick() {
                                ? selectedResultsFor(core::RowAction::PlayList)
                                : std::optional(std::vector<core::SongRow>{});
     if (!selection) return;
-    const player::SavePreparation prep =
-        player::prepareSave(PlayList, *selection, Edit1->text().toStdString(), localNow());
+    const player::SavePreparation prep = player::prepareSave(
+        PlayList, *selection, searchBar_.Edit1->text().toStdString(), localNow());
     if (prep.ranAdd) applyPlayListAdd(prep.add);
     if (!prep.proceed) return;
     // No folder of its own: the dialog starts where it starts, with the proposed name.
-    const QString path = ui_.saveFileName(this, QStringLiteral("另存为"), utf8(prep.proposedName),
-                                          dialogFilter(player::kSaveDialogFilter));
+    const QString path =
+        ui_.saveFileName(this, QStringLiteral("另存为"), fromUtf8(prep.proposedName),
+                         dialogFilter(player::kSaveDialogFilter));
     if (path.isEmpty()) return;
     if (const auto failure = player::writePlayListFile(path.toStdString(), prep.bytes))
         myexception(fileFailure(*failure));
@@ -197,9 +199,9 @@ void TForm1::SeSkinButton4Click() {
     if (!step.openAddress.empty()) {
         // The address comes from a result page: only a web address goes to the desktop.
         if (core::isWebAddress(step.openAddress)) {
-            ui_.openAddress(utf8(step.openAddress));
+            ui_.openAddress(fromUtf8(step.openAddress));
         } else {
-            logDownload(utf8(core::notOpenedLine(step.openAddress)));
+            logDownload(fromUtf8(core::notOpenedLine(step.openAddress)));
         }
         return;
     }
@@ -213,25 +215,25 @@ void TForm1::showPlayerPage(const player::PageToShow& page,
         myexception(fileFailure(*failure));
         return;
     }
-    applyHeightRule(*playListView, screenScale_, [&page](int height) {
+    applyHeightRule(*playPanel_.playListView, screenScale_, [&page](int height) {
         return player::heightAfterShowingPage(height, page.shrink);
     });
-    WebBrowser3->setVisible(true);
-    WebBrowser3->view()->raise();
-    WebBrowser3->Navigate(QUrl::fromLocalFile(ProgramDir + utf8(page.pageName)));
+    playPanel_.WebBrowser3->setVisible(true);
+    playPanel_.WebBrowser3->view()->raise();
+    playPanel_.WebBrowser3->Navigate(QUrl::fromLocalFile(ProgramDir + fromUtf8(page.pageName)));
     // The engine runs from the first navigation on. A window fitted to a larger screen shows
     // the page's player at the same scale; the host reads the titles once the page has loaded.
-    WebBrowser3->engineView()->setZoomFactor(screenScale_.factor());
+    playPanel_.WebBrowser3->engineView()->setZoomFactor(screenScale_.factor());
     if (playerHost_ != nullptr) playerHost_->setTitles(rows);
 }
 
 void TForm1::WebBrowser3ProgressChange(int /*progress*/, int /*maximum*/) {
-    SeSkinLabel4->show();
-    SeSkinLabel4->raise();  // over the page that is loading
+    playPanel_.SeSkinLabel4->show();
+    playPanel_.SeSkinLabel4->raise();  // over the page that is loading
 }
 
 void TForm1::WebBrowser3DocumentComplete() {
-    SeSkinLabel4->hide();
+    playPanel_.SeSkinLabel4->hide();
 }
 
 }  // namespace melorin

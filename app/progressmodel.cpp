@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include "app/qtext.h"
+
 namespace melorin {
 namespace {
 const QStringList kColumns = {QStringLiteral("歌曲名称"), QStringLiteral("进度"),
@@ -36,10 +38,8 @@ QString ProgressModel::text(int row, int column) const {
     switch (column) {
         case 0:
             return QString::fromStdString(r.title);
-        case 1: {
-            const std::string_view t = download::progressText(r.state);
-            return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
-        }
+        case 1:
+            return fromUtf8(download::progressText(r.state));
         case 2:
             return QString::number(r.seconds);
         case 3:

@@ -45,44 +45,47 @@ std::vector<search::PageLink> pageLinks(const PageDocument& doc) {
 }  // namespace
 
 void TForm1::connectSearchFlow() {
-    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
-    connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
-    connect(Button9, &QPushButton::clicked, this, &TForm1::Button9Click);
-    connect(SeSkinComboBox1, &QComboBox::currentIndexChanged, this, &TForm1::SeSkinComboBox1Change);
-    connect(SeSkinComboBox2, &QComboBox::currentIndexChanged, this, &TForm1::SeSkinComboBox2Change);
-    connect(manlistbtn, &QToolButton::clicked, this, &TForm1::manlistbtnClick);
-    connect(womanlistbtn, &QToolButton::clicked, this, &TForm1::womanlistbtnClick);
-    connect(musiclist, &QToolButton::clicked, this, &TForm1::musiclistClick);
-    connect(singerlistbtn, &QToolButton::clicked, this, &TForm1::singerlistbtnClick);
-    connect(SeSkinSpeedButton1, &QToolButton::clicked, this, &TForm1::menubtnClick);
-    connect(stopbtn, &QToolButton::clicked, this, &TForm1::stopbtnClick);
-    connect(SeSkinSpeedButton2, &QToolButton::clicked, this, &TForm1::SeSkinSpeedButton2Click);
-    connect(WebBrowser1, &BrowserComponent::DocumentComplete, this,
+    connect(searchBar_.Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(resultView_.Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
+    connect(resultView_.Button9, &QPushButton::clicked, this, &TForm1::Button9Click);
+    connect(searchBar_.SeSkinComboBox1, &QComboBox::currentIndexChanged, this,
+            &TForm1::SeSkinComboBox1Change);
+    connect(searchBar_.SeSkinComboBox2, &QComboBox::currentIndexChanged, this,
+            &TForm1::SeSkinComboBox2Change);
+    connect(searchBar_.manlistbtn, &QToolButton::clicked, this, &TForm1::manlistbtnClick);
+    connect(searchBar_.womanlistbtn, &QToolButton::clicked, this, &TForm1::womanlistbtnClick);
+    connect(searchBar_.musiclist, &QToolButton::clicked, this, &TForm1::musiclistClick);
+    connect(searchBar_.singerlistbtn, &QToolButton::clicked, this, &TForm1::singerlistbtnClick);
+    connect(searchBar_.SeSkinSpeedButton1, &QToolButton::clicked, this, &TForm1::menubtnClick);
+    connect(searchBar_.stopbtn, &QToolButton::clicked, this, &TForm1::stopbtnClick);
+    connect(searchBar_.SeSkinSpeedButton2, &QToolButton::clicked, this,
+            &TForm1::SeSkinSpeedButton2Click);
+    connect(resultView_.WebBrowser1, &BrowserComponent::DocumentComplete, this,
             &TForm1::WebBrowser1DocumentComplete);
-    connect(WebBrowser2, &BrowserComponent::DocumentComplete, this,
+    connect(resultView_.WebBrowser2, &BrowserComponent::DocumentComplete, this,
             &TForm1::WebBrowser2DocumentComplete);
-    connect(WebBrowser1, &BrowserComponent::ProgressChange, this,
+    connect(resultView_.WebBrowser1, &BrowserComponent::ProgressChange, this,
             &TForm1::WebBrowser1ProgressChange);
-    connect(WebBrowser2, &BrowserComponent::ProgressChange, this,
+    connect(resultView_.WebBrowser2, &BrowserComponent::ProgressChange, this,
             &TForm1::WebBrowser1ProgressChange);
-    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+    connect(resultView_.ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected) {
                 if (selectingAllResults_) return;
                 for (const QModelIndex& index : selected.indexes()) {
                     if (index.column() != 0) continue;
                     // A list entry starts a search that clears the list: nothing after it counts.
-                    if (ListView1SelectItem(ListView1->modelRow(index))) return;
+                    if (ListView1SelectItem(resultView_.ListView1->modelRow(index))) return;
                 }
             });
-    ListView1->viewport()->installEventFilter(this);
+    resultView_.ListView1->viewport()->installEventFilter(this);
 }
 
 void TForm1::runRequest(const search::Request& r) {
     searchSession.state = r.state;
-    if (r.focusSearchBox) Edit1->setFocus();
+    if (r.focusSearchBox) searchBar_.Edit1->setFocus();
     if (r.clearList) clearResults();
     if (r.resetCountLabel) {
-        resultlabel->setText(kCountLabelInitial);
+        searchBar_.resultlabel->setText(kCountLabelInitial);
         searchSession.countShown = false;
     }
     if (r.headerIcon) resultRows_->setHeaderIcon(*r.headerIcon);
@@ -98,30 +101,33 @@ void TForm1::runRequest(const search::Request& r) {
         fetchCataloguePage(*r.address);
         return;
     }
-    BrowserComponent* browser = r.browser == search::Browser::Results ? WebBrowser1 : WebBrowser2;
+    BrowserComponent* browser =
+        r.browser == search::Browser::Results ? resultView_.WebBrowser1 : resultView_.WebBrowser2;
     browser->setVisible(false);
     browser->Navigate(wireUrl(*r.address));
     browser->setVisible(false);
 }
 
 void TForm1::Button1Click() {
-    runRequest(engine().search(searchSession.state, Edit1->text().toStdString(),
-                               SeSkinComboBox1->currentIndex()));
+    runRequest(engine().search(searchSession.state, searchBar_.Edit1->text().toStdString(),
+                               searchBar_.SeSkinComboBox1->currentIndex()));
 }
 
 void TForm1::Button9Click() {
-    runRequest(engine().nextPage(searchSession.state, Edit1->text().toStdString(),
-                                 SeSkinComboBox1->currentIndex()));
+    runRequest(engine().nextPage(searchSession.state, searchBar_.Edit1->text().toStdString(),
+                                 searchBar_.SeSkinComboBox1->currentIndex()));
 }
 
 void TForm1::SeSkinComboBox1Change() {
     // A kind chosen with text in the search box searches again, with the engine chosen.
-    if (SeSkinComboBox1->currentText().isEmpty() || Edit1->text().isEmpty()) return;
+    if (searchBar_.SeSkinComboBox1->currentText().isEmpty() || searchBar_.Edit1->text().isEmpty())
+        return;
     Button1Click();
 }
 
 const search::Engine& TForm1::engine() const {
-    const int i = SeSkinComboBox2 == nullptr ? 0 : SeSkinComboBox2->currentIndex();
+    const int i =
+        searchBar_.SeSkinComboBox2 == nullptr ? 0 : searchBar_.SeSkinComboBox2->currentIndex();
     return *engines_[i >= 0 && i < static_cast<int>(engines_.size()) ? static_cast<std::size_t>(i)
                                                                      : 0];
 }
@@ -129,16 +135,17 @@ const search::Engine& TForm1::engine() const {
 void TForm1::SeSkinComboBox2Change() {
     // The box is narrower than the catalogues' names: a tip names the engine when it is cut.
     QStyleOptionComboBox box;
-    box.initFrom(SeSkinComboBox2);
-    const QRect field = SeSkinComboBox2->style()->subControlRect(
-        QStyle::CC_ComboBox, &box, QStyle::SC_ComboBoxEditField, SeSkinComboBox2);
-    const QString name = SeSkinComboBox2->currentText();
-    const bool cut = SeSkinComboBox2->fontMetrics().horizontalAdvance(name) > field.width();
-    SeSkinComboBox2->setToolTip(cut ? name : QString());
+    box.initFrom(searchBar_.SeSkinComboBox2);
+    const QRect field = searchBar_.SeSkinComboBox2->style()->subControlRect(
+        QStyle::CC_ComboBox, &box, QStyle::SC_ComboBoxEditField, searchBar_.SeSkinComboBox2);
+    const QString name = searchBar_.SeSkinComboBox2->currentText();
+    const bool cut =
+        searchBar_.SeSkinComboBox2->fontMetrics().horizontalAdvance(name) > field.width();
+    searchBar_.SeSkinComboBox2->setToolTip(cut ? name : QString());
     // The search of the engine chosen before ends; a search box with text searches again.
     stopAllSearches();
     showSearchStatus({});
-    if (Edit1->text().isEmpty()) return;
+    if (searchBar_.Edit1->text().isEmpty()) return;
     Button1Click();
 }
 
@@ -167,28 +174,29 @@ void TForm1::singerlistbtnClick() {
 }
 void TForm1::menubtnClick() {
     if (!listPagesOffered()) return;
-    runRequest(search::albumRequest(hosts_, searchSession.state, Edit1->text().toStdString(),
-                                    SeSkinComboBox1->currentIndex()));
+    runRequest(search::albumRequest(hosts_, searchSession.state,
+                                    searchBar_.Edit1->text().toStdString(),
+                                    searchBar_.SeSkinComboBox1->currentIndex()));
 }
 
 void TForm1::WebBrowser1DocumentComplete() {
     // A page still on its way when another engine was chosen belongs to no search.
     if (engine().transport() != search::Transport::Browser) return;
-    Memo1->clear();
-    const PageDocument* doc = WebBrowser1->Document();
+    resultView_.Memo1->clear();
+    const PageDocument* doc = resultView_.WebBrowser1->Document();
     if (doc == nullptr) {
         ui_.showMessage(this, kNoNetwork);
         return;
     }
-    Memo1->setPlainText(doc->bodyText);
+    resultView_.Memo1->setPlainText(doc->bodyText);
     Button7Click();
 }
 
 void TForm1::Button7Click() {
-    const PageDocument* doc = WebBrowser1->Document();
+    const PageDocument* doc = resultView_.WebBrowser1->Document();
     if (doc == nullptr) return;
     const std::vector<search::PageLink> links = pageLinks(*doc);
-    const std::string body = Memo1->toPlainText().toStdString();
+    const std::string body = resultView_.Memo1->toPlainText().toStdString();
     const search::PageReading read =
         engine().readPage(searchSession.state, {body, links}, listContext());
     showPageRead(read.page);
@@ -197,7 +205,7 @@ void TForm1::Button7Click() {
 
 search::ListContext TForm1::listContext() const {
     search::ListContext list;
-    list.kindIndex = SeSkinComboBox1->currentIndex();
+    list.kindIndex = searchBar_.SeSkinComboBox1->currentIndex();
     list.headerIcon = resultRows_->headerIcon();
     list.rowsBefore = static_cast<std::size_t>(resultRows_->size());
     list.knownAddresses = &searchSession.knownAddresses;
@@ -211,7 +219,7 @@ void TForm1::showPageRead(const search::ResultPageRead& out) {
     searchSession.state = out.state;
     if (out.countLabel) {
         const QString label = QString::fromStdString(*out.countLabel);
-        resultlabel->setText(label);
+        searchBar_.resultlabel->setText(label);
         // A page without a count leaves the initial text: the next page tries again.
         searchSession.countShown = label != kCountLabelInitial;
     }
@@ -223,7 +231,7 @@ void TForm1::showPageRead(const search::ResultPageRead& out) {
 
 void TForm1::WebBrowser2DocumentComplete() {
     if (!engine().hasListPages()) return;  // loaded for the engine chosen before
-    const PageDocument* doc = WebBrowser2->Document();
+    const PageDocument* doc = resultView_.WebBrowser2->Document();
     if (doc == nullptr) {
         ui_.showMessage(this, kNoNetwork);
         return;
@@ -244,7 +252,7 @@ void TForm1::appendResults(const std::vector<core::SongRow>& rows) {
         QTimer::singleShot(0, this, [this] {
             const int from = resultsToFit_.value_or(0);
             resultsToFit_.reset();
-            ListView1->fitColumnsToRows(from);
+            resultView_.ListView1->fitColumnsToRows(from);
         });
     }
     resultsToFit_ = std::min(resultsToFit_.value_or(firstNew), firstNew);
@@ -256,17 +264,17 @@ void TForm1::clearResults() {
     searchSession.knownAddresses.clear();
     // A new result set gets columns of its own: an earlier list's long addresses do not push
     // "大小" and "类型" out of view.
-    ListView1->fitColumns();
+    resultView_.ListView1->fitColumns();
 }
 
 void TForm1::WebBrowser1ProgressChange(int progress, int maximum) {
-    SeSkinProgressBar6->setMaximum(maximum);
-    SeSkinProgressBar6->setValue(progress);
+    searchBar_.SeSkinProgressBar6->setMaximum(maximum);
+    searchBar_.SeSkinProgressBar6->setValue(progress);
 }
 
 void TForm1::stopbtnClick() {
     searchSession.state.searchStopped = true;
-    WebBrowser1->Stop();
+    resultView_.WebBrowser1->Stop();
     if (catalogueSearch.running) {
         endCatalogueSearch(search::endLine(engine().shortName(), search::SearchEnd::Stopped,
                                            resultRows_->size(), catalogueSearch.unreadItems));
@@ -275,21 +283,21 @@ void TForm1::stopbtnClick() {
 
 void TForm1::SeSkinSpeedButton2Click() {
     clearResults();
-    Button1->click();
+    searchBar_.Button1->click();
 }
 
 bool TForm1::ListView1SelectItem(int row) {
     const core::SongRow r = resultRows_->row(row);
     if (r.shape != core::RowShape::ListEntry) return false;
-    Edit1->setText(QString::fromStdString(r.title));
+    searchBar_.Edit1->setText(QString::fromStdString(r.title));
     // The search clears the list, which would delete the row whose selection is still being
     // reported; it runs as soon as that notification has returned.
-    QMetaObject::invokeMethod(Button1, &QPushButton::click, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(searchBar_.Button1, &QPushButton::click, Qt::QueuedConnection);
     return true;
 }
 
 void TForm1::ListView1DblClick() {
-    const QList<int> selected = ListView1->selectedRowIndexes();
+    const QList<int> selected = resultView_.ListView1->selectedRowIndexes();
     if (selected.isEmpty()) return;
     const QString address = QString::fromStdString(resultRows_->row(selected.first()).address);
     // The address comes from a page: anything but a web address is refused, and said so.

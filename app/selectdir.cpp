@@ -51,11 +51,11 @@ TForm2::TForm2(TForm1& owner) : owner_(&owner) {
     connect(pathbtn, &QPushButton::clicked, this, &TForm2::pathbtnClick);
 
     resize(outerSizeFor(QSize(kClientWidth, kClientHeight)));
-    owner.Form2 = this;
+    owner.attachChooser(this);
 }
 
 TForm2::~TForm2() {
-    if (owner_ != nullptr && owner_->Form2 == this) owner_->Form2 = nullptr;
+    if (owner_ != nullptr) owner_->detachChooser(this);
 }
 
 void TForm2::scaleWindow(core::Ratio scale) {

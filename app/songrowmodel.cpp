@@ -3,13 +3,11 @@
 #include <QFont>
 #include <utility>
 
+#include "app/qtext.h"
+
 namespace melorin {
 namespace {
 constexpr int kSavePathColumn = 5;
-
-QString fromUtf8(const std::string& s) {
-    return QString::fromStdString(s);
-}
 }  // namespace
 
 QString songRowCell(const core::SongRow& row, int column) {

@@ -17,6 +17,7 @@
 #include "bench/windowbench.h"
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
+#include "tests/app/windowinside.h"
 #include "ui/reportview.h"
 
 using namespace melorin;
@@ -31,22 +32,23 @@ struct Figures {
 
 // One "预览" of the card of `address`: the song goes in through the result list and "卡".
 Figures previewOnce(TForm1& form, const QString& address) {
-    form.resultRows().setRows(
+    const auto w = inside(form);
+    w.resultRows().setRows(
         {{core::RowShape::File, "1", 0, "贺卡之歌", address.toStdString(), "1.2 M", "mp3"}});
-    form.ListView1->selectRow(0);
-    form.dragcardbtn->click();
+    w.results.ListView1->selectRow(0);
+    w.play.dragcardbtn->click();
     Figures f;
     bool complete = false;
-    const QMetaObject::Connection c =
-        QObject::connect(form.WebBrowser4, &WebBrowser::DocumentComplete, [&] { complete = true; });
+    const QMetaObject::Connection c = QObject::connect(
+        w.card.WebBrowser4, &WebBrowser::DocumentComplete, [&] { complete = true; });
     QElapsedTimer clock;
     clock.start();
-    form.previewbtn->click();
+    w.card.previewbtn->click();
     bool playing = false;
     spinUntil(
         [&] {
             if (complete && f.documentMs < 0) f.documentMs = msSince(clock);
-            const player::NativePlayer* p = form.playback().current();
+            const player::NativePlayer* p = w.playback().current();
             if (!playing && p && p->position() > 0 && p->entryAddress() == address) {
                 playing = true;
                 f.soundMs = msSince(clock);
@@ -55,7 +57,7 @@ Figures previewOnce(TForm1& form, const QString& address) {
         },
         20000);
     QObject::disconnect(c);
-    if (player::NativePlayer* p = form.playback().current()) p->stop();
+    if (player::NativePlayer* p = w.playback().current()) p->stop();
     return f;
 }
 
@@ -80,9 +82,10 @@ int main(int argc, char** argv) {
     BenchWindow window(QStringLiteral("贺卡 bench"));
     if (!window.started()) return 1;
     TForm1& form = *window.form;
-    form.Button5->click();
-    form.nameedit->setText(QStringLiteral("新年快乐"));
-    form.iememo->setPlainText(QStringLiteral("祝你\n万事如意\n身体健康"));
+    const auto w = inside(form);
+    w.functions.Button5->click();
+    w.card.nameedit->setText(QStringLiteral("新年快乐"));
+    w.card.iememo->setPlainText(QStringLiteral("祝你\n万事如意\n身体健康"));
 
     // The first preview also starts the browser's engine: reported on its own.
     const Figures cold = previewOnce(form, songAddress(window.service, 0));
@@ -92,7 +95,7 @@ int main(int argc, char** argv) {
     }
     std::vector<double> documentMs, soundMs, bareDocMs, bareSound;
     QWebEngineView bareView;
-    bareView.resize(form.WebBrowser4->view()->size());  // as large as the preview
+    bareView.resize(w.card.WebBrowser4->view()->size());  // as large as the preview
     bareView.show();
     bareDocumentMs(bareView, QUrl(QStringLiteral("about:blank")));  // its engine is warm too
     for (int i = 1; i <= runs; ++i) {
@@ -104,7 +107,7 @@ int main(int argc, char** argv) {
         documentMs.push_back(f.documentMs);
         soundMs.push_back(f.soundMs);
         const double doc = bareDocumentMs(
-            bareView, QUrl::fromLocalFile(form.ProgramDir + QStringLiteral("card.html")));
+            bareView, QUrl::fromLocalFile(w.ProgramDir + QStringLiteral("card.html")));
         const double sound = bareFirstPositionMs(QUrl(songAddress(window.service, 100 + i)), 20000);
         if (doc < 0 || sound < 0) return 1;
         bareDocMs.push_back(doc);

@@ -12,6 +12,7 @@
 
 #include "app/songrowmodel.h"
 #include "bench/windowbench.h"
+#include "tests/app/windowinside.h"
 
 namespace {
 
@@ -31,22 +32,22 @@ Times measure(const melorin::testing::ServiceRun& service, int connections, int 
     options.catalogueConnections = connections;
     melorin::TForm1 form(ui, options);
     form.show();
-    form.SeSkinComboBox2->setCurrentIndex(1);  // the Internet Archive
-    form.Edit1->setText(QStringLiteral("唱片"));
+    inside(form).bar.SeSkinComboBox2->setCurrentIndex(1);  // the Internet Archive
+    inside(form).bar.Edit1->setText(QStringLiteral("唱片"));
     for (int run = 0; run <= runs; ++run) {  // run 0 warms up
-        form.resultRows().clear();
+        inside(form).resultRows().clear();
         QElapsedTimer clock;
         double first = -1;
         double last = -1;
         const auto rows =
-            QObject::connect(&form.resultRows(), &QAbstractItemModel::rowsInserted, [&] {
+            QObject::connect(&inside(form).resultRows(), &QAbstractItemModel::rowsInserted, [&] {
                 if (first < 0) first = msSince(clock);
                 last = msSince(clock);
             });
         clock.start();
-        form.Button1->click();
-        const bool ended =
-            melorin::bench::spinUntil([&] { return !form.catalogueSearch.running; }, 120000);
+        inside(form).bar.Button1->click();
+        const bool ended = melorin::bench::spinUntil(
+            [&] { return !inside(form).catalogueSearch.running; }, 120000);
         QObject::disconnect(rows);
         if (!ended || first < 0) {
             std::fprintf(stderr, "the search did not end with rows (%d connections)\n",
@@ -56,7 +57,7 @@ Times measure(const melorin::testing::ServiceRun& service, int connections, int 
         if (run == 0) continue;
         t.firstRow.push_back(first);
         t.lastRow.push_back(last);
-        t.rows = form.resultRows().size();
+        t.rows = inside(form).resultRows().size();
     }
     return t;
 }

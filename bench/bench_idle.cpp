@@ -33,6 +33,7 @@
 #include "app/webbrowser.h"
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
+#include "tests/app/windowinside.h"
 #include "ui/reportview.h"
 #include "ui/skin.h"
 #include "ui/uiport.h"
@@ -213,41 +214,42 @@ int melorinWindow(QApplication& app, const QString& host) {
     form.show();
     report(who, "after start-up");
 
-    form.Edit1->setText(QStringLiteral("歌"));
-    form.Button1->click();
+    inside(form).bar.Edit1->setText(QStringLiteral("歌"));
+    inside(form).bar.Button1->click();
     // The search has ended when the browser has rested and the list stopped growing for 1 s.
     int rows = -1;
     QElapsedTimer still;
     still.start();
     runUntil(
         [&] {
-            if (form.WebBrowser1->isLoading() || form.ListView1->rowCount() != rows) {
-                rows = form.ListView1->rowCount();
+            if (inside(form).results.WebBrowser1->isLoading() ||
+                inside(form).results.ListView1->rowCount() != rows) {
+                rows = inside(form).results.ListView1->rowCount();
                 still.restart();
             }
             return still.elapsed() > 1000;
         },
         120000);
-    std::printf("search: %d rows\n", form.ListView1->rowCount());
+    std::printf("search: %d rows\n", inside(form).results.ListView1->rowCount());
     report(who, "after a 20-page search");
 
-    form.ListView1->selectRow(0);
-    form.SeSkinButton4->click();
+    inside(form).results.ListView1->selectRow(0);
+    inside(form).play.SeSkinButton4->click();
     runUntil(
         [&] {
-            const melorin::player::NativePlayer* p = form.playback().current();
+            const melorin::player::NativePlayer* p = inside(form).playback().current();
             return p != nullptr && p->position() > 0;
         },
         30000);
     report(who, "after playing");
 
-    form.dragcardbtn->click();
-    form.nameedit->setText(QStringLiteral("新年快乐"));
-    form.iememo->setPlainText(QStringLiteral("祝你万事如意"));
+    inside(form).play.dragcardbtn->click();
+    inside(form).card.nameedit->setText(QStringLiteral("新年快乐"));
+    inside(form).card.iememo->setPlainText(QStringLiteral("祝你万事如意"));
     bool shown = false;
-    QObject::connect(form.WebBrowser4, &melorin::BrowserComponent::DocumentComplete,
+    QObject::connect(inside(form).card.WebBrowser4, &melorin::BrowserComponent::DocumentComplete,
                      [&shown] { shown = true; });
-    form.previewbtn->click();
+    inside(form).card.previewbtn->click();
     runUntil([&] { return shown; }, 60000);
     report(who, "after a card preview");
     return 0;

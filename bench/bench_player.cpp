@@ -25,6 +25,7 @@
 #include "bench/windowbench.h"
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
+#include "tests/app/windowinside.h"
 #include "ui/reportview.h"
 
 using namespace melorin;
@@ -104,16 +105,16 @@ NativePlayer* clickOnlinePlay(TForm1& form, const testing::ServiceRun& service,
         rows.push_back({core::RowShape::File, std::to_string(song), 0, "月下听风",
                         songAddress(service, song).toStdString(), "1 M", "mp3"});
     }
-    form.resultRows().setRows(rows);
-    form.ListView1->selectAll();
+    inside(form).resultRows().setRows(rows);
+    inside(form).results.ListView1->selectAll();
     const QUrl first(songAddress(service, songs.front()));
     QElapsedTimer clock;
     clock.start();
-    form.SeSkinButton4->click();
+    inside(form).play.SeSkinButton4->click();
     NativePlayer* p = nullptr;
     const bool ok = spinUntil(
         [&] {
-            p = form.playback().current();
+            p = inside(form).playback().current();
             return p && p->position() > 0 && QUrl(p->entryAddress()) == first;
         },
         15000);
@@ -139,14 +140,14 @@ double gstLaunchCpuPercent(const QString& url, double* wallS) {
 // when it never sounded.
 CpuShare melorinPlaying(TForm1& form, const testing::ServiceRun& service, int first,
                         bool minimised) {
-    if (minimised) form.CustomItem2Click();
+    if (minimised) form.minimizeWindow();  // as the window menu's "最小化"
     NativePlayer* p =
         clickOnlinePlay(form, service, {first, first + 1, first + 2, first + 3}, nullptr);
     if (p == nullptr) return {-1};
     cpuOver(kSettleMs);
     const CpuShare share = cpuOver(kMeasureMs);
     p->stop();
-    if (minimised) form.CustomItem1Click();
+    if (minimised) form.restoreWindow();
     return share;
 }
 

@@ -12,15 +12,10 @@
 
 #include "core/songrow.h"
 #include "search/hosts.h"
+#include "search/pagelink.h"
 #include "search/requests.h"
 
 namespace melorin::search {
-
-// One link of a loaded page: its absolute `href` and its visible text.
-struct PageLink {
-    std::string href;
-    std::string text;
-};
 
 // A loaded page: its links in document order and its body text, blocks on lines of their own.
 struct LoadedPage {

@@ -13,15 +13,12 @@
 #include <vector>
 
 #include "search/hosts.h"
+#include "search/pagelink.h"
 #include "search/requests.h"
 
 namespace melorin::search::gbk {
 
-// One link of a page, in document order: its `href` and its text.
-struct PageLink {
-    std::string href;
-    std::string text;
-};
+using search::PageLink;  // in GBK bytes here
 
 // A file row of the result list. `caption` is the 1-based row number as text; `icon` indexes
 // the file-type icons in kind order (5 FLASH).

@@ -18,13 +18,12 @@
 #include "app/mainwindow.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
-#include "card/picture.h"
-#include "core/filefilter.h"
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/pagescript.h"
 #include "tests/app/windowfixture.h"
+#include "tests/app/windowinside.h"
 #include "tests/support/pageserver.h"
 #include "ui/reportview.h"
 
@@ -82,6 +81,7 @@ private:
     QString picture_;
     RecordingUi* ui_ = nullptr;
     TForm1* form_ = nullptr;
+    [[nodiscard]] melorin::testing::WindowInside win() const { return inside(*form_); }
 };
 
 void TestCardWindow::initTestCase() {
@@ -97,8 +97,8 @@ void TestCardWindow::init() {
     form_ = &fx_.createWindow();
     ui_ = &fx_.ui();
     QVERIFY(fx_.activateWindow());
-    QTest::mouseClick(form_->Button5, Qt::LeftButton);
-    QVERIFY(form_->setpanel->isVisible());
+    QTest::mouseClick(win().functions.Button5, Qt::LeftButton);
+    QVERIFY(win().card.setpanel->isVisible());
 }
 
 void TestCardWindow::cleanup() {
@@ -149,63 +149,64 @@ void TestCardWindow::toolbarEdits() {
     QFETCH(QString, titleAfter);
     QFETCH(QString, message);
 
-    form_->iememo->setPlainText(kGreeting);
-    QTextCursor cursor = form_->iememo->textCursor();
+    win().card.iememo->setPlainText(kGreeting);
+    QTextCursor cursor = win().card.iememo->textCursor();
     cursor.setPosition(contentSelection.x());
     cursor.setPosition(contentSelection.x() + contentSelection.y(), QTextCursor::KeepAnchor);
-    form_->iememo->setTextCursor(cursor);
-    form_->nameedit->setText(kTitle);
-    form_->nameedit->setSelection(titleSelection.x(), titleSelection.y());
-    QWidget* focused = focus == u"content" ? static_cast<QWidget*>(form_->iememo)
-                       : focus == u"title" ? static_cast<QWidget*>(form_->nameedit)
-                                           : static_cast<QWidget*>(form_->previewbtn);
+    win().card.iememo->setTextCursor(cursor);
+    win().card.nameedit->setText(kTitle);
+    win().card.nameedit->setSelection(titleSelection.x(), titleSelection.y());
+    QWidget* focused = focus == u"content" ? static_cast<QWidget*>(win().card.iememo)
+                       : focus == u"title" ? static_cast<QWidget*>(win().card.nameedit)
+                                           : static_cast<QWidget*>(win().card.previewbtn);
     focused->setFocus();
     QTRY_VERIFY(focused->hasFocus());
 
     if (control.startsWith(u"colour:")) {
-        pickEntry(form_->colorcombox, form_->colorcombox->findText(control.mid(7)));
+        pickEntry(win().card.colorcombox, win().card.colorcombox->findText(control.mid(7)));
     } else if (control.startsWith(u"font:")) {
-        pickEntry(form_->fontsizecombox, control.mid(5).toInt());
+        pickEntry(win().card.fontsizecombox, control.mid(5).toInt());
     } else {
         QTest::mouseClick(form_->findChild<QToolButton*>(control), Qt::LeftButton);
     }
     // Neither a click on a tool button nor a pick moves the keyboard focus.
     QVERIFY(focused->hasFocus());
-    const QString face = form_->fontsizecombox->currentText();
-    QCOMPARE(form_->iememo->toPlainText(), contentAfter.replace(QStringLiteral("{face}"), face));
-    QCOMPARE(form_->nameedit->text(), titleAfter.replace(QStringLiteral("{face}"), face));
+    const QString face = win().card.fontsizecombox->currentText();
+    QCOMPARE(win().card.iememo->toPlainText(),
+             contentAfter.replace(QStringLiteral("{face}"), face));
+    QCOMPARE(win().card.nameedit->text(), titleAfter.replace(QStringLiteral("{face}"), face));
     QCOMPARE(ui_->messages, message.isEmpty() ? QStringList() : QStringList{message});
 }
 
 void TestCardWindow::undoTakesTheFocusedBox() {
-    form_->iememo->setPlainText(kGreeting);
-    form_->iememo->selectAll();
-    form_->iememo->setFocus();
-    QTRY_VERIFY(form_->iememo->hasFocus());
-    QTest::mouseClick(form_->bigbtn, Qt::LeftButton);
-    form_->nameedit->setText(kTitle);
-    form_->nameedit->selectAll();
-    form_->nameedit->setFocus();
-    QTRY_VERIFY(form_->nameedit->hasFocus());
-    QTest::mouseClick(form_->h2btn, Qt::LeftButton);
-    QCOMPARE(form_->nameedit->text(), QStringLiteral("<h2>新年 好</h2>"));
+    win().card.iememo->setPlainText(kGreeting);
+    win().card.iememo->selectAll();
+    win().card.iememo->setFocus();
+    QTRY_VERIFY(win().card.iememo->hasFocus());
+    QTest::mouseClick(win().card.bigbtn, Qt::LeftButton);
+    win().card.nameedit->setText(kTitle);
+    win().card.nameedit->selectAll();
+    win().card.nameedit->setFocus();
+    QTRY_VERIFY(win().card.nameedit->hasFocus());
+    QTest::mouseClick(win().card.h2btn, Qt::LeftButton);
+    QCOMPARE(win().card.nameedit->text(), QStringLiteral("<h2>新年 好</h2>"));
 
     // The focus elsewhere: the title's change is taken back, the content's stays.
-    form_->previewbtn->setFocus();
-    QTest::mouseClick(form_->backbtn, Qt::LeftButton);
-    QCOMPARE(form_->nameedit->text(), kTitle);
-    QCOMPARE(form_->iememo->toPlainText(), QStringLiteral("<big>祝你 快乐</big>"));
-    form_->iememo->setFocus();
-    QTRY_VERIFY(form_->iememo->hasFocus());
-    QTest::mouseClick(form_->backbtn, Qt::LeftButton);
-    QCOMPARE(form_->iememo->toPlainText(), kGreeting);
+    win().card.previewbtn->setFocus();
+    QTest::mouseClick(win().card.backbtn, Qt::LeftButton);
+    QCOMPARE(win().card.nameedit->text(), kTitle);
+    QCOMPARE(win().card.iememo->toPlainText(), QStringLiteral("<big>祝你 快乐</big>"));
+    win().card.iememo->setFocus();
+    QTRY_VERIFY(win().card.iememo->hasFocus());
+    QTest::mouseClick(win().card.backbtn, Qt::LeftButton);
+    QCOMPARE(win().card.iememo->toPlainText(), kGreeting);
 }
 
 void TestCardWindow::selectionsOutliveFocusAndPicks() {
     // As the user works: clicks into a box, types, selects with the keyboard, clicks elsewhere,
     // picks from the drop-down lists with the mouse.
-    QLineEdit* title = form_->nameedit;
-    QPlainTextEdit* content = form_->iememo;
+    QLineEdit* title = win().card.nameedit;
+    QPlainTextEdit* content = win().card.iememo;
     QTest::mouseClick(title, Qt::LeftButton, {}, title->rect().center());
     QTRY_VERIFY(title->hasFocus());
     QTest::keyClick(title, Qt::Key_A, Qt::ControlModifier);
@@ -220,20 +221,20 @@ void TestCardWindow::selectionsOutliveFocusAndPicks() {
     typeText(content, kGreeting);
     QCOMPARE(title->selectedText(), QStringLiteral("好"));
     // A tag button for a selection in a box without the focus does nothing, and says nothing.
-    QTest::mouseClick(form_->h1btn, Qt::LeftButton);
+    QTest::mouseClick(win().card.h1btn, Qt::LeftButton);
     QCOMPARE(title->text(), kTitle);
     QCOMPARE(content->toPlainText(), kGreeting);
     QVERIFY(ui_->messages.isEmpty());
 
     // A colour pick wraps the title's selection, the face from the font box as it stands.
-    pickEntry(form_->colorcombox, form_->colorcombox->findText(QStringLiteral("clRed")));
-    const QString face = form_->fontsizecombox->currentText();
+    pickEntry(win().card.colorcombox, win().card.colorcombox->findText(QStringLiteral("clRed")));
+    const QString face = win().card.fontsizecombox->currentText();
     QCOMPARE(title->text(), QStringLiteral("<font color=#FF0000 face='%1'>好</font>").arg(face));
     QCOMPARE(content->toPlainText(), kGreeting);
     // Back in the title, "返" brings the whole title back.
     QTest::mouseClick(title, Qt::LeftButton, {}, title->rect().center());
     QTRY_VERIFY(title->hasFocus());
-    QTest::mouseClick(form_->backbtn, Qt::LeftButton);
+    QTest::mouseClick(win().card.backbtn, Qt::LeftButton);
     QCOMPARE(title->text(), kTitle);
 
     // A face pick wraps a content selection made with the keyboard.
@@ -242,42 +243,42 @@ void TestCardWindow::selectionsOutliveFocusAndPicks() {
     QTest::keyClick(content, Qt::Key_End, Qt::ControlModifier);
     QTest::keyClick(content, Qt::Key_Left, Qt::ShiftModifier);
     QTest::keyClick(content, Qt::Key_Left, Qt::ShiftModifier);
-    pickEntry(form_->fontsizecombox, 1);
+    pickEntry(win().card.fontsizecombox, 1);
     QCOMPARE(content->toPlainText(),
              QStringLiteral("祝你 <font color=#FF0000 face='%1'>快乐</font>")
-                 .arg(form_->fontsizecombox->currentText()));
+                 .arg(win().card.fontsizecombox->currentText()));
     QVERIFY(content->hasFocus());
     // Enter in the title starts no search under the card.
     QTest::mouseClick(title, Qt::LeftButton, {}, title->rect().center());
     QTRY_VERIFY(title->hasFocus());
-    QSignalSpy searched(form_->Button1, &QPushButton::clicked);
+    QSignalSpy searched(win().bar.Button1, &QPushButton::clicked);
     QTest::keyClick(title, Qt::Key_Return);
     QCOMPARE(searched.count(), 0);
-    QVERIFY(form_->setpanel->isVisible());
+    QVERIFY(win().card.setpanel->isVisible());
 }
 
 void TestCardWindow::previewPlaysAndSaves() {
-    QTest::mouseClick(form_->Button3, Qt::LeftButton);
-    form_->SeSkinComboBox1->setCurrentIndex(0);
-    form_->Edit1->setText(QStringLiteral("月下听风"));
-    QTest::mouseClick(form_->Button1, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(form_->ListView1->rowCount() >= 2, kLoadMs);
-    QTRY_VERIFY_WITH_TIMEOUT(!form_->WebBrowser1->isLoading(), kLoadMs);
-    form_->ListView1->selectRow(1);
-    form_->ListView1->selectRow(0);
-    QTest::mouseClick(form_->dragcardbtn, Qt::LeftButton);
-    QVERIFY(form_->setpanel->isVisible());
-    QCOMPARE(form_->cardList.size(), std::size_t{1});
-    QCOMPARE(QString::fromStdString(form_->cardList[0].address),
-             QString::fromStdString(form_->resultRows().row(0).address));
-    QCOMPARE(form_->cardRows().rows(), std::vector{form_->resultRows().row(0)});
+    QTest::mouseClick(win().functions.Button3, Qt::LeftButton);
+    win().bar.SeSkinComboBox1->setCurrentIndex(0);
+    win().bar.Edit1->setText(QStringLiteral("月下听风"));
+    QTest::mouseClick(win().bar.Button1, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(win().results.ListView1->rowCount() >= 2, kLoadMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!win().results.WebBrowser1->isLoading(), kLoadMs);
+    win().results.ListView1->selectRow(1);
+    win().results.ListView1->selectRow(0);
+    QTest::mouseClick(win().play.dragcardbtn, Qt::LeftButton);
+    QVERIFY(win().card.setpanel->isVisible());
+    QCOMPARE(win().cardList.size(), std::size_t{1});
+    QCOMPARE(QString::fromStdString(win().cardList[0].address),
+             QString::fromStdString(win().resultRows().row(0).address));
+    QCOMPARE(win().cardRows().rows(), std::vector{win().resultRows().row(0)});
 
-    form_->nameedit->setText(QStringLiteral("新年快乐"));
-    form_->iememo->setPlainText(QStringLiteral("祝你\n万事如意"));
-    QSignalSpy complete(form_->WebBrowser4, &melorin::WebBrowser::DocumentComplete);
-    QTest::mouseClick(form_->previewbtn, Qt::LeftButton);
+    win().card.nameedit->setText(QStringLiteral("新年快乐"));
+    win().card.iememo->setPlainText(QStringLiteral("祝你\n万事如意"));
+    QSignalSpy complete(win().card.WebBrowser4, &melorin::WebBrowser::DocumentComplete);
+    QTest::mouseClick(win().card.previewbtn, Qt::LeftButton);
     QVERIFY(complete.wait(kLoadMs));
-    const melorin::PageDocument* shown = form_->WebBrowser4->Document();
+    const melorin::PageDocument* shown = win().card.WebBrowser4->Document();
     QVERIFY(shown != nullptr);
     const QString cardPage = fx_.programDir() + QStringLiteral("card.html");
     QCOMPARE(shown->url, QUrl::fromLocalFile(cardPage));
@@ -287,36 +288,38 @@ void TestCardWindow::previewPlaysAndSaves() {
 
     // The page's player plays the song from the service, and goes on playing.
     NativePlayer* player = nullptr;
-    QTRY_VERIFY_WITH_TIMEOUT((player = form_->playback().current()) != nullptr, kLoadMs);
+    QTRY_VERIFY_WITH_TIMEOUT((player = win().playback().current()) != nullptr, kLoadMs);
     QTRY_VERIFY_WITH_TIMEOUT(player->position() > 0, kLoadMs);
     const qint64 first = player->position();
     QTRY_VERIFY_WITH_TIMEOUT(player->position() > first, kLoadMs);
-    QCOMPARE(player->title(), QString::fromStdString(form_->cardList[0].title));
+    QCOMPARE(player->title(), QString::fromStdString(win().cardList[0].title));
 
     // "保存位置" as the page only: the file as written, not the document with Melorin's player.
     const QString saved = fx_.tempPath(QStringLiteral("saved"));
     QVERIFY(QDir().mkpath(saved));
     ui_->nextSaveFile = saved + QStringLiteral("/原样.html");
-    QTest::mouseClick(form_->iesetbtn, Qt::LeftButton);
-    QCOMPARE(ui_->offeredFilters.size(), 2);
+    QTest::mouseClick(win().card.iesetbtn, Qt::LeftButton);
+    QCOMPARE(ui_->offeredFilters, (QStringList{QStringLiteral("网页，仅HTML (*.html *.htm)"),
+                                               QStringLiteral("网页及其图片 (*.html *.htm)")}));
     QCOMPARE(fileBytes(ui_->nextSaveFile), fileBytes(cardPage));
     QVERIFY(!fileBytes(cardPage).isEmpty());
 
     // A new picture rewrites the page but leaves the preview as it is.
     ui_->nextOpenFile = picture_;
-    QTest::mouseClick(form_->picbtn, Qt::LeftButton);
+    QTest::mouseClick(win().card.picbtn, Qt::LeftButton);
     QCOMPARE(ui_->openFolder, fx_.programDir() + QStringLiteral("pic/"));
-    QCOMPARE(ui_->openFilter, QString::fromStdString(
-                                  melorin::core::fileDialogFilter(melorin::card::kPictureFilter)));
-    QVERIFY(!form_->WebBrowser4->isLoading());
+    QCOMPARE(ui_->openFilter,
+             QStringLiteral("jpg图片(*.jpg);jpeg图片(*.jpeg);gif图片(*.gif) (*.jpg *.jpeg *.gif);;"
+                            "jpeg图片(*.jpeg) (*.jpeg);;gif图片(*.gif) (*.gif)"));
+    QVERIFY(!win().card.WebBrowser4->isLoading());
     QVERIFY(fileBytes(cardPage).contains(QUrl::toPercentEncoding(QStringLiteral("背景.jpg"))));
 
     // The page with its picture opens from another folder, the program's picture gone.
-    QTest::mouseClick(form_->previewbtn, Qt::LeftButton);
+    QTest::mouseClick(win().card.previewbtn, Qt::LeftButton);
     QVERIFY(complete.wait(kLoadMs));
     ui_->nextSaveFile = saved + QStringLiteral("/给朋友.html");
     ui_->nextSaveFilter = ui_->offeredFilters.value(1);
-    QTest::mouseClick(form_->iesetbtn, Qt::LeftButton);
+    QTest::mouseClick(win().card.iesetbtn, Qt::LeftButton);
     QVERIFY(ui_->messages.isEmpty());
     const QString elsewhere = fx_.tempPath(QStringLiteral("另一台电脑"));
     QVERIFY(QDir().rename(saved, elsewhere));
@@ -330,9 +333,9 @@ void TestCardWindow::previewPlaysAndSaves() {
     QCOMPARE(backgroundWidth(*friendView.page()), 37);
 
     // "清空列表" empties the card list.
-    QTest::mouseClick(form_->cancelbtn, Qt::LeftButton);
-    QVERIFY(form_->cardList.empty());
-    QCOMPARE(form_->cardlistview->rowCount(), 0);
+    QTest::mouseClick(win().card.cancelbtn, Qt::LeftButton);
+    QVERIFY(win().cardList.empty());
+    QCOMPARE(win().card.cardlistview->rowCount(), 0);
 }
 
 void TestCardWindow::pageScriptReadsNoFile() {
@@ -360,16 +363,16 @@ void TestCardWindow::pageScriptReadsNoFile() {
     fx_.offer({melorin::testing::fileRow(QStringLiteral("1"), QStringLiteral("贺卡的歌"), song,
                                          QStringLiteral("1.0M"), QStringLiteral("mp3"))},
               {0});
-    QTest::mouseClick(form_->dragcardbtn, Qt::LeftButton);
+    QTest::mouseClick(win().play.dragcardbtn, Qt::LeftButton);
     ui_->nextOpenFile = pictures + QStringLiteral("/卡片.jpg");
-    QTest::mouseClick(form_->picbtn, Qt::LeftButton);
-    form_->nameedit->setText(QStringLiteral("从网上抄来的贺卡"));
+    QTest::mouseClick(win().card.picbtn, Qt::LeftButton);
+    win().card.nameedit->setText(QStringLiteral("从网上抄来的贺卡"));
     // Short lines: the box wraps long ones, and the page takes its lines as shown.
     const QString planted = QStringLiteral(
                                 "<OBJECT CLASSID=\"CLSID:22D6f312-B0F6-11D0-94AB-0080C74C7E95\">"
                                 "<PARAM NAME=\"fileName\" VALUE=\"") +
                             server.url("/planted.mp3") + QStringLiteral("\"></OBJECT>");
-    form_->iememo->setPlainText(
+    win().card.iememo->setPlainText(
         QStringList{QStringLiteral("<script>"),
                     QStringLiteral("document.write(") + scriptString(planted) + u')',
                     QStringLiteral("var r='refused';"), QStringLiteral("try{"),
@@ -386,15 +389,15 @@ void TestCardWindow::pageScriptReadsNoFile() {
                             .join(u'\n') +
                         QStringLiteral("\">")}
             .join(u'\n'));
-    QSignalSpy complete(form_->WebBrowser4, &melorin::WebBrowser::DocumentComplete);
-    QTest::mouseClick(form_->previewbtn, Qt::LeftButton);
+    QSignalSpy complete(win().card.WebBrowser4, &melorin::WebBrowser::DocumentComplete);
+    QTest::mouseClick(win().card.previewbtn, Qt::LeftButton);
     QVERIFY(complete.wait(kLoadMs));
 
     NativePlayer* player = nullptr;
     QTRY_VERIFY_WITH_TIMEOUT(
-        (player = form_->playback().current()) != nullptr && player->position() > 0, kLoadMs);
+        (player = win().playback().current()) != nullptr && player->position() > 0, kLoadMs);
     QCOMPARE(player->entryAddress(), song);
-    QWebEnginePage& page = *form_->WebBrowser4->engineView()->page();
+    QWebEnginePage& page = *win().card.WebBrowser4->engineView()->page();
     using melorin::testing::runScript;
     QCOMPARE(runScript(page, QStringLiteral("document.querySelectorAll('.melorin-player').length"))
                  .toInt(),
@@ -402,7 +405,7 @@ void TestCardWindow::pageScriptReadsNoFile() {
     // The script's object is still there, without a player.
     QCOMPARE(runScript(page, QStringLiteral("document.getElementsByTagName('object').length")),
              QVariant(1));
-    QCOMPARE(form_->playback().players().size(), 1);
+    QCOMPARE(win().playback().players().size(), 1);
     QCOMPARE(runScript(page, QStringLiteral("document.title")).toString(),
              QStringLiteral("refused"));
     QCOMPARE(backgroundWidth(page), 41);
@@ -419,11 +422,12 @@ void TestCardWindow::unwritablePageReachesTheLog() {
     const QString page = other.programDir() + QStringLiteral("/card.html");
     QVERIFY(QDir().mkpath(page));
     TForm1& form = other.createWindow(fx_.serviceHost());
-    form.cardList = {
+    const auto w = inside(form);
+    w.cardList = {
         {melorin::core::RowShape::File, "1", 0, "歌", "http://127.0.0.1:1/a.mp3", "1M", "mp3"}};
-    form.cardsurebtn->click();  // the button is never shown; "预览" and "图" run it
-    QVERIFY2(form.DownloadLog.join(u'\n').contains(QStringLiteral("card.html")),
-             qPrintable(form.DownloadLog.join(u'\n')));
+    w.card.cardsurebtn->click();  // the button is never shown; "预览" and "图" run it
+    QVERIFY2(w.DownloadLog.join(u'\n').contains(QStringLiteral("card.html")),
+             qPrintable(w.DownloadLog.join(u'\n')));
     QVERIFY(QFileInfo(page).isDir());
 }
 

@@ -21,6 +21,7 @@
 #include "player/playbackcoordinator.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
+#include "tests/app/windowinside.h"
 #include "tests/support/pageserver.h"
 #include "ui/reportview.h"
 
@@ -41,9 +42,9 @@ QStringList requestLines(const QString& logPath) {
     return QString::fromLatin1(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
 }
 
-QStringList titles(const TForm1& form) {
+QStringList titles(TForm1& form) {
     QStringList out;
-    for (const auto& r : form.resultRows().rows()) out << QString::fromStdString(r.title);
+    for (const auto& r : inside(form).resultRows().rows()) out << QString::fromStdString(r.title);
     return out;
 }
 
@@ -64,7 +65,7 @@ private slots:
 private:
     // As a user does: the engine box takes the focus and the arrow keys move its choice.
     void chooseEngine(int index) {
-        QComboBox* box = fx_.form().SeSkinComboBox2;
+        QComboBox* box = inside(fx_.form()).bar.SeSkinComboBox2;
         box->setFocus();
         while (box->currentIndex() < index) QTest::keyClick(box, Qt::Key_Down);
         while (box->currentIndex() > index) QTest::keyClick(box, Qt::Key_Up);
@@ -72,18 +73,19 @@ private:
     // Chinese comes from an input method: the text is committed into the focused box.
     void typeAndSearch(const QString& text) {
         TForm1& form = fx_.form();
-        QTest::mouseClick(form.Edit1, Qt::LeftButton);
-        form.Edit1->selectAll();
-        QTest::keyClick(form.Edit1, Qt::Key_Delete);
+        QTest::mouseClick(inside(form).bar.Edit1, Qt::LeftButton);
+        inside(form).bar.Edit1->selectAll();
+        QTest::keyClick(inside(form).bar.Edit1, Qt::Key_Delete);
         QInputMethodEvent typed;
         typed.setCommitString(text);
-        QApplication::sendEvent(form.Edit1, &typed);
-        QTest::mouseClick(form.Button1, Qt::LeftButton);
+        QApplication::sendEvent(inside(form).bar.Edit1, &typed);
+        QTest::mouseClick(inside(form).bar.Button1, Qt::LeftButton);
     }
     [[nodiscard]] bool searchEnded() const {
-        return fx_.stepUntil([this] { return !fx_.form().catalogueSearch.running; }, kSearchMs);
+        return fx_.stepUntil([this] { return !inside(fx_.form()).catalogueSearch.running; },
+                             kSearchMs);
     }
-    [[nodiscard]] QString status() const { return fx_.form().searchStatus->text(); }
+    [[nodiscard]] QString status() const { return inside(fx_.form()).status.searchStatus->text(); }
 
     WindowFixture fx_;
     QString log_;
@@ -147,50 +149,51 @@ void TestCatalogueWindow::searchDownloadAndPlay() {
     QFETCH(QString, count);
     QFETCH(QString, asked);
     TForm1& form = fx_.form();
+    const auto w = inside(form);
     const qsizetype mark = requestLines(log_).size();
     chooseEngine(engine);
     typeAndSearch(text);
     QVERIFY(searchEnded());
     QCOMPARE(::titles(form), titles);
-    const melorin::core::SongRow first = form.resultRows().row(0);
+    const melorin::core::SongRow first = w.resultRows().row(0);
     QCOMPARE(first.caption, "1");
     QCOMPARE(QString::fromStdString(first.address),
              QStringLiteral("http://") + fx_.serviceHost() + firstAddress);
     QCOMPARE(QString::fromStdString(first.size), firstSize);
     QCOMPARE(first.type, "mp3");
-    QCOMPARE(form.resultRows().row(1).caption, "2");
-    QCOMPARE(form.resultlabel->text(), count);
+    QCOMPARE(w.resultRows().row(1).caption, "2");
+    QCOMPARE(w.bar.resultlabel->text(), count);
     QVERIFY2(status().contains(QStringLiteral("搜索完毕")), qPrintable(status()));
     QVERIFY2(requestLines(log_).value(mark).startsWith(asked),
              qPrintable(requestLines(log_).value(mark)));
 
     // Downloaded as the default engine's rows are: "下", then "开始下载".
-    form.ListView1->selectRow(0);
-    QTest::mouseClick(form.dragdownbtn, Qt::LeftButton);
-    QCOMPARE(form.downloadlistview->rowCount(), 1);
-    QTest::mouseClick(form.downbtn, Qt::LeftButton);
+    w.results.ListView1->selectRow(0);
+    QTest::mouseClick(w.play.dragdownbtn, Qt::LeftButton);
+    QCOMPARE(w.downloads.downloadlistview->rowCount(), 1);
+    QTest::mouseClick(w.downloads.downbtn, Qt::LeftButton);
     QVERIFY2(fx_.stepUntil(
                  [&] {
-                     return !form.downloader().passRunning() &&
-                            form.downloader().rowState(0) == RowState::Finished;
+                     return !w.downloader().passRunning() &&
+                            w.downloader().rowState(0) == RowState::Finished;
                  },
                  kSearchMs),
-             qPrintable(form.DownloadLog.join(u'\n')));
-    QFile saved(QString::fromStdString(form.queueRows().savePath(0)));
+             qPrintable(w.DownloadLog.join(u'\n')));
+    QFile saved(QString::fromStdString(w.queueRows().savePath(0)));
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QFile sample(QStringLiteral(MELORIN_AUDIO_DIR "/sample.mp3"));
     QVERIFY(sample.open(QIODevice::ReadOnly));
     QVERIFY(saved.readAll() == sample.readAll());
 
     // And played online: "在线播放" with the row selected.
-    QTest::mouseClick(form.Button3, Qt::LeftButton);
-    form.ListView1->clearSelection();
-    form.ListView1->selectRow(1);
-    QTest::mouseClick(form.SeSkinButton4, Qt::LeftButton);
+    QTest::mouseClick(w.functions.Button3, Qt::LeftButton);
+    w.results.ListView1->clearSelection();
+    w.results.ListView1->selectRow(1);
+    QTest::mouseClick(w.play.SeSkinButton4, Qt::LeftButton);
     NativePlayer* player = nullptr;
     QVERIFY(QTest::qWaitFor(
         [&] {
-            player = form.playback().current();
+            player = w.playback().current();
             return player != nullptr && player->state() == NativePlayer::State::Playing &&
                    player->position() > 0;
         },
@@ -200,9 +203,10 @@ void TestCatalogueWindow::searchDownloadAndPlay() {
 
 void TestCatalogueWindow::engineBoxRules() {
     TForm1& form = fx_.form();
-    QCOMPARE(form.SeSkinComboBox2->count(), 3);
-    QCOMPARE(form.SeSkinComboBox2->currentText(), QStringLiteral("默认mp3搜索引擎"));
-    QVERIFY(form.SeSkinComboBox2->toolTip().isEmpty());
+    const auto w = inside(form);
+    QCOMPARE(w.bar.SeSkinComboBox2->count(), 3);
+    QCOMPARE(w.bar.SeSkinComboBox2->currentText(), QStringLiteral("默认mp3搜索引擎"));
+    QVERIFY(w.bar.SeSkinComboBox2->toolTip().isEmpty());
 
     // A change of engine with text in the box searches again, there.
     chooseEngine(kArchive);
@@ -210,24 +214,24 @@ void TestCatalogueWindow::engineBoxRules() {
     QVERIFY(searchEnded());
     const QStringList archiveRows = ::titles(form);
     QCOMPARE(archiveRows.size(), 9);  // five album tracks, four records
-    for (const auto& r : form.resultRows().rows()) {
+    for (const auto& r : w.resultRows().rows()) {
         QVERIFY(!QString::fromStdString(r.address).contains(QStringLiteral("restricted")));
     }
     chooseEngine(kMixter);
     // The box cuts the catalogue's name; its tip says it whole.
-    QCOMPARE(form.SeSkinComboBox2->toolTip(), QStringLiteral("ccMixter 知识共享音乐"));
+    QCOMPARE(w.bar.SeSkinComboBox2->toolTip(), QStringLiteral("ccMixter 知识共享音乐"));
     QVERIFY(fx_.stepUntil(
-        [&] { return form.resultRows().size() > 0 && ::titles(form) != archiveRows; }, kSearchMs));
+        [&] { return w.resultRows().size() > 0 && ::titles(form) != archiveRows; }, kSearchMs));
     QVERIFY(searchEnded());
-    QVERIFY(QString::fromStdString(form.resultRows().row(0).address)
+    QVERIFY(QString::fromStdString(w.resultRows().row(0).address)
                 .contains(QStringLiteral("/content/")));
 
     // Pages follow one another until one brings nothing: 75 uploads, 30 to a page.
     const qsizetype mark = requestLines(log_).size();
     typeAndSearch(QStringLiteral("歌"));
     QVERIFY(searchEnded());
-    QCOMPARE(form.resultRows().size(), 75 + 15);  // every fifth upload has an instrumental
-    QCOMPARE(form.resultRows().row(89).caption, "90");
+    QCOMPARE(w.resultRows().size(), 75 + 15);  // every fifth upload has an instrumental
+    QCOMPARE(w.resultRows().row(89).caption, "90");
     QStringList offsets;
     for (const QString& l : requestLines(log_).mid(mark)) {
         if (l.startsWith(QStringLiteral("GET /api/query")))
@@ -237,60 +241,61 @@ void TestCatalogueWindow::engineBoxRules() {
                                    QStringLiteral("90")}));
 
     // The charts belong to the default engine.
-    const int rows = form.resultRows().size();
-    QTest::mouseClick(form.manlistbtn, Qt::LeftButton);
+    const int rows = w.resultRows().size();
+    QTest::mouseClick(w.bar.manlistbtn, Qt::LeftButton);
     QCOMPARE(status(), QStringLiteral("排行榜、歌手列表和专辑只属于默认mp3搜索引擎"));
-    QCOMPARE(form.resultRows().size(), rows);
+    QCOMPARE(w.resultRows().size(), rows);
 
     // A kind the catalogue does not have: the type box searches again and finds nothing.
-    form.SeSkinComboBox1->setFocus();
-    QTest::keyClick(form.SeSkinComboBox1, Qt::Key_Down);
-    QCOMPARE(form.resultRows().size(), 0);
+    w.bar.SeSkinComboBox1->setFocus();
+    QTest::keyClick(w.bar.SeSkinComboBox1, Qt::Key_Down);
+    QCOMPARE(w.resultRows().size(), 0);
     QCOMPARE(status(), QStringLiteral("ccMixter只提供MP3文件，没有RM格式的文件"));
 
     // Back to the default engine: its search, its charts.
-    QTest::keyClick(form.SeSkinComboBox1, Qt::Key_Up);
+    QTest::keyClick(w.bar.SeSkinComboBox1, Qt::Key_Up);
     QVERIFY(searchEnded());
     chooseEngine(0);
     QVERIFY(fx_.stepUntil(
         [&] {
-            return form.resultRows().size() > 0 &&
-                   form.resultRows().row(0).address.find("/music/") != std::string::npos;
+            return w.resultRows().size() > 0 &&
+                   w.resultRows().row(0).address.find("/music/") != std::string::npos;
         },
         kSearchMs));
     // Its twenty pages would mix with the chart's entries: stopped first.
-    QTest::mouseClick(form.stopbtn, Qt::LeftButton);
-    QVERIFY(fx_.stepUntil([&] { return !form.WebBrowser1->isLoading(); }, kSearchMs));
-    QTest::mouseClick(form.manlistbtn, Qt::LeftButton);
+    QTest::mouseClick(w.bar.stopbtn, Qt::LeftButton);
+    QVERIFY(fx_.stepUntil([&] { return !w.results.WebBrowser1->isLoading(); }, kSearchMs));
+    QTest::mouseClick(w.bar.manlistbtn, Qt::LeftButton);
     QVERIFY(fx_.stepUntil(
-        [&] { return form.resultRows().size() > 0 && !form.resultRows().row(0).isFile(); },
-        kSearchMs));
+        [&] { return w.resultRows().size() > 0 && !w.resultRows().row(0).isFile(); }, kSearchMs));
 }
 
 void TestCatalogueWindow::stopAndRefresh() {
     TForm1& form = fx_.form();
+    const auto w = inside(form);
     chooseEngine(kArchive);
     typeAndSearch(QStringLiteral("唱片"));  // fifty items, four at a time
-    QVERIFY(fx_.stepUntil([&] { return form.resultRows().size() >= 4; }, kSearchMs));
-    QTest::mouseClick(form.stopbtn, Qt::LeftButton);
-    QVERIFY(!form.catalogueSearch.running);
+    QVERIFY(fx_.stepUntil([&] { return w.resultRows().size() >= 4; }, kSearchMs));
+    QTest::mouseClick(w.bar.stopbtn, Qt::LeftButton);
+    QVERIFY(!w.catalogueSearch.running);
     QVERIFY2(status().startsWith(QStringLiteral("互联网档案馆：搜索已停止，找到 ")),
              qPrintable(status()));
-    const int rows = form.resultRows().size();
+    const int rows = w.resultRows().size();
     QVERIFY(rows < 50);
-    QTest::qWait(300);
-    QCOMPARE(form.resultRows().size(), rows);
+    // The stop cancelled the requests: what is still queued in the event loop adds nothing.
+    fx_.turn(20);
+    QCOMPARE(w.resultRows().size(), rows);
 
     // "刷" starts over and runs to the end, numbering from 1 again.
-    QTest::mouseClick(form.SeSkinSpeedButton2, Qt::LeftButton);
+    QTest::mouseClick(w.bar.SeSkinSpeedButton2, Qt::LeftButton);
     QVERIFY(searchEnded());
-    QCOMPARE(form.resultRows().size(), 50);
-    QCOMPARE(form.resultRows().row(0).caption, "1");
-    QCOMPARE(form.resultRows().row(49).caption, "50");
-    QCOMPARE(form.resultlabel->text(), QStringLiteral(" 搜索结果  50"));
+    QCOMPARE(w.resultRows().size(), 50);
+    QCOMPARE(w.resultRows().row(0).caption, "1");
+    QCOMPARE(w.resultRows().row(49).caption, "50");
+    QCOMPARE(w.bar.resultlabel->text(), QStringLiteral(" 搜索结果  50"));
     // Rows come in the search's order, whatever order the items' answers took.
     for (int i = 0; i < 50; ++i) {
-        QVERIFY(QString::fromStdString(form.resultRows().row(i).address)
+        QVERIFY(QString::fromStdString(w.resultRows().row(i).address)
                     .contains(QStringLiteral("/melorin-78rpm-%1/").arg(i + 1, 2, 10, QChar(u'0'))));
     }
 }
@@ -301,7 +306,7 @@ void TestCatalogueWindow::failedSearchesSaySo() {
     typeAndSearch(QStringLiteral("坏页"));  // the service answers a web page
     QVERIFY(searchEnded());
     QCOMPARE(status(), QStringLiteral("ccMixter的回答无法读取，搜索结束"));
-    QCOMPARE(form.resultRows().size(), 0);
+    QCOMPARE(inside(form).resultRows().size(), 0);
 
     // Items that cannot be read are left out and counted; an error answer ends the search.
     melorin::testing::PageServer archive([](const QByteArray& target) {
@@ -344,7 +349,7 @@ void TestCatalogueWindow::failedSearchesSaySo() {
     typeAndSearch(QStringLiteral("ab"));
     QVERIFY(searchEnded());
     QCOMPARE(fx_.ui().messages, QStringList{QStringLiteral("请检查网络连接!")});
-    QCOMPARE(offline.searchStatus->text(), QStringLiteral("请检查网络连接!"));
+    QCOMPARE(inside(offline).status.searchStatus->text(), QStringLiteral("请检查网络连接!"));
 }
 
 MELORIN_GUI_TEST_MAIN(TestCatalogueWindow)

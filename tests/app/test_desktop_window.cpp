@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QToolButton>
@@ -17,6 +18,7 @@
 #include "app/songrowmodel.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
+#include "tests/app/windowinside.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
@@ -124,43 +126,44 @@ void TestDesktopWindow::runPass() {
                 fileRow(QStringLiteral("3"), QStringLiteral("丢失"),
                         fx_->nginxUrl(QStringLiteral("gone.mp3")), QStringLiteral("1M"),
                         QStringLiteral("mp3"))});
-    QTest::mouseClick(form.downbtn, Qt::LeftButton);
+    QTest::mouseClick(inside(form).downloads.downbtn, Qt::LeftButton);
     QVERIFY2(fx_->stepUntil([&] { return !fx_->ui().notifications.isEmpty(); }, 30'000),
-             qPrintable(form.DownloadLog.join(u'\n')));
+             qPrintable(inside(form).DownloadLog.join(u'\n')));
 }
 
 void TestDesktopWindow::openWhatWasDownloaded() {
     runPass();
     if (QTest::currentTestFailed()) return;
     TForm1& form = fx_->form();
+    const auto w = inside(form);
     auto& ui = fx_->ui();
-    const QString song = form.SaveFolder + QStringLiteral("月下听风.mp3");
-    const QString launcher = form.SaveFolder + QStringLiteral("快捷.desktop");
+    const QString song = w.SaveFolder + QStringLiteral("月下听风.mp3");
+    const QString launcher = w.SaveFolder + QStringLiteral("快捷.desktop");
 
     // The finished song: both entries; each goes to the desktop with the file written.
     for (const QString& choice : {kOpen, kOpenFolder}) {
         ui.menuChoice = choice;
-        rightClick(form.downloadlistview, 0);
+        rightClick(w.downloads.downloadlistview, 0);
         QCOMPARE(ui.menus.last().entries, kQueueMenu);
     }
     QCOMPARE(ui.openedFiles, QStringList{song});
     QCOMPARE(ui.shownInFolder, QStringList{song});
     // A finished file whose type is no song is only shown in its folder; a failed row offers
     // neither.
-    rightClick(form.downloadlistview, 1);
+    rightClick(w.downloads.downloadlistview, 1);
     QVERIFY(ui.menus.last().enabled.contains(kOpenFolder));
     QVERIFY(!ui.menus.last().enabled.contains(kOpen));
-    rightClick(form.downloadlistview, 2);
+    rightClick(w.downloads.downloadlistview, 2);
     QVERIFY(!ui.menus.last().enabled.contains(kOpenFolder));
     QVERIFY(!ui.menus.last().enabled.contains(kOpen));
 
     // The progress list offers the same for its finished rows, and a double-click opens.
     ui.menuChoice = kOpen;
-    rightClick(form.downloadnow, 0);
+    rightClick(w.downloads.downloadnow, 0);
     QCOMPARE(ui.menus.last().entries, (QStringList{kOpen, kOpenFolder}));
-    doubleClick(form.downloadnow, 0);
+    doubleClick(w.downloads.downloadnow, 0);
     QCOMPARE(ui.openedFiles, (QStringList{song, song, song}));
-    doubleClick(form.downloadnow, 1);
+    doubleClick(w.downloads.downloadnow, 1);
     QCOMPARE(ui.openedFiles.size(), 3);
     QVERIFY(fx_->logLines().contains(QStringLiteral("不是音乐文件，没有打开：") + launcher));
 
@@ -168,7 +171,7 @@ void TestDesktopWindow::openWhatWasDownloaded() {
     QVERIFY(QFile::remove(song));
     QVERIFY(QFile::link(launcher, song));
     ui.menuChoice = kOpen;
-    rightClick(form.downloadlistview, 0);
+    rightClick(w.downloads.downloadlistview, 0);
     QCOMPARE(ui.openedFiles.size(), 3);
     QVERIFY(fx_->logLines().contains(QStringLiteral("找不到文件：") + song));
 }
@@ -177,17 +180,18 @@ void TestDesktopWindow::passEndIsAnnounced() {
     runPass();
     if (QTest::currentTestFailed()) return;
     TForm1& form = fx_->form();
+    const auto w = inside(form);
     auto& ui = fx_->ui();
     fx_->turn(5);
     QCOMPARE(ui.notifications.size(), 1);  // once a pass
     QCOMPARE(ui.notifications[0].summary, QStringLiteral("下载结束"));
     QCOMPARE(ui.notifications[0].body, QStringLiteral("2 个文件下载完毕，1 个下载失败"));
-    QCOMPARE(form.passStatus->text(), QStringLiteral("2/3 个文件 66%"));
+    QCOMPARE(w.status.passStatus->text(), QStringLiteral("2/3 个文件 66%"));
     // A panel of its own, whole, between the download panels and the search line.
-    QVERIFY(form.passStatus->isVisible());
-    QVERIFY(form.passStatus->width() >= form.passStatus->sizeHint().width());
-    QVERIFY(form.passStatus->x() > form.statusPanels.last()->geometry().right());
-    QVERIFY(form.searchStatus->x() > form.passStatus->geometry().right());
+    QVERIFY(w.status.passStatus->isVisible());
+    QVERIFY(w.status.passStatus->width() >= w.status.passStatus->sizeHint().width());
+    QVERIFY(w.status.passStatus->x() > w.status.statusPanels.last()->geometry().right());
+    QVERIFY(w.status.searchStatus->x() > w.status.passStatus->geometry().right());
     // The task bar's bar grew while the pass ran and is hidden at its end.
     QVERIFY(ui.taskProgress.size() >= 2);
     QCOMPARE(ui.taskProgress.last(), std::nullopt);
@@ -199,20 +203,22 @@ void TestDesktopWindow::passEndIsAnnounced() {
         before = *ui.taskProgress[i];
     }
     // A click on the notification brings the rolled-up window back with the downloads.
-    QTest::mouseClick(form.Button3, Qt::LeftButton);
-    form.CustomItem3Click();
+    QTest::mouseClick(w.functions.Button3, Qt::LeftButton);
+    for (QAction* action : form.systemMenu()->actions())
+        if (action->text() == QStringLiteral("收缩")) action->trigger();
     QVERIFY(form.isRolledUp());
     ui.notifications[0].activate();
     QVERIFY(!form.isRolledUp());
-    QVERIFY(form.Iesetpanel->isVisible());
+    QVERIFY(w.downloads.Iesetpanel->isVisible());
     // Every row has been tried: another press starts no pass and announces nothing.
-    QTest::mouseClick(form.downbtn, Qt::LeftButton);
+    QTest::mouseClick(w.downloads.downbtn, Qt::LeftButton);
     fx_->turn(5);
     QCOMPARE(ui.notifications.size(), 1);
 }
 
 void TestDesktopWindow::fillLists() {
     TForm1& form = fx_->form();
+    const auto w = inside(form);
     fx_->offer({fileRow(QStringLiteral("1"), QStringLiteral("甲"), QStringLiteral("http://h/1.mp3"),
                         QStringLiteral("3.5M"), QStringLiteral("mp3")),
                 fileRow(QStringLiteral("2"), QStringLiteral("乙"), QStringLiteral("http://h/2.mp3"),
@@ -220,10 +226,10 @@ void TestDesktopWindow::fillLists() {
                 fileRow(QStringLiteral("3"), QStringLiteral("丙"), QStringLiteral("http://h/3.mp3"),
                         QStringLiteral("1M"), QStringLiteral("mp3"))},
                {0, 1, 2});
-    QTest::mouseClick(form.dragplaybtn, Qt::LeftButton);  // the play list and the card list
-    QTest::mouseClick(form.dragdownbtn, Qt::LeftButton);
-    form.ListView1->clearSelection();
-    QTest::mouseClick(form.Button3, Qt::LeftButton);
+    QTest::mouseClick(w.play.dragplaybtn, Qt::LeftButton);  // the play list and the card list
+    QTest::mouseClick(w.play.dragdownbtn, Qt::LeftButton);
+    w.results.ListView1->clearSelection();
+    QTest::mouseClick(w.functions.Button3, Qt::LeftButton);
 }
 
 void TestDesktopWindow::listMenus_data() {
@@ -250,12 +256,14 @@ void TestDesktopWindow::listMenus() {
     QFETCH(QStringList, entries);
     QFETCH(QString, choice);
     TForm1& form = fx_->createWindow();
+    const auto w = inside(form);
     QVERIFY(fx_->showWindow());
     fillLists();
     auto* view = form.findChild<ReportView*>(list);
     QVERIFY(view);
-    if (view->parentWidget() == form.Iesetpanel) QTest::mouseClick(form.Button4, Qt::LeftButton);
-    if (view == form.cardlistview) QTest::mouseClick(form.Button5, Qt::LeftButton);
+    if (view->parentWidget() == w.downloads.Iesetpanel)
+        QTest::mouseClick(w.functions.Button4, Qt::LeftButton);
+    if (view == w.card.cardlistview) QTest::mouseClick(w.functions.Button5, Qt::LeftButton);
     QVERIFY(view->isVisible());
     const int row = view->rowCount() > 1 ? 1 : -1;
     fx_->ui().menuChoice = choice;
@@ -264,16 +272,16 @@ void TestDesktopWindow::listMenus() {
     QCOMPARE(fx_->ui().menus[0].entries, entries);
 
     // The entry did what its button does, to the row clicked.
-    if (view == form.ListView1) {
-        QCOMPARE(form.queueRows().size(), 4);
-        QCOMPARE(form.queueRows().text(3, 1), QStringLiteral("乙"));
-    } else if (view == form.playListView) {
-        QCOMPARE(form.playRows().text(1, 1), QStringLiteral("丙"));
-    } else if (view == form.cardlistview) {
-        QCOMPARE(form.cardList.size(), std::size_t(0));
-    } else if (view == form.downloadlistview) {
-        QCOMPARE(form.queueRows().size(), 2);
-        QCOMPARE(form.queueRows().text(1, 1), QStringLiteral("丙"));
+    if (view == w.results.ListView1) {
+        QCOMPARE(w.queueRows().size(), 4);
+        QCOMPARE(w.queueRows().text(3, 1), QStringLiteral("乙"));
+    } else if (view == w.play.playListView) {
+        QCOMPARE(w.playRows().text(1, 1), QStringLiteral("丙"));
+    } else if (view == w.card.cardlistview) {
+        QCOMPARE(w.cardList.size(), std::size_t(0));
+    } else if (view == w.downloads.downloadlistview) {
+        QCOMPARE(w.queueRows().size(), 2);
+        QCOMPARE(w.queueRows().text(1, 1), QStringLiteral("丙"));
     } else {
         QVERIFY(fx_->ui().menus[0].enabled.isEmpty());  // nothing finished yet
     }
@@ -282,6 +290,7 @@ void TestDesktopWindow::listMenus() {
 void TestDesktopWindow::resultListSortsByHeader() {
     QVERIFY2(fx_->startService(), qPrintable(fx_->serviceError()));
     TForm1& form = fx_->createWindow();
+    const auto w = inside(form);
     QVERIFY(fx_->showWindow());
     fx_->offer({fileRow(QStringLiteral("1"), QStringLiteral("b"), QStringLiteral("http://h/1.wma"),
                         QStringLiteral("3.5M"), QStringLiteral("wma")),
@@ -292,7 +301,7 @@ void TestDesktopWindow::resultListSortsByHeader() {
                 fileRow(QStringLiteral("4"), QStringLiteral("c"), QStringLiteral("http://h/4.mp3"),
                         QStringLiteral("12.M"), QStringLiteral("mp3"))},
                {});
-    ReportView* list = form.ListView1;
+    ReportView* list = w.results.ListView1;
     // Sizes by their bytes, rows without one last in both directions; captions stay.
     clickHeader(list, 3);
     QCOMPARE(shownCaptions(list), QStringLiteral("2 1 4 3"));
@@ -310,12 +319,12 @@ void TestDesktopWindow::resultListSortsByHeader() {
     // The buttons act on the rows the user sees selected: here the second row shown.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualRect(list->model()->index(1, 0)).center());
-    QTest::mouseClick(form.dragdownbtn, Qt::LeftButton);
-    QCOMPARE(form.queueRows().size(), 1);
-    QCOMPARE(form.queueRows().text(0, 1), QStringLiteral("c"));
+    QTest::mouseClick(w.play.dragdownbtn, Qt::LeftButton);
+    QCOMPARE(w.queueRows().size(), 1);
+    QCOMPARE(w.queueRows().text(0, 1), QStringLiteral("c"));
 
     // A new search starts unsorted: its rows come in the service's order.
-    QTest::mouseClick(form.Button3, Qt::LeftButton);
+    QTest::mouseClick(w.functions.Button3, Qt::LeftButton);
     fx_->search(QStringLiteral("月下听风"), 0);
     QTRY_VERIFY_WITH_TIMEOUT(list->rowCount() >= 3, 30'000);
     const QStringList shown = shownCaptions(list).split(u' ');
@@ -327,52 +336,54 @@ void TestDesktopWindow::listKeys() {
     QVERIFY(fx_->startNginx("64k"));
     QVERIFY(fx_->serveFile(QStringLiteral("slow/long.mp3"), someBytes(2'000'000)));
     TForm1& form = fx_->createWindow();
+    const auto w = inside(form);
     QVERIFY(fx_->showWindow());
     fillLists();
-    QCOMPARE(form.ListView1->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(w.results.ListView1->selectionMode(), QAbstractItemView::ExtendedSelection);
     const auto pressIn = [](ReportView* list, int row, Qt::Key key, Qt::KeyboardModifiers mods) {
         click(list, row);
         QTest::keyClick(QApplication::focusWidget(), key, mods);
     };
     // Ctrl+A, then Delete: every row of the play list goes, and of the card list.
-    pressIn(form.playListView, 0, Qt::Key_A, Qt::ControlModifier);
-    QCOMPARE(form.playListView->selectedRowIndexes().size(), 3);
+    pressIn(w.play.playListView, 0, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(w.play.playListView->selectedRowIndexes().size(), 3);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
-    QVERIFY(form.PlayList.empty());
-    pressIn(form.ListView1, 0, Qt::Key_A, Qt::ControlModifier);
-    QCOMPARE(form.ListView1->selectedRowIndexes(), (QList<int>{0, 1, 2}));
+    QVERIFY(w.PlayList.empty());
+    pressIn(w.results.ListView1, 0, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(w.results.ListView1->selectedRowIndexes(), (QList<int>{0, 1, 2}));
     // A chart entry selected starts its search; all of them selected at once start none.
-    const std::vector<SongRow> files = form.resultRows().rows();
+    const std::vector<SongRow> files = w.resultRows().rows();
     fx_->offer({files[0], melorin::core::listEntry("2", "歌手", "m?word=x"), files[2]}, {});
-    pressIn(form.ListView1, 0, Qt::Key_A, Qt::ControlModifier);
-    QCOMPARE(form.ListView1->selectedRowIndexes().size(), 3);
-    QVERIFY(form.Edit1->text().isEmpty());
-    QTest::mouseClick(form.Button5, Qt::LeftButton);
-    pressIn(form.cardlistview, 1, Qt::Key_Delete, Qt::NoModifier);
-    QCOMPARE(form.cardRows().size(), 2);
-    QCOMPARE(form.cardRows().text(1, 1), QStringLiteral("丙"));
+    pressIn(w.results.ListView1, 0, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(w.results.ListView1->selectedRowIndexes().size(), 3);
+    QVERIFY(w.bar.Edit1->text().isEmpty());
+    QTest::mouseClick(w.functions.Button5, Qt::LeftButton);
+    pressIn(w.card.cardlistview, 1, Qt::Key_Delete, Qt::NoModifier);
+    QCOMPARE(w.cardRows().size(), 2);
+    QCOMPARE(w.cardRows().text(1, 1), QStringLiteral("丙"));
 
     // The queue: Delete removes, but not while a file runs (its rows are known by index).
-    QTest::mouseClick(form.Button4, Qt::LeftButton);
-    pressIn(form.downloadlistview, 0, Qt::Key_Delete, Qt::NoModifier);
-    QCOMPARE(form.queueRows().size(), 2);
-    QCOMPARE(form.queueRows().text(0, 1), QStringLiteral("乙"));
-    QTest::mouseClick(form.delallbtn, Qt::LeftButton);
+    QTest::mouseClick(w.functions.Button4, Qt::LeftButton);
+    pressIn(w.downloads.downloadlistview, 0, Qt::Key_Delete, Qt::NoModifier);
+    QCOMPARE(w.queueRows().size(), 2);
+    QCOMPARE(w.queueRows().text(0, 1), QStringLiteral("乙"));
+    QTest::mouseClick(w.downloads.delallbtn, Qt::LeftButton);
     fx_->queue({fileRow(QStringLiteral("9"), QStringLiteral("慢歌"),
                         fx_->nginxUrl(QStringLiteral("slow/long.mp3")), QStringLiteral("2M"),
                         QStringLiteral("mp3"))});
-    QTest::mouseClick(form.downbtn, Qt::LeftButton);
+    QTest::mouseClick(w.downloads.downbtn, Qt::LeftButton);
     QVERIFY(fx_->stepUntil(
-        [&] { return form.downloader().rowState(0) == melorin::download::RowState::Running; },
+        [&] { return w.downloader().rowState(0) == melorin::download::RowState::Running; },
         30'000));
-    pressIn(form.downloadlistview, 0, Qt::Key_Delete, Qt::NoModifier);
-    QCOMPARE(form.queueRows().size(), 1);
-    QVERIFY(form.delbtn->isEnabled());  // the key is no press of the button
+    pressIn(w.downloads.downloadlistview, 0, Qt::Key_Delete, Qt::NoModifier);
+    QCOMPARE(w.queueRows().size(), 1);
+    QVERIFY(w.downloads.delbtn->isEnabled());  // the key is no press of the button
     QVERIFY(fx_->logLines().contains(QStringLiteral("正在下载，下载列表中的项暂时不能删除")));
 }
 
 void TestDesktopWindow::accessibleNames() {
     TForm1& form = fx_->createWindow();
+    const auto w = inside(form);
     QVERIFY(fx_->showWindow());
     // The frame's buttons are pictures: they are named by what they do.
     const std::pair<const char*, QString> frame[] = {
@@ -382,23 +393,23 @@ void TestDesktopWindow::accessibleNames() {
         {"SkinCloseButton", QStringLiteral("关闭")}};
     for (const auto& [name, caption] : frame)
         QCOMPARE(accessibleName(form.findChild<QToolButton*>(QString::fromLatin1(name))), caption);
-    QCOMPARE(accessibleName(form.dragplaybtn), QStringLiteral("播"));
+    QCOMPARE(accessibleName(w.play.dragplaybtn), QStringLiteral("播"));
 
     // The view buttons are buttons, named by their captions; "checked" tells the view up.
-    for (QPushButton* b : {form.Button3, form.Button4, form.Button5}) {
+    for (QPushButton* b : {w.functions.Button3, w.functions.Button4, w.functions.Button5}) {
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(b);
         QVERIFY(a);
         QCOMPARE(a->role(), QAccessible::Button);
         QCOMPARE(a->text(QAccessible::Name), b->text());
-        QCOMPARE(bool(a->state().checked), b == form.Button3);
+        QCOMPARE(bool(a->state().checked), b == w.functions.Button3);
     }
     // Automation presses them as a user would.
-    QAccessibleInterface* download = QAccessible::queryAccessibleInterface(form.Button4);
+    QAccessibleInterface* download = QAccessible::queryAccessibleInterface(w.functions.Button4);
     QVERIFY(download->actionInterface());
     download->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    QVERIFY(form.Iesetpanel->isVisible());
+    QVERIFY(w.downloads.Iesetpanel->isVisible());
     QVERIFY(download->state().checked);
-    QVERIFY(!QAccessible::queryAccessibleInterface(form.Button3)->state().checked);
+    QVERIFY(!QAccessible::queryAccessibleInterface(w.functions.Button3)->state().checked);
 }
 
 MELORIN_GUI_TEST_MAIN(TestDesktopWindow)

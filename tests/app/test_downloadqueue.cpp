@@ -17,6 +17,7 @@
 #include "app/songrowmodel.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
+#include "tests/app/windowinside.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
@@ -42,15 +43,15 @@ void selectRows(melorin::ui::ReportView* view, const QList<int>& rows) {
     for (int r : rows) view->selectRow(r);
 }
 
-QStringList savePaths(const TForm1& form) {
+QStringList savePaths(TForm1& form) {
     QStringList paths;
-    for (int r = 0; r < form.downloadlistview->rowCount(); ++r)
-        paths << form.queueRows().text(r, 5);
+    for (int r = 0; r < inside(form).downloads.downloadlistview->rowCount(); ++r)
+        paths << inside(form).queueRows().text(r, 5);
     return paths;
 }
 
-QStringList logLines(const TForm1& form) {
-    return form.DownloadLog;
+QStringList logLines(TForm1& form) {
+    return inside(form).DownloadLog;
 }
 
 }  // namespace
@@ -99,44 +100,46 @@ void TestDownloadQueue::addingRows() {
     QFETCH(QStringList, names);
     WindowFixture fx;
     TForm1& form = fx.createWindow();
+    const auto w = inside(form);
     QVERIFY(fx.showWindow());
     fx.offer(searchRows(), selected);
-    for (int i = 0; i < presses; ++i) QTest::mouseClick(form.dragdownbtn, Qt::LeftButton);
+    for (int i = 0; i < presses; ++i) QTest::mouseClick(w.play.dragdownbtn, Qt::LeftButton);
 
     QStringList expected;
-    for (const QString& n : names) expected << form.SaveFolder + n;
+    for (const QString& n : names) expected << w.SaveFolder + n;
     QCOMPARE(savePaths(form), expected);
-    QCOMPARE(static_cast<int>(form.downloader().jobs().size()), names.size());
+    QCOMPARE(static_cast<int>(w.downloader().jobs().size()), names.size());
     // Caption, icon and the four sub-items come over unchanged; the core holds the same rows.
     int q = 0;
     for (int i = 0; i < presses; ++i) {
         for (int s : selected) {
-            const melorin::core::SongRow from = form.resultRows().row(s);
+            const melorin::core::SongRow from = w.resultRows().row(s);
             if (!from.isFile()) continue;
-            QCOMPARE(form.queueRows().row(q), from);
-            QCOMPARE(form.downloader().jobs()[static_cast<std::size_t>(q)].savePath,
-                     form.queueRows().savePath(q));
+            QCOMPARE(w.queueRows().row(q), from);
+            QCOMPARE(w.downloader().jobs()[static_cast<std::size_t>(q)].savePath,
+                     w.queueRows().savePath(q));
             ++q;
         }
     }
     // In every case the download view comes up.
-    QVERIFY(form.Iesetpanel->isVisible());
-    QVERIFY(!form.ListView1->isVisible());
+    QVERIFY(w.downloads.Iesetpanel->isVisible());
+    QVERIFY(!w.results.ListView1->isVisible());
 }
 
 void TestDownloadQueue::newFolderOnlyForLaterRows() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
+    const auto w = inside(form);
     TForm2 chooser(form);
     fx.offer(searchRows(), {0});
-    form.dragdownbtnClick();
-    const QString first = form.SaveFolder + QStringLiteral("月下听风.mp3");
-    form.SeSkinButton1->click();
+    w.play.dragdownbtn->click();
+    const QString first = w.SaveFolder + QStringLiteral("月下听风.mp3");
+    w.bar.SeSkinButton1->click();
     chooser.pathedit->setText(fx.programDir() + QStringLiteral("/other"));
     chooser.pathbtn->click();
-    QCOMPARE(form.SaveFolder, fx.programDir() + QStringLiteral("/other/"));
-    selectRows(form.ListView1, {1});
-    form.dragdownbtnClick();
+    QCOMPARE(w.SaveFolder, fx.programDir() + QStringLiteral("/other/"));
+    selectRows(w.results.ListView1, {1});
+    w.play.dragdownbtn->click();
     QCOMPARE(savePaths(form),
              (QStringList{first, fx.programDir() + QStringLiteral("/other/风之歌.rm")}));
 }
@@ -144,52 +147,54 @@ void TestDownloadQueue::newFolderOnlyForLaterRows() {
 void TestDownloadQueue::removeSelectedAndClear() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
+    const auto w = inside(form);
     RecordingUi& ui = fx.ui();
     fx.offer(searchRows(), {0, 1, 3});
-    form.dragdownbtnClick();
-    form.dragdownbtnClick();  // six rows: 0 1 3 0 1 3
-    QCOMPARE(form.downloadlistview->rowCount(), 6);
+    w.play.dragdownbtn->click();
+    w.play.dragdownbtn->click();  // six rows: 0 1 3 0 1 3
+    QCOMPARE(w.downloads.downloadlistview->rowCount(), 6);
 
-    form.downloadlistview->clearSelection();
-    form.delbtn->click();  // nothing selected: nothing removed
-    QCOMPARE(form.downloadlistview->rowCount(), 6);
+    w.downloads.downloadlistview->clearSelection();
+    w.downloads.delbtn->click();  // nothing selected: nothing removed
+    QCOMPARE(w.downloads.downloadlistview->rowCount(), 6);
 
-    selectRows(form.downloadlistview, {0, 2, 4});
-    form.delbtn->click();
-    QCOMPARE(form.downloadlistview->rowCount(), 3);
+    selectRows(w.downloads.downloadlistview, {0, 2, 4});
+    w.downloads.delbtn->click();
+    QCOMPARE(w.downloads.downloadlistview->rowCount(), 3);
     QStringList titles;
-    for (int r = 0; r < 3; ++r) titles << form.queueRows().text(r, 1);
+    for (int r = 0; r < 3; ++r) titles << w.queueRows().text(r, 1);
     QCOMPARE(titles, (QStringList{QStringLiteral("风之歌"), QStringLiteral("月下听风"),
                                   QStringLiteral("a/../b")}));
-    const auto jobs = form.downloader().jobs();
+    const auto jobs = w.downloader().jobs();
     QCOMPARE(jobs.size(), std::size_t{3});
     for (int r = 0; r < 3; ++r)
         QCOMPARE(QString::fromStdString(jobs[static_cast<std::size_t>(r)].title), titles[r]);
-    QVERIFY(form.delbtn->isEnabled());
+    QVERIFY(w.downloads.delbtn->isEnabled());
 
-    form.delallbtn->click();
-    QCOMPARE(form.downloadlistview->rowCount(), 0);
-    QVERIFY(form.downloader().jobs().empty());
-    QVERIFY(form.delallbtn->isEnabled());
+    w.downloads.delallbtn->click();
+    QCOMPARE(w.downloads.downloadlistview->rowCount(), 0);
+    QVERIFY(w.downloader().jobs().empty());
+    QVERIFY(w.downloads.delallbtn->isEnabled());
     QVERIFY(ui.questions.isEmpty());
 }
 
 void TestDownloadQueue::chooserIsHiddenAndNotModal() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
+    const auto w = inside(form);
     TForm2 chooser(form);
-    QCOMPARE(form.Form2, &chooser);
+    QCOMPARE(w.Form2(), &chooser);
     QVERIFY(!chooser.isVisible());
     QCOMPARE(chooser.windowTitle(), QStringLiteral("选择保存目录"));
     QCOMPARE(chooser.clientArea()->size(), QSize(158, 264));
     QCOMPARE(chooser.pathbtn->text(), QStringLiteral("确定"));
     QVERIFY(chooser.pathedit->text().isEmpty());
     form.show();
-    form.SeSkinButton1->click();
+    w.bar.SeSkinButton1->click();
     QVERIFY(chooser.isVisible());
     QVERIFY(!chooser.isModal());
     QVERIFY(QApplication::activeModalWidget() == nullptr);
-    QVERIFY(!form.retargetRows);
+    QVERIFY(!w.retargetRows);
     // Only a mouse click in the tree fills the edit box.
     const QModelIndex folder = chooser.folders->index(fx.programDir());
     QVERIFY(folder.isValid());
@@ -212,78 +217,82 @@ void TestDownloadQueue::chooserDefaultMode() {
     QFETCH(QString, saveFolder);
     WindowFixture fx;
     TForm1& form = fx.createWindow();
+    const auto w = inside(form);
     TForm2 chooser(form);
-    const QString before = form.SaveFolder;
-    form.SeSkinButton1Click();
+    const QString before = w.SaveFolder;
+    w.bar.SeSkinButton1->click();
     chooser.pathedit->setText(text);
     chooser.pathbtnClick();
-    QCOMPARE(form.SaveFolder, saveFolder.isEmpty() ? before : saveFolder);
+    QCOMPARE(w.SaveFolder, saveFolder.isEmpty() ? before : saveFolder);
     QVERIFY(!chooser.isVisible());
-    QVERIFY(!form.retargetRows);
+    QVERIFY(!w.retargetRows);
 }
 
 void TestDownloadQueue::chooserRetargetsSelectedRows() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
+    const auto w = inside(form);
     TForm2 chooser(form);
     fx.offer(searchRows(), {0, 1, 3});
-    form.dragdownbtnClick();
+    w.play.dragdownbtn->click();
     const QStringList before = savePaths(form);
-    const QString folderBefore = form.SaveFolder;
+    const QString folderBefore = w.SaveFolder;
     QVERIFY(QDir(fx.programDir()).mkdir(QStringLiteral("mp3")));
     const QString target = fx.programDir() + QStringLiteral("/mp3");
 
     // An empty edit box would mean the file-system root: the rows keep their paths.
-    selectRows(form.downloadlistview, {0, 2});
-    form.SeSkinButton3->click();
-    QVERIFY(form.retargetRows);
+    selectRows(w.downloads.downloadlistview, {0, 2});
+    w.downloads.SeSkinButton3->click();
+    QVERIFY(w.retargetRows);
     QVERIFY(chooser.isVisible());
     chooser.pathbtn->click();
     QCOMPARE(savePaths(form), before);
-    QVERIFY(!form.retargetRows);
+    QVERIFY(!w.retargetRows);
 
-    form.SeSkinButton3->click();
+    w.downloads.SeSkinButton3->click();
     chooser.ShellTreeView1Click(chooser.folders->index(target));
     QCOMPARE(chooser.pathedit->text(), target);
     chooser.pathbtn->click();
     QCOMPARE(savePaths(form), (QStringList{target + QStringLiteral("/月下听风.mp3"), before[1],
                                            target + QStringLiteral("/a_._b.")}));
-    QCOMPARE(QString::fromStdString(form.downloader().jobs()[2].savePath),
+    QCOMPARE(QString::fromStdString(w.downloader().jobs()[2].savePath),
              target + QStringLiteral("/a_._b."));
-    QCOMPARE(form.SaveFolder, folderBefore);
-    QVERIFY(!form.retargetRows);
+    QCOMPARE(w.SaveFolder, folderBefore);
+    QVERIFY(!w.retargetRows);
     QVERIFY(!chooser.isVisible());
 }
 
 void TestDownloadQueue::chooserClosedKeepsRetargetMode() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
+    const auto w = inside(form);
     TForm2 chooser(form);
     fx.offer(searchRows(), {0, 1});
-    form.dragdownbtnClick();
-    selectRows(form.downloadlistview, {1});
-    form.SeSkinButton3Click();
+    w.play.dragdownbtn->click();
+    selectRows(w.downloads.downloadlistview, {1});
+    w.downloads.SeSkinButton3->click();
     chooser.close();  // the frame's close button only hides it
     QVERIFY(!chooser.isVisible());
-    QVERIFY(form.retargetRows);
-    const QString folderBefore = form.SaveFolder;
-    form.SeSkinButton1Click();  // "保存目录" now still retargets the selected rows
+    QVERIFY(w.retargetRows);
+    const QString folderBefore = w.SaveFolder;
+    w.bar.SeSkinButton1->click();  // "保存目录" now still retargets the selected rows
     chooser.pathedit->setText(fx.programDir());
     chooser.pathbtnClick();
-    QCOMPARE(form.SaveFolder, folderBefore);
-    QCOMPARE(form.queueRows().text(1, 5), fx.programDir() + QStringLiteral("/风之歌.rm"));
-    QVERIFY(!form.retargetRows);
+    QCOMPARE(w.SaveFolder, folderBefore);
+    QCOMPARE(w.queueRows().text(1, 5), fx.programDir() + QStringLiteral("/风之歌.rm"));
+    QVERIFY(!w.retargetRows);
 }
 
 void TestDownloadQueue::retargetWithoutSelectionDoesNothing() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
+    const auto w = inside(form);
     TForm2 chooser(form);
     fx.offer(searchRows(), {0});
-    form.dragdownbtnClick();
-    form.downloadlistview->clearSelection();
-    form.SeSkinButton3->click();
-    QVERIFY(!form.retargetRows);
+    w.play.dragdownbtn->click();
+    w.downloads.downloadlistview->clearSelection();
+    w.downloads.SeSkinButton3->click();
+    QVERIFY(!w.retargetRows);
     QVERIFY(!chooser.isVisible());
 }
 
@@ -318,14 +327,15 @@ void TestDownloadQueue::failureHookOnIdleQueue() {
     QFETCH(bool, panelShown);
     WindowFixture fx;
     TForm1& form = fx.createWindow();
+    const auto w = inside(form);
     RecordingUi& ui = fx.ui();
     QVERIFY(fx.showWindow());
     fx.offer(searchRows(), {0});
-    for (int i = 0; i < queueRows; ++i) form.dragdownbtnClick();
-    form.Button3Click();
+    for (int i = 0; i < queueRows; ++i) w.play.dragdownbtn->click();
+    w.functions.Button3->click();
     melorin::reportFailure(message);
     QCOMPARE(logLines(form), log);
-    QCOMPARE(form.Iesetpanel->isVisible(), panelShown);
+    QCOMPARE(w.downloads.Iesetpanel->isVisible(), panelShown);
     QVERIFY(ui.messages.isEmpty());
     QVERIFY(form.isVisible());
 }
@@ -336,7 +346,7 @@ void TestDownloadQueue::fatalFailureClosesBothWindows() {
     RecordingUi& ui = fx.ui();
     TForm2 chooser(form);
     QVERIFY(fx.showWindow());
-    form.SeSkinButton1Click();
+    inside(form).bar.SeSkinButton1->click();
     QVERIFY(chooser.isVisible());
     QSignalSpy closed(&form, &TForm1::closed);
     melorin::reportFailure(QStringLiteral("Access violation at address 00000000"));

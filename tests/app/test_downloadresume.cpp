@@ -14,6 +14,7 @@
 #include "download/resumestate.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
+#include "tests/app/windowinside.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
@@ -67,13 +68,13 @@ void TestDownloadResume::unfinishedRowsComeBackAndFinish() {
                                                      QStringLiteral("mp3")));
         }
         fx.queue(rows);
-        for (int r = 0; r < 2; ++r) saved << form.queueRows().text(r, 5);
-        QTest::mouseClick(form.downbtn, Qt::LeftButton);
+        for (int r = 0; r < 2; ++r) saved << inside(form).queueRows().text(r, 5);
+        QTest::mouseClick(inside(form).downloads.downbtn, Qt::LeftButton);
         // Both files have bytes on disk and named in their state files, none is complete.
         QVERIFY(fx.stepUntil(
             [&] { return savedBytes(saved[0]) > 200'000 && savedBytes(saved[1]) > 200'000; },
             20'000));
-        QVERIFY(form.downloader().rowState(0) == RowState::Running);
+        QVERIFY(inside(form).downloader().rowState(0) == RowState::Running);
         fx.ui().answerYes = true;
         QVERIFY(form.close());  // after the exit question
         QCOMPARE(fx.ui().questions.size(), 1);
@@ -85,25 +86,26 @@ void TestDownloadResume::unfinishedRowsComeBackAndFinish() {
     }
 
     TForm1& form = fx.createWindow();
+    const auto w = inside(form);
     QVERIFY(fx.showWindow());
-    QCOMPARE(form.downloadlistview->rowCount(), 2);
+    QCOMPARE(w.downloads.downloadlistview->rowCount(), 2);
     for (int r = 0; r < 2; ++r) {
-        QCOMPARE(form.queueRows().text(r, 1), titles[r]);
-        QCOMPARE(form.queueRows().text(r, 5), saved[r]);
+        QCOMPARE(w.queueRows().text(r, 1), titles[r]);
+        QCOMPARE(w.queueRows().text(r, 5), saved[r]);
     }
-    const QStringList log = form.DownloadLog;
+    const QStringList log = w.DownloadLog;
     QCOMPARE(log.count(QStringLiteral("上次未完成的2个下载已放回下载列表，按“开始下载”继续")), 1);
 
-    QTest::mouseClick(form.downbtn, Qt::LeftButton);
+    QTest::mouseClick(w.downloads.downbtn, Qt::LeftButton);
     QVERIFY2(fx.stepUntil(
                  [&] {
-                     return !form.downloader().passRunning() &&
-                            form.downloader().rowState(0) == RowState::Finished &&
-                            form.downloader().rowState(1) == RowState::Finished;
+                     return !w.downloader().passRunning() &&
+                            w.downloader().rowState(0) == RowState::Finished &&
+                            w.downloader().rowState(1) == RowState::Finished;
                  },
                  60'000),
-             qPrintable(form.DownloadLog.join(u'\n')));
-    const QString text = form.DownloadLog.join(u'\n');
+             qPrintable(w.DownloadLog.join(u'\n')));
+    const QString text = w.DownloadLog.join(u'\n');
     for (int r = 0; r < 2; ++r) {
         QVERIFY2(fileBytes(saved[r]) == bodies[r], qPrintable(saved[r]));
         QVERIFY(!QFile::exists(saved[r] + QStringLiteral(".part")));
@@ -115,7 +117,7 @@ void TestDownloadResume::unfinishedRowsComeBackAndFinish() {
         [&] { return !QFile::exists(fx.programDir() + QStringLiteral("/downloads.queue")); },
         5000));
     QVERIFY(form.close());
-    QCOMPARE(fx.createWindow().downloadlistview->rowCount(), 0);
+    QCOMPARE(inside(fx.createWindow()).downloads.downloadlistview->rowCount(), 0);
 }
 
 MELORIN_GUI_TEST_MAIN(TestDownloadResume)

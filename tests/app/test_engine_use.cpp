@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
@@ -21,6 +22,7 @@
 #include "tests/app/guitestmain.h"
 #include "tests/app/pagescript.h"
 #include "tests/app/windowfixture.h"
+#include "tests/app/windowinside.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
@@ -117,10 +119,12 @@ NativePlayer* TestEngineUse::playSongs(int count) {
     QList<int> all;
     for (int i = 0; i < count; ++i) all << i;
     fx_.offer(rows, all);
-    QTest::mouseClick(form_->SeSkinButton4, Qt::LeftButton);
+    QTest::mouseClick(inside(*form_).play.SeSkinButton4, Qt::LeftButton);
     NativePlayer* p = nullptr;
     if (!QTest::qWaitFor(
-            [&] { return (p = form_->playback().current()) != nullptr && p->position() > 0; },
+            [&] {
+                return (p = inside(*form_).playback().current()) != nullptr && p->position() > 0;
+            },
             kLoadMs))
         return nullptr;
     return p;
@@ -128,7 +132,7 @@ NativePlayer* TestEngineUse::playSongs(int count) {
 
 QString TestEngineUse::faceTime() {
     return melorin::testing::runScript(
-               *form_->WebBrowser3->engineView()->page(),
+               *inside(*form_).play.WebBrowser3->engineView()->page(),
                QStringLiteral("(document.querySelector('.mp-time') || {}).textContent || ''"))
         .toString();
 }
@@ -136,10 +140,12 @@ QString TestEngineUse::faceTime() {
 void TestEngineUse::engineOnlyForShownPages() {
     const WId window = form_->winId();
     fx_.search(QStringLiteral("月下听风"), 0);
-    QVERIFY(fx_.stepUntil([&] { return form_->ListView1->rowCount() >= 30; }, kLoadMs));
-    QVERIFY(fx_.stepUntil([&] { return !form_->WebBrowser1->isLoading(); }, kLoadMs));
+    QVERIFY(
+        fx_.stepUntil([&] { return inside(*form_).results.ListView1->rowCount() >= 30; }, kLoadMs));
+    QVERIFY(
+        fx_.stepUntil([&] { return !inside(*form_).results.WebBrowser1->isLoading(); }, kLoadMs));
     QCOMPARE(engineProcesses().all, 0);
-    QVERIFY(form_->WebBrowser3->engineView() == nullptr);
+    QVERIFY(inside(*form_).play.WebBrowser3->engineView() == nullptr);
 
     // The first page shown starts the engine, in the window as it was.
     QVERIFY(playSongs(1) != nullptr);
@@ -147,13 +153,13 @@ void TestEngineUse::engineOnlyForShownPages() {
     QCOMPARE(form_->winId(), window);
 
     // The card preview renders in the same process.
-    form_->ListView1->selectRow(0);
-    QTest::mouseClick(form_->dragcardbtn, Qt::LeftButton);
-    form_->nameedit->setText(QStringLiteral("新年快乐"));
-    QSignalSpy shown(form_->WebBrowser4, &melorin::WebBrowser::DocumentComplete);
-    QTest::mouseClick(form_->previewbtn, Qt::LeftButton);
+    inside(*form_).results.ListView1->selectRow(0);
+    QTest::mouseClick(inside(*form_).play.dragcardbtn, Qt::LeftButton);
+    inside(*form_).card.nameedit->setText(QStringLiteral("新年快乐"));
+    QSignalSpy shown(inside(*form_).card.WebBrowser4, &melorin::WebBrowser::DocumentComplete);
+    QTest::mouseClick(inside(*form_).card.previewbtn, Qt::LeftButton);
     QVERIFY(shown.wait(kLoadMs));
-    QVERIFY(form_->WebBrowser4->Document() != nullptr);
+    QVERIFY(inside(*form_).card.WebBrowser4->Document() != nullptr);
     QCOMPARE(engineProcesses().renderers, 1);
     QCOMPARE(form_->winId(), window);
 }
@@ -186,9 +192,9 @@ void TestEngineUse::playerFaceRestsWhileUnseen() {
 
     // Back in sight, it catches up at once.
     if (away.startsWith(QStringLiteral("Skin"))) {
-        form_->CustomItem7Click();  // the tray menu's and the taskbar's "还原"
+        form_->restoreWindow();  // what the tray menu's and the taskbar's "还原" do
     } else {
-        QTest::mouseClick(form_->Button3, Qt::LeftButton);
+        QTest::mouseClick(inside(*form_).functions.Button3, Qt::LeftButton);
     }
     QTRY_VERIFY_WITH_TIMEOUT(faceTime().startsWith(clock(p->position())), 5000);
 }

@@ -27,6 +27,7 @@
 #include "app/webbrowser.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
+#include "tests/app/windowinside.h"
 #include "ui/dropdown.h"
 #include "ui/reportview.h"
 #include "ui/uiport.h"
@@ -89,27 +90,28 @@ private slots:
 void TestMainWindow::startUpPreparesStateAndFolders() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
+    const auto w = inside(form);
     RecordingUi& ui = fx.ui();
     const QString pd = fx.programDir() + u'/';
-    QCOMPARE(form.ProgramDir, pd);
-    QCOMPARE(form.SaveFolder, pd + QStringLiteral("music/"));
+    QCOMPARE(w.ProgramDir, pd);
+    QCOMPARE(w.SaveFolder, pd + QStringLiteral("music/"));
     QVERIFY(QDir(pd + QStringLiteral("music")).exists());
-    QCOMPARE(form.CardPicture, pd + QStringLiteral("pic/0103.jpg"));
-    QCOMPARE(form.OpenDialog1InitialDir, pd + QStringLiteral("pic/"));
+    QCOMPARE(w.CardPicture, pd + QStringLiteral("pic/0103.jpg"));
+    QCOMPARE(w.OpenDialog1InitialDir, pd + QStringLiteral("pic/"));
     QVERIFY(!QDir(pd + QStringLiteral("pic")).exists());  // named, not created
-    QCOMPARE(form.searchSession.state.searchPage, 2);
-    QCOMPARE(form.searchSession.state.searchRowCount, 0);
-    QCOMPARE(form.searchSession.state.searchStopped, false);
-    QVERIFY(form.searchSession.state.localIp.empty());
-    QVERIFY(!form.searchSession.countShown && !form.searchSession.ipShown);
-    QCOMPARE(form.retargetRows, false);
-    QCOMPARE(form.downloader().probeRow(), 0);
-    QCOMPARE(form.downloader().snapshot().runningWorkers, 0);
-    QVERIFY(!form.downloader().busy());
-    QCOMPARE(form.ImageList1.size(), 6);  // MP3 to FLASH
-    for (const QIcon& icon : form.ImageList1) QVERIFY(!icon.isNull());
+    QCOMPARE(w.searchSession.state.searchPage, 2);
+    QCOMPARE(w.searchSession.state.searchRowCount, 0);
+    QCOMPARE(w.searchSession.state.searchStopped, false);
+    QVERIFY(w.searchSession.state.localIp.empty());
+    QVERIFY(!w.searchSession.countShown && !w.searchSession.ipShown);
+    QCOMPARE(w.retargetRows, false);
+    QCOMPARE(w.downloader().probeRow(), 0);
+    QCOMPARE(w.downloader().snapshot().runningWorkers, 0);
+    QVERIFY(!w.downloader().busy());
+    QCOMPARE(w.ImageList1.size(), 6);  // MP3 to FLASH
+    for (const QIcon& icon : w.ImageList1) QVERIFY(!icon.isNull());
     QCOMPARE(form.windowTitle(), QStringLiteral("Melorin"));
-    QVERIFY(!form.Timer1->isActive());
+    QVERIFY(!w.Timer1().isActive());
     QVERIFY(ui.messages.isEmpty());
 }
 
@@ -132,9 +134,10 @@ void TestMainWindow::startUpGoesOnWhenMusicCannotBeCreated() {
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     TForm1& form = fx.createWindow();
-    QCOMPARE(form.SaveFolder, fx.programDir() + QStringLiteral("/music/"));
-    QCOMPARE(form.ImageList1.size(), 6);  // the rest of start-up ran
-    QVERIFY(form.ListView1->isVisibleTo(&form));
+    const auto w = inside(form);
+    QCOMPARE(w.SaveFolder, fx.programDir() + QStringLiteral("/music/"));
+    QCOMPARE(w.ImageList1.size(), 6);  // the rest of start-up ran
+    QVERIFY(w.results.ListView1->isVisibleTo(&form));
 }
 
 void TestMainWindow::unwritableProgramFolderFallsBack() {
@@ -153,23 +156,24 @@ void TestMainWindow::unwritableProgramFolderFallsBack() {
 void TestMainWindow::startViewAndFocus() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
+    const auto w = inside(form);
     QVERIFY(fx.showWindow());
-    QVERIFY(form.ListView1->isVisible());
-    QVERIFY(form.SeSkinPanel1->isVisible());
-    QVERIFY(!form.Iesetpanel->isVisible());
-    QVERIFY(!form.setpanel->isVisible());
-    QVERIFY(!form.WebBrowser3->isVisible());
-    QCOMPARE(form.focusWidget(), form.Edit1);
-    QCOMPARE(form.ListView1->selectionMode(), QAbstractItemView::ExtendedSelection);
-    QVERIFY(form.Button1->isDefault());
-    const QList<QWidget*> hiddenControls{form.Memo1,       form.Edit2,       form.threedit,
-                                         form.Button7,     form.Button9,     form.playnowbtn,
-                                         form.cardsurebtn, form.SeSkinLabel4};
+    QVERIFY(w.results.ListView1->isVisible());
+    QVERIFY(w.play.SeSkinPanel1->isVisible());
+    QVERIFY(!w.downloads.Iesetpanel->isVisible());
+    QVERIFY(!w.card.setpanel->isVisible());
+    QVERIFY(!w.play.WebBrowser3->isVisible());
+    QCOMPARE(form.focusWidget(), w.bar.Edit1);
+    QCOMPARE(w.results.ListView1->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QVERIFY(w.bar.Button1->isDefault());
+    const QList<QWidget*> hiddenControls{
+        w.results.Memo1,   w.functions.Edit2, w.functions.threedit, w.results.Button7,
+        w.results.Button9, w.play.playnowbtn, w.card.cardsurebtn,   w.play.SeSkinLabel4};
     for (QWidget* hidden : hiddenControls) {
         QVERIFY2(!hidden->isVisible(), qPrintable(hidden->objectName()));
     }
-    QCOMPARE(form.Edit2->text(), QStringLiteral("5"));
-    QCOMPARE(form.threedit->text(), QStringLiteral("15"));
+    QCOMPARE(w.functions.Edit2->text(), QStringLiteral("5"));
+    QCOMPARE(w.functions.threedit->text(), QStringLiteral("15"));
 }
 
 void TestMainWindow::enterSearchesFromTheSearchBarAndTheList_data() {
@@ -198,12 +202,12 @@ void TestMainWindow::enterSearchesFromTheSearchBarAndTheList() {
     TForm1& form = fx.createWindow();
     QVERIFY(fx.showWindow());
     if (control == QStringLiteral("nameedit") || control == QStringLiteral("iememo"))
-        form.Button5Click();
+        inside(form).functions.Button5->click();
     auto* w = form.findChild<QWidget*>(control);
     QVERIFY(w != nullptr);
     form.activateWindow();
     w->setFocus();
-    QSignalSpy pressed(form.Button1, &QPushButton::clicked);
+    QSignalSpy pressed(inside(form).bar.Button1, &QPushButton::clicked);
     QTest::keyClick(w, static_cast<Qt::Key>(key));
     QCOMPARE(pressed.count(), searches);
 }
@@ -211,30 +215,31 @@ void TestMainWindow::enterSearchesFromTheSearchBarAndTheList() {
 void TestMainWindow::viewButtonsSwitchPanels() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
+    const auto w = inside(form);
     QVERIFY(fx.showWindow());
     struct View {
         QPushButton* button;
         bool list, play, download, card;
     };
-    const View views[] = {{form.Button4, false, false, true, false},
-                          {form.Button5, false, false, false, true},
-                          {form.Button3, true, true, false, false},
-                          {form.Button4, false, false, true, false},
-                          {form.Button3, true, true, false, false}};
+    const View views[] = {{w.functions.Button4, false, false, true, false},
+                          {w.functions.Button5, false, false, false, true},
+                          {w.functions.Button3, true, true, false, false},
+                          {w.functions.Button4, false, false, true, false},
+                          {w.functions.Button3, true, true, false, false}};
     for (const View& v : views) {
         QTest::mouseClick(v.button, Qt::LeftButton);
-        QCOMPARE(form.ListView1->isVisible(), v.list);
-        QCOMPARE(form.SeSkinPanel1->isVisible(), v.play);
-        QCOMPARE(form.Iesetpanel->isVisible(), v.download);
-        QCOMPARE(form.setpanel->isVisible(), v.card);
-        for (QPushButton* b : {form.Button3, form.Button4, form.Button5})
+        QCOMPARE(w.results.ListView1->isVisible(), v.list);
+        QCOMPARE(w.play.SeSkinPanel1->isVisible(), v.play);
+        QCOMPARE(w.downloads.Iesetpanel->isVisible(), v.download);
+        QCOMPARE(w.card.setpanel->isVisible(), v.card);
+        for (QPushButton* b : {w.functions.Button3, w.functions.Button4, w.functions.Button5})
             QCOMPARE(b->isChecked(), b == v.button);
     }
     // The engine box offers the default engine and two catalogues; changing views left the
     // engine, the search box and its kind alone.
-    QCOMPARE(form.SeSkinComboBox2->count(), 3);
-    QCOMPARE(form.SeSkinComboBox2->currentIndex(), 0);
-    QCOMPARE(form.SeSkinComboBox1->currentText(), QStringLiteral("MP3"));
+    QCOMPARE(w.bar.SeSkinComboBox2->count(), 3);
+    QCOMPARE(w.bar.SeSkinComboBox2->currentIndex(), 0);
+    QCOMPARE(w.bar.SeSkinComboBox1->currentText(), QStringLiteral("MP3"));
 }
 
 void TestMainWindow::windowMenus() {
@@ -276,34 +281,36 @@ void TestMainWindow::windowMenus() {
 void TestMainWindow::fitScalesControlsOnWideScreen() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
-    const int fontBefore = form.ListView1->font().pointSize();
+    const auto w = inside(form);
+    const int fontBefore = w.results.ListView1->font().pointSize();
     form.fitToScreen(QRect(0, 0, 1280, 1024));
-    QCOMPARE(form.Panel2->width(), 151);
-    QCOMPARE(form.ListView1->geometry(), QRect(151, 91, 721, 400));
-    QCOMPARE(form.SeSkinPanel1->height(), 251);
-    QCOMPARE(form.playListView->geometry(), QRect(10, 70, 701, 171));
-    QCOMPARE(form.Button3->size(), QSize(93, 75));
-    QCOMPARE(form.SeSkinProgressBar6->width(), 290);
+    QCOMPARE(w.functions.Panel2->width(), 151);
+    QCOMPARE(w.results.ListView1->geometry(), QRect(151, 91, 721, 400));
+    QCOMPARE(w.play.SeSkinPanel1->height(), 251);
+    QCOMPARE(w.play.playListView->geometry(), QRect(10, 70, 701, 171));
+    QCOMPARE(w.functions.Button3->size(), QSize(93, 75));
+    QCOMPARE(w.bar.SeSkinProgressBar6->width(), 290);
     // The height is the scaled client and caption bar in the frame: no empty band.
     QCOMPARE(form.size(), QSize(151 + 721 + 10, 755 + 30 + 6));
-    QVERIFY(form.ListView1->font().pointSizeF() > fontBefore);
+    QVERIFY(w.results.ListView1->font().pointSizeF() > fontBefore);
     // The aligned regions follow the new client size.
-    QCOMPARE(form.Panel1->width(), form.clientArea()->width());
-    QCOMPARE(form.SeSkinStatusBar1->geometry().bottom(), form.clientArea()->height() - 1);
+    QCOMPARE(w.bar.Panel1->width(), form.clientArea()->width());
+    QCOMPARE(w.status.SeSkinStatusBar1->geometry().bottom(), form.clientArea()->height() - 1);
 }
 
 void TestMainWindow::fitKeepsDesignSizeAt1024() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
+    const auto w = inside(form);
     const QSize before = form.size();
     form.fitToScreen(QRect(0, 0, 1024, 768));
     QCOMPARE(form.size(), before);
     QCOMPARE(form.clientArea()->size(), QSize(696, 604));
-    QCOMPARE(form.ListView1->geometry(), QRect(121, 73, 577, 320));
-    QCOMPARE(form.SeSkinPanel1->geometry(), QRect(121, 384, 575, 201));
-    QCOMPARE(form.SeSkinStatusBar1->geometry(), QRect(0, 582, 696, 22));
-    QCOMPARE(form.Panel2->geometry(), QRect(0, 73, 121, 509));
-    QCOMPARE(form.Iesetpanel->geometry(), QRect(121, 73, 575, 509));
+    QCOMPARE(w.results.ListView1->geometry(), QRect(121, 73, 577, 320));
+    QCOMPARE(w.play.SeSkinPanel1->geometry(), QRect(121, 384, 575, 201));
+    QCOMPARE(w.status.SeSkinStatusBar1->geometry(), QRect(0, 582, 696, 22));
+    QCOMPARE(w.functions.Panel2->geometry(), QRect(0, 73, 121, 509));
+    QCOMPARE(w.downloads.Iesetpanel->geometry(), QRect(121, 73, 575, 509));
 }
 
 void TestMainWindow::fitShowsEveryCaptionWhole_data() {
@@ -320,14 +327,15 @@ void TestMainWindow::fitShowsEveryCaptionWhole() {
     QFETCH(QRect, available);
     WindowFixture fx;
     TForm1& form = fx.createWindow();
-    const double designPoints = form.Button3->font().pointSizeF();
+    const double designPoints = inside(form).functions.Button3->font().pointSizeF();
     form.fitToScreen(available);
     QVERIFY(form.width() <= available.width());
     QVERIFY(form.height() <= available.height());
     QVERIFY(fx.showWindow());
     const double scale = std::min(available.width() / 1024.0, available.height() / 768.0);
     const double expected = designPoints * std::max(scale, 1.0);
-    for (QPushButton* view : {form.Button4, form.Button5, form.Button3}) {
+    for (QPushButton* view : {inside(form).functions.Button4, inside(form).functions.Button5,
+                              inside(form).functions.Button3}) {
         view->click();
         for (QWidget* w : form.clientArea()->findChildren<QWidget*>()) {
             if (!w->isVisible()) continue;
@@ -378,6 +386,7 @@ void TestMainWindow::fitScalesWhatTheWindowOpens() {
     QFETCH(QRect, available);
     WindowFixture fx;
     TForm1& form = fx.createWindow();
+    const auto w = inside(form);
     melorin::TForm2 chooser(form);
     const double designPoints = QApplication::font().pointSizeF();
     const int buttonHeight = chooser.pathbtn->height();
@@ -393,24 +402,25 @@ void TestMainWindow::fitScalesWhatTheWindowOpens() {
     // The save-folder chooser too.
     QVERIFY(qAbs(chooser.pathbtn->font().pointSizeF() - designPoints * scale) < 0.5);
     QCOMPARE(chooser.pathbtn->height(), static_cast<int>(buttonHeight * scale));
-    QCOMPARE(form.WebBrowser3->zoomFactor(), scale);
-    QCOMPARE(form.WebBrowser4->zoomFactor(), scale);
+    QCOMPARE(w.play.WebBrowser3->zoomFactor(), scale);
+    QCOMPARE(w.card.WebBrowser4->zoomFactor(), scale);
     // The status bar meets the play panel: no empty band above it.
-    QVERIFY(form.SeSkinPanel1->geometry().bottom() >= form.SeSkinStatusBar1->y() - 1);
+    QVERIFY(w.play.SeSkinPanel1->geometry().bottom() >= w.status.SeSkinStatusBar1->y() - 1);
     // Nothing covers the result list's last row and scroll bar.
-    const QRect list = form.ListView1->geometry();
-    QVERIFY(form.ListView1->isAncestorOf(
+    const QRect list = w.results.ListView1->geometry();
+    QVERIFY(w.results.ListView1->isAncestorOf(
         form.clientArea()->childAt(list.left() + 4, list.bottom() - 2)));
     // The panels, then the search's status line up to the bar's right edge: no empty half.
-    QCOMPARE(form.searchStatus->geometry().right(), form.SeSkinStatusBar1->width() - 1);
-    QVERIFY(form.searchStatus->x() > form.statusPanels.last()->geometry().right());
+    QCOMPARE(w.status.searchStatus->geometry().right(), w.status.SeSkinStatusBar1->width() - 1);
+    QVERIFY(w.status.searchStatus->x() > w.status.statusPanels.last()->geometry().right());
 }
 
 void TestMainWindow::failureHookWritesIntoDownloadLog() {
     WindowFixture fx;
     TForm1& form = fx.createWindow();
     melorin::reportFailure(QStringLiteral("disk full while writing"));
-    QVERIFY(form.DownloadLog.join(u'\n').contains(QStringLiteral("disk full while writing")));
+    QVERIFY(
+        inside(form).DownloadLog.join(u'\n').contains(QStringLiteral("disk full while writing")));
 }
 
 void TestMainWindow::closeRunsCloseStepsWithoutAskingWhenIdle() {
@@ -420,12 +430,12 @@ void TestMainWindow::closeRunsCloseStepsWithoutAskingWhenIdle() {
     RecordingUi& ui = fx.ui();
     QVERIFY(fx.showWindow());
     QSignalSpy closed(&form, &TForm1::closed);
-    form.Timer1->start();
+    inside(form).Timer1().start();
     QVERIFY(form.close());
     QVERIFY(ui.questions.isEmpty());
     QCOMPARE(closed.count(), 1);
     QCOMPARE(closed.first().first().toInt(), 0);
-    QVERIFY(!form.Timer1->isActive());
+    QVERIFY(!inside(form).Timer1().isActive());
 }
 
 void TestMainWindow::closingTheChooserWithTheWindowInTheTrayDoesNotQuit() {
@@ -434,7 +444,7 @@ void TestMainWindow::closingTheChooserWithTheWindowInTheTrayDoesNotQuit() {
     TForm1& form = fx.createWindow();
     melorin::TForm2 chooser(form);
     QVERIFY(fx.showWindow());
-    form.SeSkinButton1Click();
+    inside(form).bar.SeSkinButton1->click();
     QVERIFY(chooser.isVisible());
     form.hide();  // what the tray does; offscreen has no tray
     QSignalSpy closed(&form, &TForm1::closed);
@@ -474,15 +484,16 @@ void TestMainWindow::doubleClickOpensOnlyWebAddresses() {
     QFETCH(bool, opened);
     WindowFixture fx;
     TForm1& form = fx.createWindow();
+    const auto w = inside(form);
     RecordingUi& ui = fx.ui();
     QVERIFY(fx.showWindow());
-    form.resultRows().setRows(
+    w.resultRows().setRows(
         {{melorin::core::RowShape::File, "1", 0, "歌", address.toStdString(), "1 M", "mp3"}});
-    form.ListView1->selectRow(0);
-    QTest::mouseDClick(form.ListView1->viewport(), Qt::LeftButton, {},
-                       form.ListView1->rowRect(0).center());
+    w.results.ListView1->selectRow(0);
+    QTest::mouseDClick(w.results.ListView1->viewport(), Qt::LeftButton, {},
+                       w.results.ListView1->rowRect(0).center());
     QCOMPARE(ui.openedAddresses, opened ? QStringList{address} : QStringList{});
-    const QString log = form.DownloadLog.join(u'\n');
+    const QString log = w.DownloadLog.join(u'\n');
     if (opened) {
         QVERIFY(log.isEmpty());
     } else {

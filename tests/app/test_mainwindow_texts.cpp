@@ -21,6 +21,7 @@
 #include "app/webbrowser.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/recordingui.h"
+#include "tests/app/windowinside.h"
 #include "ui/reportview.h"
 #include "ui/uiport.h"
 
@@ -61,6 +62,7 @@ private:
     QTemporaryDir dir_;
     melorin::testing::RecordingUi ui_;
     TForm1* form_ = nullptr;
+    [[nodiscard]] melorin::testing::WindowInside win() const { return inside(*form_); }
 };
 
 void TestMainWindowTexts::initTestCase() {
@@ -180,25 +182,25 @@ void TestMainWindowTexts::columns() {
 
 void TestMainWindowTexts::boxItems() {
     QStringList kinds;
-    for (int i = 0; i < form_->SeSkinComboBox1->count(); ++i)
-        kinds << form_->SeSkinComboBox1->itemText(i);
+    for (int i = 0; i < win().bar.SeSkinComboBox1->count(); ++i)
+        kinds << win().bar.SeSkinComboBox1->itemText(i);
     QCOMPARE(kinds,
              (QStringList{QStringLiteral("MP3"), QStringLiteral("RM"), QStringLiteral("WMA"),
                           QStringLiteral("ASF"), QStringLiteral("RAM"), QStringLiteral("FLASH")}));
-    QCOMPARE(form_->colorcombox->count(), 49);
-    QCOMPARE(form_->colorcombox->itemText(19), QStringLiteral("clMedGray"));
-    QCOMPARE(form_->colorcombox->itemText(48), QStringLiteral("clWindowText"));
-    QVERIFY(form_->fontsizecombox->count() > 0);
-    QCOMPARE(form_->fontsizecombox->currentIndex(), 0);
-    QCOMPARE(form_->workerBars.size(), 5);
-    QCOMPARE(form_->workerBars[4]->objectName(), QStringLiteral("SeSkinProgressBar5"));
+    QCOMPARE(win().card.colorcombox->count(), 49);
+    QCOMPARE(win().card.colorcombox->itemText(19), QStringLiteral("clMedGray"));
+    QCOMPARE(win().card.colorcombox->itemText(48), QStringLiteral("clWindowText"));
+    QVERIFY(win().card.fontsizecombox->count() > 0);
+    QCOMPARE(win().card.fontsizecombox->currentIndex(), 0);
+    QCOMPARE(win().downloads.workerBars.size(), 5);
+    QCOMPARE(win().downloads.workerBars[4]->objectName(), QStringLiteral("SeSkinProgressBar5"));
     QVector<int> widths;
-    for (QLabel* p : form_->statusPanels) widths << p->width();
+    for (QLabel* p : win().status.statusPanels) widths << p->width();
     QCOMPARE(widths, (QVector<int>{150, 100, 80, 50}));
-    QCOMPARE(form_->SeSkinProgressBar6->width(), 232);
-    QCOMPARE(form_->SeSkinToolBar1->geometry(), QRect(3, 40, 689, 29));
-    QCOMPARE(form_->SeSkinToolBar3->geometry(), QRect(0, 24, 575, 29));
-    QCOMPARE(form_->WebBrowser1->view()->size(), QSize(24, 24));
+    QCOMPARE(win().bar.SeSkinProgressBar6->width(), 232);
+    QCOMPARE(win().bar.SeSkinToolBar1->geometry(), QRect(3, 40, 689, 29));
+    QCOMPARE(win().play.SeSkinToolBar3->geometry(), QRect(0, 24, 575, 29));
+    QCOMPARE(win().results.WebBrowser1->view()->size(), QSize(24, 24));
 }
 
 void TestMainWindowTexts::qtTextsAreChineseUnderTheCLocale() {

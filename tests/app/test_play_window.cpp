@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStringEncoder>
 #include <QToolButton>
 #include <QWebEngineView>
 
@@ -20,11 +21,9 @@
 #include "app/webbrowser.h"
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
-#include "player/playerpages.h"
-#include "player/playlist.h"
-#include "player/playlistfile.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
+#include "tests/app/windowinside.h"
 #include "tests/support/pageserver.h"
 #include "ui/reportview.h"
 
@@ -100,7 +99,7 @@ private:
     // The play panel's player once it sounds, or null.
     NativePlayer* soundingPlayer() {
         NativePlayer* p = nullptr;
-        if (!QTest::qWaitFor([&] { return sounds(p = form_->playback().current()); }, kLoadMs))
+        if (!QTest::qWaitFor([&] { return sounds(p = win().playback().current()); }, kLoadMs))
             return nullptr;
         return p;
     }
@@ -109,6 +108,7 @@ private:
     QStringList offeredFilters_;
     RecordingUi* ui_ = nullptr;
     TForm1* form_ = nullptr;
+    [[nodiscard]] melorin::testing::WindowInside win() const { return inside(*form_); }
 };
 
 void TestPlayWindow::initTestCase() {
@@ -128,57 +128,58 @@ void TestPlayWindow::cleanup() {
 
 void TestPlayWindow::playListButtons() {
     // Rows of a real search.
-    form_->Edit1->setText(QStringLiteral("月下听风"));
-    QTest::mouseClick(form_->Button1, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(form_->ListView1->rowCount() >= 3, kLoadMs);
-    QTRY_VERIFY_WITH_TIMEOUT(!form_->WebBrowser1->isLoading(), kLoadMs);
+    win().bar.Edit1->setText(QStringLiteral("月下听风"));
+    QTest::mouseClick(win().bar.Button1, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(win().results.ListView1->rowCount() >= 3, kLoadMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!win().results.WebBrowser1->isLoading(), kLoadMs);
 
-    QTest::mouseClick(form_->dragplaybtn, Qt::LeftButton);
+    QTest::mouseClick(win().play.dragplaybtn, Qt::LeftButton);
     QCOMPARE(ui_->messages, QStringList{kNothingSelected});
 
-    form_->ListView1->selectRow(2);
-    form_->ListView1->selectRow(0);
-    const std::vector<SongRow> picked = {form_->resultRows().row(0), form_->resultRows().row(2)};
-    QTest::mouseClick(form_->dragplaybtn, Qt::LeftButton);
-    QTest::mouseClick(form_->dragplaybtn, Qt::LeftButton);  // no check for rows already there
+    win().results.ListView1->selectRow(2);
+    win().results.ListView1->selectRow(0);
+    const std::vector<SongRow> picked = {win().resultRows().row(0), win().resultRows().row(2)};
+    QTest::mouseClick(win().play.dragplaybtn, Qt::LeftButton);
+    QTest::mouseClick(win().play.dragplaybtn,
+                      Qt::LeftButton);  // no check for rows already there
     std::vector<SongRow> twice = picked;
     twice.insert(twice.end(), picked.begin(), picked.end());
-    QCOMPARE(form_->PlayList, twice);
-    QCOMPARE(form_->cardList, twice);
-    QCOMPARE(form_->playListView->rowCount(), 4);
-    QCOMPARE(form_->cardlistview->rowCount(), 4);
-    QCOMPARE(form_->playRows().rows(), twice);
-    QCOMPARE(form_->cardRows().rows(), twice);
+    QCOMPARE(win().PlayList, twice);
+    QCOMPARE(win().cardList, twice);
+    QCOMPARE(win().play.playListView->rowCount(), 4);
+    QCOMPARE(win().card.cardlistview->rowCount(), 4);
+    QCOMPARE(win().playRows().rows(), twice);
+    QCOMPARE(win().cardRows().rows(), twice);
 
     // An "rm" selection against a list that starts with "mp3" is taken; "wma" against a list
     // that starts with "rm" is not.
-    form_->PlayList = {
+    win().PlayList = {
         song(QStringLiteral("/music/s04/015.rm"), QStringLiteral("rm"), QStringLiteral("甲"))};
     offer({song(QStringLiteral("/music/s02/030.wma"), QStringLiteral("wma"), QStringLiteral("乙"))},
           {0});
-    QTest::mouseClick(form_->dragplaybtn, Qt::LeftButton);
+    QTest::mouseClick(win().play.dragplaybtn, Qt::LeftButton);
     QCOMPARE(ui_->messages.last(), kTypeMismatch);
-    QCOMPARE(form_->PlayList.size(), std::size_t{1});
-    QCOMPARE(form_->cardList.size(), std::size_t{4});
+    QCOMPARE(win().PlayList.size(), std::size_t{1});
+    QCOMPARE(win().cardList.size(), std::size_t{4});
 
     // Delete takes the selected row; nothing selected, nothing happens.
-    form_->PlayList = twice;
-    form_->showPlayList();
-    QTest::mouseClick(form_->playdelbtn, Qt::LeftButton);
-    QCOMPARE(form_->PlayList.size(), std::size_t{4});
-    form_->playListView->selectRow(1);
-    QTest::mouseClick(form_->playdelbtn, Qt::LeftButton);
-    QCOMPARE(form_->PlayList, (std::vector<SongRow>{twice[0], twice[2], twice[3]}));
-    QCOMPARE(form_->playListView->rowCount(), 3);
+    win().PlayList = twice;
+    win().showPlayList();
+    QTest::mouseClick(win().play.playdelbtn, Qt::LeftButton);
+    QCOMPARE(win().PlayList.size(), std::size_t{4});
+    win().play.playListView->selectRow(1);
+    QTest::mouseClick(win().play.playdelbtn, Qt::LeftButton);
+    QCOMPARE(win().PlayList, (std::vector<SongRow>{twice[0], twice[2], twice[3]}));
+    QCOMPARE(win().play.playListView->rowCount(), 3);
 
     // Clear gives a list view below 140 pixels 145; the design's 137 is below.
-    QCOMPARE(form_->playListView->height(), 137);
-    QTest::mouseClick(form_->playclear, Qt::LeftButton);
-    QVERIFY(form_->PlayList.empty());
-    QCOMPARE(form_->playListView->rowCount(), 0);
-    QCOMPARE(form_->playListView->height(), 145);
-    QTest::mouseClick(form_->playclear, Qt::LeftButton);
-    QCOMPARE(form_->playListView->height(), 145);
+    QCOMPARE(win().play.playListView->height(), 137);
+    QTest::mouseClick(win().play.playclear, Qt::LeftButton);
+    QVERIFY(win().PlayList.empty());
+    QCOMPARE(win().play.playListView->rowCount(), 0);
+    QCOMPARE(win().play.playListView->height(), 145);
+    QTest::mouseClick(win().play.playclear, Qt::LeftButton);
+    QCOMPARE(win().play.playListView->height(), 145);
 }
 
 void TestPlayWindow::saveThenLoad_data() {
@@ -217,7 +218,7 @@ void TestPlayWindow::saveThenLoad() {
     ui_->realFileDialogs = true;
 
     // An empty play list: the save action adds the selection first.
-    form_->Edit1->setText(QStringLiteral("  月下 "));
+    win().bar.Edit1->setText(QStringLiteral("  月下 "));
     offer(rows, {0, 1});
     QString offered;
     QString afterPick;
@@ -235,9 +236,9 @@ void TestPlayWindow::saveThenLoad() {
         }
         QTest::keyClick(name, Qt::Key_Return);
     });
-    QTest::mouseClick(form_->playsavebtn, Qt::LeftButton);
+    QTest::mouseClick(win().play.playsavebtn, Qt::LeftButton);
     QVERIFY(ui_->messages.isEmpty());
-    QCOMPARE(form_->PlayList, rows);
+    QCOMPARE(win().PlayList, rows);
     // The filters show their texts as written, and a picked filter leaves the name alone.
     QCOMPARE(offeredFilters_, (QStringList{QStringLiteral("real播放列表(*.rpm)"),
                                            QStringLiteral("winmedia播放列表(*.asf)")}));
@@ -245,7 +246,17 @@ void TestPlayWindow::saveThenLoad() {
              qPrintable(offered));
     QCOMPARE(afterPick, offered);
     const QString path = folder + u'/' + (typed.isEmpty() ? offered : typed);
-    QCOMPARE(fileBytes(path), QByteArray::fromStdString(player::playListText(rows)));
+    // The file as another player reads it: CR LF lines, "&" escaped inside the markup.
+    const QByteArray host = fx_.serviceHost().toLatin1();
+    const QByteArray saved =
+        real ? "http://" + host + "/music/s04/016.rm\r\n" + "http://" + host +
+                   "/music/s01/011.mp3?from=list&n=2\r\n"
+             : "<asx version = \"3.0\">\r\n<title>playlist</title>\r\n"
+               "<entry>\r\n<ref href = \"http://" +
+                   host + "/music/s02/033.wma\"/>\r\n</entry>\r\n" +
+                   "<entry>\r\n<ref href = \"http://" + host +
+                   "/music/s01/011.mp3?from=list&amp;n=2\"/>\r\n</entry>\r\n</asx>\r\n";
+    QCOMPARE(fileBytes(path), saved);
 
     // Loading gives one row a line, shows the page for the file and leaves the working lists.
     const QByteArray workingList = fileBytes(fx_.programDir() + QStringLiteral("winmedia.asx"));
@@ -258,23 +269,23 @@ void TestPlayWindow::saveThenLoad() {
         typeText(name, QFileInfo(path).fileName());
         QTest::keyClick(name, Qt::Key_Return);
     });
-    QTest::mouseClick(form_->playloadbtn, Qt::LeftButton);
-    QCOMPARE(form_->PlayList.size(), rows.size());
-    QVERIFY(!form_->PlayList[0].isFile());
+    QTest::mouseClick(win().play.playloadbtn, Qt::LeftButton);
+    QCOMPARE(win().PlayList.size(), rows.size());
+    QVERIFY(!win().PlayList[0].isFile());
     QCOMPARE(
-        form_->playRows().text(0, 0),
+        win().playRows().text(0, 0),
         real ? QString::fromStdString(rows[0].address)
              : QStringLiteral("<ref href = \"%1\"/>").arg(QString::fromStdString(rows[0].address)));
     const QString page =
         fx_.programDir() + (real ? QStringLiteral("1.html") : QStringLiteral("2.html"));
-    const std::string expected =
-        real
-            ? player::realPage(path.toStdString())
-            : player::windowsMediaPage(path.toStdString(), player::WindowsMediaPageFor::LoadedFile);
-    QCOMPARE(fileBytes(page), QByteArray::fromStdString(expected));
+    // The page names the loaded file, in GBK as the page is.
+    const QByteArray target = "file://" + QByteArray(QStringEncoder("GBK")(path));
+    const QByteArray pageLine = real ? "<param name=\"SRC\" value=\"" + target + "\">"
+                                     : "<PARAM NAME=\"fileName\" VALUE=\"" + target + "\">";
+    QVERIFY2(fileBytes(page).contains("\r\n" + pageLine + "\r\n"), fileBytes(page).constData());
     QCOMPARE(fileBytes(fx_.programDir() + QStringLiteral("winmedia.asx")), workingList);
-    QTRY_COMPARE_WITH_TIMEOUT(form_->WebBrowser3->engineView()->url(), QUrl::fromLocalFile(page),
-                              kLoadMs);
+    QTRY_COMPARE_WITH_TIMEOUT(win().play.WebBrowser3->engineView()->url(),
+                              QUrl::fromLocalFile(page), kLoadMs);
     // Whatever its name, a list that "存" wrote plays after "装".
     NativePlayer* p = soundingPlayer();
     QVERIFY(p);
@@ -287,16 +298,27 @@ void TestPlayWindow::onlinePlayWritesAndPlays_data() {
     QTest::addColumn<QString>("type");
     QTest::addColumn<QStringList>("files");  // the working list, then the page
     QTest::addColumn<int>("heightAfter");    // of a 145-pixel list view
+    // The working list's bytes (HOST: the service) and the page's line that names it (DIR/: the
+    // program folder).
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<QByteArray>("pageLine");
+    const QStringList windowsMedia{QStringLiteral("winmedia.asx"), QStringLiteral("2.html")};
+    const QByteArray asxHead = "<asx version = \"3.0\">\r\n<title>demo</title>\r\n<entry>\r\n";
+    const QByteArray asxTail = "\"/>\r\n</entry>\r\n</asx>\r\n";
+    const QByteArray asxPageLine = "<PARAM NAME=\"fileName\" VALUE=\"file://DIR/winmedia.asx \">";
     QTest::newRow("mp3") << "/music/s01/000.mp3"
-                         << "mp3"
-                         << QStringList{QStringLiteral("winmedia.asx"), QStringLiteral("2.html")}
-                         << 70;
+                         << "mp3" << windowsMedia << 70
+                         << asxHead + "<ref href = \"http://HOST/music/s01/000.mp3" + asxTail
+                         << asxPageLine;
     QTest::newRow("wma, an address with &")
         << "/music/s02/030.wma?a=1&b=2"
-        << "wma" << QStringList{QStringLiteral("winmedia.asx"), QStringLiteral("2.html")} << 70;
+        << "wma" << windowsMedia << 70
+        << asxHead + "<ref href = \"http://HOST/music/s02/030.wma?a=1&amp;b=2" + asxTail
+        << asxPageLine;
     QTest::newRow("rm") << "/music/s04/015.rm"
                         << "rm" << QStringList{QStringLiteral("1.rpm"), QStringLiteral("1.html")}
-                        << 75;
+                        << 75 << QByteArray("http://HOST/music/s04/015.rm\r\n")
+                        << QByteArray("<param name=\"SRC\" value=\"file://DIR/1.rpm\">");
 }
 
 void TestPlayWindow::onlinePlayWritesAndPlays() {
@@ -304,36 +326,38 @@ void TestPlayWindow::onlinePlayWritesAndPlays() {
     QFETCH(QString, type);
     QFETCH(QStringList, files);
     QFETCH(int, heightAfter);
+    QFETCH(QByteArray, list);
+    QFETCH(QByteArray, pageLine);
     const std::vector<SongRow> rows = {song(path, type, QStringLiteral("月下听风 ") + type)};
-    form_->PlayList = {
+    win().PlayList = {
         song(QStringLiteral("/music/s01/012.mp3"), QStringLiteral("mp3"), QStringLiteral("旧的"))};
-    QTest::mouseClick(form_->playclear, Qt::LeftButton);
-    QVERIFY(!form_->WebBrowser3->isVisible());
+    QTest::mouseClick(win().play.playclear, Qt::LeftButton);
+    QVERIFY(!win().play.WebBrowser3->isVisible());
     offer(rows, {0});
     bool labelWhileLoading = false;
-    const QMetaObject::Connection watch =
-        connect(form_->WebBrowser3, &melorin::WebBrowser::ProgressChange, this,
-                [&] { labelWhileLoading = labelWhileLoading || form_->SeSkinLabel4->isVisible(); });
-    QTest::mouseClick(form_->SeSkinButton4, Qt::LeftButton);
-    QTest::mouseClick(form_->SeSkinButton4,
+    const QMetaObject::Connection watch = connect(
+        win().play.WebBrowser3, &melorin::WebBrowser::ProgressChange, this,
+        [&] { labelWhileLoading = labelWhileLoading || win().play.SeSkinLabel4->isVisible(); });
+    QTest::mouseClick(win().play.SeSkinButton4, Qt::LeftButton);
+    QTest::mouseClick(win().play.SeSkinButton4,
                       Qt::LeftButton);  // the list is the selection, not twice it
-    QCOMPARE(form_->PlayList, rows);
-    QCOMPARE(form_->cardList.size(), std::size_t{2});
+    QCOMPARE(win().PlayList, rows);
+    QCOMPARE(win().cardList.size(), std::size_t{2});
 
-    // The files are what the page library makes for this folder, blank and all.
-    const player::OnlinePlayStep step = player::onlinePlay(fx_.programDir().toStdString(), rows);
-    QVERIFY(step.page);
-    QCOMPARE(step.page->files.size(), std::size_t{2});
-    for (int i = 0; i < 2; ++i) {
-        QCOMPARE(QString::fromStdString(step.page->files[i].name), files[i]);
-        QCOMPARE(fileBytes(fx_.programDir() + files[i]),
-                 QByteArray::fromStdString(step.page->files[i].bytes));
-    }
-    QCOMPARE(form_->playListView->height(), heightAfter);  // shrunk once: 70 + 70 < 140
-    QVERIFY(form_->WebBrowser3->isVisible());
-    const QObjectList& siblings = form_->SeSkinPanel1->children();
-    QVERIFY(siblings.indexOf(form_->WebBrowser3->view()) > siblings.indexOf(form_->playListView));
-    QTRY_COMPARE_WITH_TIMEOUT(form_->WebBrowser3->engineView()->url(),
+    // The working list and the page that names it, blank and all.
+    QCOMPARE(fileBytes(fx_.programDir() + files[0]),
+             list.replace("HOST", fx_.serviceHost().toLatin1()));
+    const QByteArray page = fileBytes(fx_.programDir() + files[1]);
+    QStringEncoder gbk("GBK");  // the pages are GBK, the folder's name with them
+    pageLine.replace("DIR/", QByteArray(gbk(fx_.programDir())));
+    QVERIFY2(page.contains("\r\n" + pageLine + "\r\n"), page.constData());
+    QCOMPARE(win().play.playListView->height(),
+             heightAfter);  // shrunk once: 70 + 70 < 140
+    QVERIFY(win().play.WebBrowser3->isVisible());
+    const QObjectList& siblings = win().play.SeSkinPanel1->children();
+    QVERIFY(siblings.indexOf(win().play.WebBrowser3->view()) >
+            siblings.indexOf(win().play.playListView));
+    QTRY_COMPARE_WITH_TIMEOUT(win().play.WebBrowser3->engineView()->url(),
                               QUrl::fromLocalFile(fx_.programDir() + files[1]), kLoadMs);
 
     // The page's player sounds and goes on; the loading label has gone.
@@ -344,7 +368,7 @@ void TestPlayWindow::onlinePlayWritesAndPlays() {
     QCOMPARE(p->title(), QStringLiteral("月下听风 ") + type);
     disconnect(watch);
     QVERIFY(labelWhileLoading);
-    QTRY_VERIFY_WITH_TIMEOUT(!form_->SeSkinLabel4->isVisible(), kLoadMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!win().play.SeSkinLabel4->isVisible(), kLoadMs);
 }
 
 void TestPlayWindow::goesOnPastEndsAndFailures() {
@@ -354,7 +378,7 @@ void TestPlayWindow::goesOnPastEndsAndFailures() {
         song(QStringLiteral("/music/s01/034.wma"), QStringLiteral("wma"),
              QStringLiteral("下一首"))};
     offer(rows, {0, 1, 2});
-    QTest::mouseClick(form_->SeSkinButton4, Qt::LeftButton);
+    QTest::mouseClick(win().play.SeSkinButton4, Qt::LeftButton);
     NativePlayer* p = soundingPlayer();
     QVERIFY(p);
     QCOMPARE(p->entryIndex(), 1);
@@ -369,30 +393,31 @@ void TestPlayWindow::spacePausesAndTheEntryIsMarked() {
         song(QStringLiteral("/music/s01/013.mp3"), QStringLiteral("mp3"), QStringLiteral("第一")),
         song(QStringLiteral("/music/s01/034.wma"), QStringLiteral("wma"), QStringLiteral("第二"))};
     offer(rows, {0, 1});
-    QTest::mouseClick(form_->SeSkinButton4, Qt::LeftButton);
+    QTest::mouseClick(win().play.SeSkinButton4, Qt::LeftButton);
     NativePlayer* p = soundingPlayer();
     QVERIFY(p);
-    QTRY_COMPARE(form_->playRows().markedRow(), 0);
-    QCOMPARE(form_->playListView->model()->index(0, 0).data().toString(), QStringLiteral("▶ 1"));
+    QTRY_COMPARE(win().playRows().markedRow(), 0);
+    QCOMPARE(win().play.playListView->model()->index(0, 0).data().toString(),
+             QStringLiteral("▶ 1"));
 
     // Space in a list pauses and plays the player shown; in the search box it is a space.
-    ReportView* list = form_->playListView;
+    ReportView* list = win().play.playListView;
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->rowRect(1).center());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     QCOMPARE(p->state(), NativePlayer::State::Paused);
-    QCOMPARE(form_->playRows().markedRow(), 0);
+    QCOMPARE(win().playRows().markedRow(), 0);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     QCOMPARE(p->state(), NativePlayer::State::Playing);
-    QTest::mouseClick(form_->Edit1, Qt::LeftButton);
+    QTest::mouseClick(win().bar.Edit1, Qt::LeftButton);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    QCOMPARE(form_->Edit1->text(), QStringLiteral(" "));
+    QCOMPARE(win().bar.Edit1->text(), QStringLiteral(" "));
     QCOMPARE(p->state(), NativePlayer::State::Playing);
 
     // The mark follows the player to the next entry, and goes with the rows.
     p->next();
-    QTRY_COMPARE(form_->playRows().markedRow(), 1);
-    QTest::mouseClick(form_->playclear, Qt::LeftButton);
-    QCOMPARE(form_->playRows().markedRow(), -1);
+    QTRY_COMPARE(win().playRows().markedRow(), 1);
+    QTest::mouseClick(win().play.playclear, Qt::LeftButton);
+    QCOMPARE(win().playRows().markedRow(), -1);
 }
 
 void TestPlayWindow::htmlRows_data() {
@@ -408,15 +433,15 @@ void TestPlayWindow::htmlRows() {
     QFETCH(bool, opened);
     const SongRow kept =
         song(QStringLiteral("/music/s01/014.mp3"), QStringLiteral("mp3"), QStringLiteral("留着"));
-    form_->PlayList = {kept};
+    win().PlayList = {kept};
     SongRow flash = song(QString(), QStringLiteral("html"), QStringLiteral("动画"));
     flash.address = address.toStdString();
     offer({melorin::core::listEntry("1", "歌手", "m?word=x"), flash}, {0, 1});
-    QTest::mouseClick(form_->SeSkinButton4, Qt::LeftButton);
+    QTest::mouseClick(win().play.SeSkinButton4, Qt::LeftButton);
     QCOMPARE(ui_->openedAddresses, opened ? QStringList{address} : QStringList());
-    QCOMPARE(form_->DownloadLog.join(u'\n').contains(address), !opened);
-    QCOMPARE(form_->PlayList, std::vector<SongRow>{kept});
-    QVERIFY(!form_->WebBrowser3->isVisible());
+    QCOMPARE(win().DownloadLog.join(u'\n').contains(address), !opened);
+    QCOMPARE(win().PlayList, std::vector<SongRow>{kept});
+    QVERIFY(!win().play.WebBrowser3->isVisible());
     QVERIFY(ui_->messages.isEmpty());
 }
 
@@ -438,22 +463,23 @@ void TestPlayWindow::unwritablePageReachesTheLog() {
     const QString page = other.programDir() + QStringLiteral("/2.html");
     QVERIFY(QDir().mkpath(page));
     TForm1& form = other.createWindow(fx_.serviceHost());
+    const auto w = inside(form);
     QSignalSpy closed(&form, &TForm1::closed);
     const std::vector<SongRow> rows = {
         song(QStringLiteral("/music/s01/000.mp3"), QStringLiteral("mp3"), QStringLiteral("歌"))};
     other.offer(rows, {0});
     // Two queued rows that a skip would move past.
-    form.dragdownbtnClick();
-    form.dragdownbtnClick();
-    QCOMPARE(form.downloadlistview->rowCount(), 2);
-    form.SeSkinButton4->click();
-    const QString log = form.DownloadLog.join(u'\n');
+    w.play.dragdownbtn->click();
+    w.play.dragdownbtn->click();
+    QCOMPARE(w.downloads.downloadlistview->rowCount(), 2);
+    w.play.SeSkinButton4->click();
+    const QString log = w.DownloadLog.join(u'\n');
     QVERIFY2(log.contains(folder + QStringLiteral("/2.html")), qPrintable(log));
     QVERIFY2(!log.contains(QStringLiteral("不能下载")), qPrintable(log));
     QVERIFY(other.ui().messages.isEmpty());
     QCOMPARE(closed.count(), 0);
-    QCOMPARE(addresses(form.PlayList), addresses(rows));
-    QVERIFY(!form.WebBrowser3->isVisible());
+    QCOMPARE(addresses(w.PlayList), addresses(rows));
+    QVERIFY(!w.play.WebBrowser3->isVisible());
     QVERIFY(QFileInfo(page).isDir());
 }
 
@@ -492,24 +518,25 @@ void TestPlayWindow::rowsThatAreNotWebAddresses() {
     for (const QString& name : programDir.entryList(written, QDir::Files))
         QVERIFY(programDir.remove(name));
 
-    const std::pair<const char*, QWidget*> actions[] = {{"在线播放", form_->SeSkinButton4},
-                                                        {"播", form_->dragplaybtn},
-                                                        {"卡", form_->dragcardbtn},
-                                                        {"下", form_->dragdownbtn}};
+    const std::pair<const char*, QWidget*> actions[] = {{"在线播放", win().play.SeSkinButton4},
+                                                        {"播", win().play.dragplaybtn},
+                                                        {"卡", win().play.dragcardbtn},
+                                                        {"下", win().play.dragdownbtn}};
     for (const auto& [name, button] : actions) {
-        QTest::mouseClick(form_->Button3, Qt::LeftButton);  // the search view with its buttons
+        QTest::mouseClick(win().functions.Button3,
+                          Qt::LeftButton);  // the search view with its buttons
         offer({row}, {0});
-        const qsizetype logged = form_->DownloadLog.size();
+        const qsizetype logged = win().DownloadLog.size();
         QTest::mouseClick(button, Qt::LeftButton);
-        const QStringList added = form_->DownloadLog.mid(logged);
+        const QStringList added = win().DownloadLog.mid(logged);
         QVERIFY2(added.size() == 1 && added.first().contains(address), name);
         QVERIFY2(ui_->messages.isEmpty(), qPrintable(ui_->messages.join(u'|')));
-        QVERIFY2(form_->PlayList.empty() && form_->cardList.empty(), name);
-        QCOMPARE(form_->downloadlistview->rowCount(), 0);
-        QVERIFY(!form_->WebBrowser3->isVisible());
+        QVERIFY2(win().PlayList.empty() && win().cardList.empty(), name);
+        QCOMPARE(win().downloads.downloadlistview->rowCount(), 0);
+        QVERIFY(!win().play.WebBrowser3->isVisible());
     }
     QCOMPARE(programDir.entryList(written, QDir::Files), QStringList());
-    QCOMPARE(form_->WebBrowser3->engineView(), nullptr);  // no page was ever shown
+    QCOMPARE(win().play.WebBrowser3->engineView(), nullptr);  // no page was ever shown
     QCOMPARE(server.targets, QList<QByteArray>());
 }
 

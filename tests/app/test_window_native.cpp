@@ -15,6 +15,7 @@
 #include "player/playbackcoordinator.h"
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
+#include "tests/app/windowinside.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
@@ -36,25 +37,26 @@ void TestWindowNative::nativeWindowOutlivesTheFirstPages() {
     WindowFixture fx;
     QVERIFY2(fx.startService(), qPrintable(fx.serviceError()));
     TForm1& form = fx.createWindow();
+    const auto w = inside(form);
     QVERIFY(fx.showWindow());
     const WId shown = form.winId();
 
     // The first search reads its pages without an engine.
     fx.search(QStringLiteral("月下听风"), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(form.ListView1->rowCount() >= 2, kLoadMs);
-    QTRY_VERIFY_WITH_TIMEOUT(!form.WebBrowser1->isLoading(), kLoadMs);
+    QTRY_VERIFY_WITH_TIMEOUT(w.results.ListView1->rowCount() >= 2, kLoadMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.results.WebBrowser1->isLoading(), kLoadMs);
     QCOMPARE(form.winId(), shown);
 
     // The first play shows the player browser.
-    form.ListView1->selectRow(0);
-    QTest::mouseClick(form.SeSkinButton4, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(form.playback().current() != nullptr, kLoadMs);
+    w.results.ListView1->selectRow(0);
+    QTest::mouseClick(w.play.SeSkinButton4, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(w.playback().current() != nullptr, kLoadMs);
     QCOMPARE(form.winId(), shown);
 
     // The first card preview.
-    QTest::mouseClick(form.dragcardbtn, Qt::LeftButton);
-    QSignalSpy previewed(form.WebBrowser4, &melorin::WebBrowser::DocumentComplete);
-    QTest::mouseClick(form.previewbtn, Qt::LeftButton);
+    QTest::mouseClick(w.play.dragcardbtn, Qt::LeftButton);
+    QSignalSpy previewed(w.card.WebBrowser4, &melorin::WebBrowser::DocumentComplete);
+    QTest::mouseClick(w.card.previewbtn, Qt::LeftButton);
     QVERIFY(previewed.wait(kLoadMs));
     QCOMPARE(form.winId(), shown);
 }

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "app/songrowmodel.h"
+#include "tests/app/windowinside.h"
 #include "ui/reportview.h"
 
 namespace melorin::testing {
@@ -101,11 +102,11 @@ void WindowFixture::closeWindow() {
 }
 
 void WindowFixture::stepPump() const {
-    if (form_ && form_->eventPump().isActive()) fake(form_->eventPump()).fire();
+    if (form_ && inside(*form_).eventPump().isActive()) fake(inside(*form_).eventPump()).fire();
 }
 
 void WindowFixture::stepTimer1() const {
-    if (form_ && form_->Timer1->isActive()) fake(*form_->Timer1).fire();
+    if (form_ && inside(*form_).Timer1().isActive()) fake(inside(*form_).Timer1()).fire();
 }
 
 void WindowFixture::turn(int turns) const {
@@ -116,16 +117,17 @@ void WindowFixture::turn(int turns) const {
 }
 
 void WindowFixture::search(const QString& text, int kind) const {
-    form_->SeSkinComboBox1->setCurrentIndex(kind);  // with an empty box this searches nothing
-    form_->Edit1->setText(text);
-    QTest::mouseClick(form_->Button1, Qt::LeftButton);
+    const SearchBar& bar = inside(*form_).bar;
+    bar.SeSkinComboBox1->setCurrentIndex(kind);  // with an empty box this searches nothing
+    bar.Edit1->setText(text);
+    QTest::mouseClick(bar.Button1, Qt::LeftButton);
 }
 
 void WindowFixture::offer(const std::vector<core::SongRow>& rows,
                           const QList<int>& selected) const {
-    ui::ReportView& list = *form_->ListView1;
+    ui::ReportView& list = *inside(*form_).results.ListView1;
     const QSignalBlocker quiet(list.selectionModel());
-    form_->resultRows().setRows(rows);
+    inside(*form_).resultRows().setRows(rows);
     for (int i : selected) list.selectRow(i);
 }
 
@@ -133,11 +135,11 @@ void WindowFixture::queue(const std::vector<core::SongRow>& rows) const {
     QList<int> all;
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) all << i;
     offer(rows, all);
-    QTest::mouseClick(form_->dragdownbtn, Qt::LeftButton);
+    QTest::mouseClick(inside(*form_).play.dragdownbtn, Qt::LeftButton);
 }
 
 QStringList WindowFixture::logLines() const {
-    return form_->DownloadLog;
+    return inside(*form_).DownloadLog;
 }
 
 void pickEntry(QComboBox* box, int index) {

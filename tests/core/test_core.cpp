@@ -136,6 +136,7 @@ private slots:
         QTest::newRow("javascript") << QStringLiteral("javascript:alert(1)") << false;
         QTest::newRow("no host") << QStringLiteral("http:///etc/passwd") << false;
         QTest::newRow("only a port") << QStringLiteral("http://:80/") << false;
+        QTest::newRow("only a user part") << QStringLiteral("http://@evil.example/") << false;
         QTest::newRow("a blank") << QStringLiteral("http://a.cn/x y") << false;
         QTest::newRow("a line break") << QStringLiteral("http://a.cn/\n--x") << false;
         QTest::newRow("a list entry's link remainder")

@@ -2,6 +2,7 @@
 // local service's fault files (melorin-service --faults) for broken answers. Each download ends
 // byte-exact or as a reported failure.
 #include <QtTest>
+#include <algorithm>
 #include <fstream>
 #include <random>
 
@@ -30,6 +31,7 @@ struct RunResult {
     std::vector<std::string> paths;
     std::vector<std::string> log;
     bool ended = false;
+    int peakWorkers = 0;  // the most connections seen running at once
 };
 
 // The back-off's minute passes at once.
@@ -64,8 +66,10 @@ RunResult download(const std::vector<std::string>& addresses, const QString& dir
         return false;
     };
     auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline && running())
+    while (std::chrono::steady_clock::now() < deadline && running()) {
+        r.peakWorkers = std::max(r.peakWorkers, dl.snapshot().runningWorkers);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     r.ended = !running() && dl.snapshot().runningWorkers == 0;
     dl.stopAll();
     for (std::size_t i = 0; i < addresses.size(); ++i) {
@@ -133,7 +137,9 @@ private slots:
         QTest::newRow("three at once") << QList<qint64>{3 << 20, 1000001, 7} << false << 5;
         QTest::newRow("four rows, fourth waits")
             << QList<qint64>{100000, 200000, 300000, 400000} << false << 5;
-        QTest::newRow("throttled, five ranges") << QList<qint64>{1 << 20} << true << 5;
+        // nginx sends a second's worth of a throttled answer at once: each of the five ranges
+        // is larger than that, so the file takes a while over any number of connections.
+        QTest::newRow("throttled, five ranges") << QList<qint64>{4 << 20} << true << 5;
         QTest::newRow("one worker") << QList<qint64>{777777} << false << 1;
     }
     void nginxFiles() {
@@ -151,7 +157,6 @@ private slots:
             addresses.push_back((i % 2 ? "http://" : "") + std::string("127.0.0.1:") +
                                 std::to_string(nginx->port()) + "/" + name);
         }
-        auto started = std::chrono::steady_clock::now();
         auto r = download(addresses, out.path(), workers);
         QVERIFY(r.ended);
         for (int i = 0; i < sizes.size(); ++i) {
@@ -161,10 +166,9 @@ private slots:
                 sha256(fileBytes(served[i])));
         }
         QVERIFY(r.log.empty());
-        if (slow) {
-            // 1 MiB at 512 KiB/s per connection: one connection would need 2 s.
-            QVERIFY(std::chrono::steady_clock::now() - started < std::chrono::milliseconds(1500));
-        }
+        // The throttled file comes over several connections at once (bench/download-bench.sh
+        // measures what that gains).
+        if (slow) QVERIFY2(r.peakWorkers > 1, qPrintable(QString::number(r.peakWorkers)));
     }
 
     // Rows of one title from a few sources: each gets its own file, each byte-exact.

@@ -190,6 +190,8 @@ private slots:
             << true << 1000LL << "http://h:80/b" << 1000LL << "v1" << mismatch;
         QTest::newRow(".part of another length")
             << true << 999LL << "http://h:80/a" << 1000LL << "v1" << mismatch;
+        QTest::newRow(".part longer than the state's file")
+            << true << 1001LL << "http://h:80/a" << 1000LL << "v1" << mismatch;
         QTest::newRow("no .part") << true << -1LL << "http://h:80/a" << 1000LL << "v1" << mismatch;
         QTest::newRow("server's length changed")
             << true << 1000LL << "http://h:80/a" << 2000LL << "v1" << changed;

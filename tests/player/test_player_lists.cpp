@@ -290,6 +290,8 @@ private slots:
         QTest::newRow("line break inside an address")
             << "ram" << QStringList{u"http://h/a\r\nb.ram"_s}
             << QStringList{u"http://h/a%0D%0Ab.ram"_s};
+        QTest::newRow("NUL inside an address")
+            << "ram" << QStringList{u"http://h/a\0b.ram"_s} << QStringList{u"http://h/a%00b.ram"_s};
     }
     void saveLoadRoundTrip() {
         QFETCH(QString, firstType);

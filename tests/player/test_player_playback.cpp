@@ -228,8 +228,12 @@ private slots:
         QVERIFY(clickFace(view_->page(), u"play"_s));
         QTRY_COMPARE(p->state(), State::Paused);
         const qint64 paused = p->position();
-        QTest::qWait(400);
-        QCOMPARE(p->position(), paused);
+        bool moved = false;
+        const QMetaObject::Connection watch =
+            connect(p, &NativePlayer::positionChanged, this,
+                    [&](qint64 at) { moved = moved || at != paused; });
+        QVERIFY(!QTest::qWaitFor([&] { return moved; }, 400));  // fails as soon as it moves
+        disconnect(watch);
         QVERIFY(clickFace(view_->page(), u"play"_s));
         QTRY_VERIFY_WITH_TIMEOUT(p->position() > paused, kStartMs);
         evaluate(view_->page(),
@@ -382,7 +386,8 @@ private slots:
         QCOMPARE(evaluate(view_->page(), u"document.getElementsByTagName('object').length"_s),
                  QVariant(1));
         QCOMPARE(faceText(view_->page()), QString());
-        QTest::qWait(300);
+        QSignalSpy attached(host_, &PlayerPageHost::playerAttached);
+        QVERIFY(!attached.wait(300));  // fails as soon as the foreign page gets a player
         QVERIFY(host_->players().isEmpty());
 
         // The same browser then shows Melorin's own page with its player.

@@ -332,4 +332,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(ServiceFilesTest)
-#include "tst_servicefiles.moc"
+#include "test_servicefiles.moc"

@@ -337,4 +337,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(ServicePagesTest)
-#include "tst_servicepages.moc"
+#include "test_servicepages.moc"
