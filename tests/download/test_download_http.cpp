@@ -312,9 +312,7 @@ private slots:
         QCOMPARE(savePath, out.path().toStdString() + "/slow (2).bin");
         QVERIFY(dl.start({5, "s", out.path().toStdString()}));
         QTRY_VERIFY_WITH_TIMEOUT(dl.snapshot().totalBytes > 0, 10000);
-        auto before = std::chrono::steady_clock::now();
         dl.stopAll();
-        QVERIFY(std::chrono::steady_clock::now() - before < std::chrono::seconds(3));
         QCOMPARE(dl.snapshot().runningWorkers, 0);
         // Stopped, not failed: the row waits, and its bytes are named for the next start.
         QCOMPARE(dl.rowState(0), RowState::Waiting);
@@ -323,6 +321,7 @@ private slots:
         const auto state = decodeResumeState(fileBytes(statePathFor(savePath)).toStdString());
         QVERIFY(state.has_value());
         QVERIFY(rangeBytes(state->received) > 0);
+        QVERIFY(rangeBytes(state->received) < 5000000);  // the trickle was cut, not waited for
     }
 };
 
