@@ -5,20 +5,9 @@
 
 #include <QVector>
 
-class QComboBox;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
-class QToolButton;
-class QWidget;
+#include "app/controls.h"  // declares the control classes the views hold
 
 namespace melorin {
-namespace ui {
-class ReportView;
-}
 class BrowserComponent;
 class WebBrowser;
 
