@@ -140,12 +140,21 @@ NativePlayer::NativePlayer(QObject* parent)
     replaceMedia();
 }
 
+namespace {
+// Qt 6.4's GStreamer player can crash in its own destructor when the decoder's pads go while
+// its outputs are being torn down; an empty source takes the decoder out while it is whole.
+void releasePipeline(QMediaPlayer* media) {
+    media->setSource(QUrl());
+}
+}  // namespace
+
 void NativePlayer::replaceMedia() {
     // Every entry gets a media player of its own: reports of an entry left behind (a failing
     // stream sends several) then cannot reach the next one.
     if (media_) {
         media_->disconnect(this);
         media_->stop();
+        releasePipeline(media_);
         media_->setAudioOutput(nullptr);
         media_->deleteLater();
     }
@@ -167,7 +176,9 @@ void NativePlayer::replaceMedia() {
 NativePlayer::~NativePlayer() {
     ++generation_;
     if (listReply_) listReply_->abort();
+    media_->disconnect(this);  // nothing reaches a player that is going
     media_->stop();
+    releasePipeline(media_);
 }
 
 void NativePlayer::open(const QString& target, bool autoStart, Source source,
