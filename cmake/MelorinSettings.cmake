@@ -25,3 +25,20 @@ function(melorin_add_test name)
     set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
   endif()
 endfunction()
+
+# libFuzzer targets (MELORIN_FUZZ, clang only). The library under test carries the coverage
+# instrumentation the fuzzer is guided by; each fuzzer links it with the fuzzer's main.
+function(melorin_fuzzed_library lib)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "MELORIN_FUZZ needs clang")
+  endif()
+  target_compile_options(${lib} PRIVATE -fsanitize=fuzzer-no-link,address,undefined)
+  target_link_options(${lib} INTERFACE -fsanitize=address,undefined)
+endfunction()
+
+function(melorin_add_fuzzer name source lib)
+  add_executable(${name} ${source})
+  target_link_libraries(${name} PRIVATE ${lib})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+endfunction()

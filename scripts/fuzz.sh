@@ -25,9 +25,12 @@ done
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cd "$build"
-# -rss_limit_mb and -timeout turn hangs and blow-ups into failures too.
-"$build/bin/fuzz_pageparser" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-  -max_len=65536 -print_final_stats=1 "$corpus"
+# fuzz NAME SECONDS CORPUS; -rss_limit_mb and -timeout turn hangs and blow-ups into failures too.
+fuzz() {
+  "$build/bin/$1" -max_total_time="$2" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+    -print_final_stats=1 "$3"
+}
+fuzz fuzz_pageparser "$seconds" "$corpus"
 
 # The catalogue readers, seeded with answers of each shape (the first byte picks the reader).
 corpus="$build/fuzz-corpus-catalogues"
@@ -39,8 +42,7 @@ printf '\x02{"files":[{"name":"a b.flac","source":"original","format":"Flac","ti
   >"$corpus/archive-item"
 printf '\x03[{"upload_name":"u","user_name":"n","files":[{"download_url":"http://h/a b.mp3","file_rawsize":12,"file_format_info":{"default-ext":"mp3"}}]}]' \
   >"$corpus/ccmixter-page"
-"$build/bin/fuzz_catalogues" -max_total_time="$(( (seconds + 3) / 4 ))" -timeout=10 \
-  -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 "$corpus"
+fuzz fuzz_catalogues "$(( (seconds + 3) / 4 ))" "$corpus"
 
 # The page reader, seeded with untidy markup (the first byte picks the Content-Type).
 corpus="$build/fuzz-corpus-htmlpage"
@@ -51,5 +53,4 @@ printf '\x00<meta charset=gbk><pre>\t a </pre><select><option>o</select><form>t<
   >"$corpus/charset"
 printf '\x02<div style="display:none"><a href=" \\\\h\\p">x</a></div><details>s</details>&copy &#x80;' \
   >"$corpus/hidden"
-"$build/bin/fuzz_htmlpage" -max_total_time="$(( (seconds + 3) / 4 ))" -timeout=10 \
-  -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 "$corpus"
+fuzz fuzz_htmlpage "$(( (seconds + 3) / 4 ))" "$corpus"
