@@ -74,7 +74,7 @@ private slots:
         player_ = std::make_unique<NativePlayer>();
         coordinator_.add(player_.get());
         player_->open(u"file://"_s + list_);
-        QTRY_VERIFY_WITH_TIMEOUT(sounds(*player_), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(sounds(*player_), 30000);
         QTRY_COMPARE(get(u"PlaybackStatus"_s).toString(), u"Playing"_s);
         recorder_.changes.clear();
     }
@@ -157,7 +157,7 @@ private slots:
         NativePlayer other;
         coordinator_.add(&other);
         other.open(QStringLiteral("file://" MELORIN_AUDIO_DIR "/sample.asf"));
-        QTRY_VERIFY_WITH_TIMEOUT(sounds(other), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(sounds(other), 30000);
         QCOMPARE(player_->state(), State::Paused);
         QTRY_COMPARE(metadata().value(u"xesam:title"_s).toString(), u"sample.asf"_s);
         QVERIFY(call(u"Pause"_s));

@@ -32,7 +32,7 @@ using State = NativePlayer::State;
 
 namespace {
 
-constexpr int kStartMs = 15000;  // a page loads and its first entry sounds
+constexpr int kStartMs = 30000;  // a page loads and its first entry sounds
 constexpr int kEntryMs = 20000;  // a four-second entry plays to its end
 
 QByteArray fileBytes(const QString& path) {
