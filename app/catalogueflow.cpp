@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <algorithm>
 
+#include "app/controls.h"
 #include "app/mainwindow.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
@@ -120,7 +121,7 @@ void TForm1::continueCatalogueSearch(bool pageAddedRows) {
 void TForm1::endCatalogueSearch(const std::string& line, bool noNetwork) {
     catalogueHttp_->cancelAll();
     catalogueSearch.running = false;
-    searchBar_.SeSkinProgressBar6->setValue(searchBar_.SeSkinProgressBar6->maximum());
+    controls::setBarValue(searchBar_.SeSkinProgressBar6, searchBar_.SeSkinProgressBar6->maximum());
     // A catalogue that tells no total shows how many rows it gave.
     if (!searchSession.countShown) {
         searchBar_.resultlabel->setText(QStringLiteral(" 搜索结果  %1").arg(resultRows_->size()));

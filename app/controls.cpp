@@ -102,6 +102,13 @@ QProgressBar* progressBar(QWidget* parent, const QString& name, QRect bounds) {
     return p;
 }
 
+void setBarValue(QProgressBar* bar, int value) {
+    // Without updates the bar's own repaint() does nothing; enabling them again schedules one.
+    bar->setUpdatesEnabled(false);
+    bar->setValue(value);
+    bar->setUpdatesEnabled(true);
+}
+
 ui::ReportView* reportList(QWidget* parent, const QString& name, QAbstractItemModel* rows,
                            QRect bounds) {
     auto* list = new ui::ReportView(parent, name);

@@ -35,6 +35,9 @@ QLineEdit* edit(QWidget* parent, const QString& name, const QString& text, QRect
 QPlainTextEdit* memo(QWidget* parent, const QString& name, const QString& text, QRect bounds);
 QComboBox* dropDown(QWidget* parent, const QString& name, QRect bounds);
 QProgressBar* progressBar(QWidget* parent, const QString& name, QRect bounds);
+// Sets a bar's value to be painted with the window's next frame: QProgressBar paints at once on
+// every visible step, and a search or a download makes many of them between two frames.
+void setBarValue(QProgressBar* bar, int value);
 // A list showing `rows` (null: a model is given later).
 ui::ReportView* reportList(QWidget* parent, const QString& name, QAbstractItemModel* rows,
                            QRect bounds);

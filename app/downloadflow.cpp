@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "app/controls.h"
 #include "app/failureactions.h"
 #include "app/logtime.h"
 #include "app/mainwindow.h"
@@ -240,8 +241,8 @@ void TForm1::showBars() {
         // QProgressBar ignores values outside its range; the last segment is a little longer.
         const int max = std::max(1, barValue(maxima[static_cast<std::size_t>(j)]));
         downloadView_.workerBars[j]->setRange(0, max);
-        downloadView_.workerBars[j]->setValue(
-            std::min(max, barValue(positions[static_cast<std::size_t>(j)])));
+        controls::setBarValue(downloadView_.workerBars[j],
+                              std::min(max, barValue(positions[static_cast<std::size_t>(j)])));
     }
 }
 

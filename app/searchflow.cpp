@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/browsercomponent.h"
+#include "app/controls.h"
 #include "app/mainwindow.h"
 #include "app/songrowmodel.h"
 #include "core/httpget.h"
@@ -269,7 +270,7 @@ void TForm1::clearResults() {
 
 void TForm1::WebBrowser1ProgressChange(int progress, int maximum) {
     searchBar_.SeSkinProgressBar6->setMaximum(maximum);
-    searchBar_.SeSkinProgressBar6->setValue(progress);
+    controls::setBarValue(searchBar_.SeSkinProgressBar6, progress);
 }
 
 void TForm1::stopbtnClick() {

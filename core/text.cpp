@@ -40,6 +40,13 @@ bool isDigit(unsigned char c) {
     return c >= '0' && c <= '9';
 }
 
+// ASCII reads the same in UTF-8, GBK and GB18030: most addresses and sizes need no converter.
+bool isAscii(std::string_view s) {
+    for (const char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
 char32_t codePointOf(QStringView one) {
     if (one.size() == 2) return QChar::surrogateToUcs4(one.at(0), one.at(1));
     return one.at(0).unicode();
@@ -48,6 +55,7 @@ char32_t codePointOf(QStringView one) {
 }  // namespace
 
 std::string utf8ToGbk(std::string_view utf8, Unencodable fallback) {
+    if (isAscii(utf8)) return std::string(utf8);
     const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
     bool failed = false;
     const QByteArray whole = encodeGbk(text, &failed);
@@ -70,6 +78,7 @@ std::string utf8ToGbk(std::string_view utf8, Unencodable fallback) {
 }
 
 std::string gbkToUtf8(std::string_view gbk) {
+    if (isAscii(gbk)) return std::string(gbk);
     QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
     const auto decode = [&decoder](std::string_view bytes) {
         return QString(

@@ -47,6 +47,8 @@ private slots:
         QTest::addColumn<bool>("percent");
         QTest::addColumn<QByteArray>("gbk");
         QTest::newRow("ascii") << QStringLiteral("ab c?") << false << QByteArray("ab c?");
+        QTest::newRow("ascii, controls and DEL as they are")
+            << QStringLiteral("a\tb\x7f") << false << QByteArray("a\tb\x7f");
         QTest::newRow("chinese") << QStringLiteral("歌") << false << QByteArray("\xB8\xE8");
         QTest::newRow("emoji as reference")
             << QStringLiteral("a😀b") << false << QByteArray("a&#128512;b");
@@ -67,6 +69,7 @@ private slots:
         const std::string text = "周杰伦 - 七里香.mp3";
         QCOMPARE(gbkToUtf8(utf8ToGbk(text)), text);
         QCOMPARE(gbkToUtf8("a\x81"), std::string("a"));  // a cut sequence
+        QCOMPARE(gbkToUtf8("a\tb\x7f"), std::string("a\tb\x7f"));
     }
     void rowsForActions_data() {
         QTest::addColumn<QString>("address");
