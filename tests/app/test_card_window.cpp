@@ -24,6 +24,7 @@
 #include "tests/app/pagescript.h"
 #include "tests/app/windowfixture.h"
 #include "tests/app/windowinside.h"
+#include "tests/support/files.h"
 #include "tests/support/pageserver.h"
 #include "ui/reportview.h"
 
@@ -43,10 +44,7 @@ const QString kSelectFirst = QStringLiteral("请选择相应内容后再点击�
 const QString kGreeting = QStringLiteral("祝你 快乐");
 const QString kTitle = QStringLiteral("新年 好");
 
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using melorin::testing::fileBytes;
 
 // A text in pieces short enough for a line of the content box, which wraps long lines.
 QStringList shortLines(const QString& text) {

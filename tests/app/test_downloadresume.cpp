@@ -15,6 +15,7 @@
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
 #include "tests/app/windowinside.h"
+#include "tests/support/files.h"
 #include "ui/reportview.h"
 
 using melorin::TForm1;
@@ -30,10 +31,7 @@ QByteArray randomBytes(qsizetype n, quint32 seed) {
     return b;
 }
 
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using melorin::testing::fileBytes;
 
 qint64 savedBytes(const QString& savePath) {
     const auto state = melorin::download::decodeResumeState(

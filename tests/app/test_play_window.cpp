@@ -24,6 +24,7 @@
 #include "tests/app/guitestmain.h"
 #include "tests/app/windowfixture.h"
 #include "tests/app/windowinside.h"
+#include "tests/support/files.h"
 #include "tests/support/pageserver.h"
 #include "ui/reportview.h"
 
@@ -45,10 +46,7 @@ constexpr int kEntryMs = 20000;  // a four-second entry plays to its end
 const QString kNothingSelected = QStringLiteral("请在搜索栏中选择想播放的文件名！");
 const QString kTypeMismatch = QStringLiteral("文件类型不符,不能追加!");
 
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using melorin::testing::fileBytes;
 
 bool sounds(const NativePlayer* p) {
     return p != nullptr && p->state() == NativePlayer::State::Playing && p->position() > 0;

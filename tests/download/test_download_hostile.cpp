@@ -6,6 +6,7 @@
 
 #include "download/curltransfer.h"
 #include "download/downloader.h"
+#include "tests/support/files.h"
 #include "tests/support/hostileserver.h"
 #include "tests/support/skipclock.h"
 
@@ -13,11 +14,6 @@ using namespace melorin::download;
 using namespace melorin::testing;
 
 namespace {
-
-QByteArray fileBytes(const std::string& path) {
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 bool exists(const std::string& path) {
     return QFile::exists(QString::fromStdString(path));

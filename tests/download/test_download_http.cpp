@@ -8,6 +8,7 @@
 
 #include "download/curltransfer.h"
 #include "download/downloader.h"
+#include "tests/support/files.h"
 #include "tests/support/nginxserver.h"
 #include "tests/support/servicerun.h"
 #include "tests/support/skipclock.h"
@@ -16,11 +17,6 @@ using namespace melorin::download;
 using namespace melorin::testing;
 
 namespace {
-
-QByteArray fileBytes(const std::string& path) {
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QByteArray sha256(const QByteArray& b) {
     return QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex();

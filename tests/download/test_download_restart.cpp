@@ -13,6 +13,7 @@
 #include "download/partfiles.h"
 #include "download/queuefile.h"
 #include "download/resumestate.h"
+#include "tests/support/files.h"
 #include "tests/support/nginxserver.h"
 #include "tests/support/servicerun.h"
 
@@ -22,11 +23,6 @@ using namespace melorin::testing;
 namespace {
 
 constexpr std::int64_t kFileSize = 20 << 20;
-
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // The byte rule of the service's fault files.
 QByteArray faultContent(std::int64_t size) {

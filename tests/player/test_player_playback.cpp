@@ -21,6 +21,7 @@
 #include "player/playerpages.h"
 #include "player/playlistfile.h"
 #include "tests/player/tinyhttp.h"
+#include "tests/support/files.h"
 #include "tests/support/pageserver.h"
 #include "tests/support/servicerun.h"
 
@@ -35,10 +36,7 @@ namespace {
 constexpr int kStartMs = 30000;  // a page loads and its first entry sounds
 constexpr int kEntryMs = 20000;  // a four-second entry plays to its end
 
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using melorin::testing::fileBytes;
 
 bool writeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
