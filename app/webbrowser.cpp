@@ -29,15 +29,14 @@ const QString kSnapshotScript = QStringLiteral(
     "String(l[i].innerText||'')]);}return out;})()");
 
 // The engine shows only the program's own small pages (the player pages, the card preview).
-// One renderer process serves them all: each further one costs some 100 MB. It composites on
-// its own main thread: a compositor thread keeps waking for frames well after each change, and
-// the player's face changes every second, which cost about a percent of a core. The engine
-// reads its flags once, when it starts; flags the user gave win.
+// One renderer process serves them all: each further one costs some 100 MB. The engine reads
+// its flags once, when it starts; flags the user gave win. (Compositing on the renderer's main
+// thread, --disable-threaded-compositing, looked cheaper only because the pages then never
+// reach the screen.)
 void setEngineFlags() {
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     const std::pair<const char*, const char*> ours[] = {
         {"--renderer-process-limit=1", "renderer-process-limit"},
-        {"--disable-threaded-compositing", "threaded-compositing"},
     };
     for (const auto& [flag, subject] : ours) {
         if (flags.contains(subject)) continue;
