@@ -19,6 +19,7 @@
 #include "app/selectdir.h"
 #include "app/singleinstance.h"
 #include "app/startup.h"
+#include "ui/composition.h"
 #include "ui/language.h"
 #include "ui/skin.h"
 #include "ui/uiport.h"
@@ -61,7 +62,9 @@ int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
     sinceStart.start();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    melorin::composition::chooseBeforeStart();
     melorin::MelorinApplication app(argc, argv);
+    melorin::composition::settleAfterStart();
     initProgramResources();
     melorin::configureApplication(app);
     melorin::ui::useChineseEverywhere(app);

@@ -34,6 +34,7 @@
 #include "player/nativeplayer.h"
 #include "player/playbackcoordinator.h"
 #include "tests/app/windowinside.h"
+#include "ui/composition.h"
 #include "ui/reportview.h"
 #include "ui/skin.h"
 #include "ui/uiport.h"
@@ -259,12 +260,16 @@ int melorinWindow(QApplication& app, const QString& host) {
 
 int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The reference is Qt as it comes; Melorin composes as it does when started.
+    const bool bareQt = argc > 2 && QByteArray(argv[2]) == "--reference";
+    if (!bareQt) melorin::composition::chooseBeforeStart();
     QApplication app(argc, argv);
+    if (!bareQt) melorin::composition::settleAfterStart();
     if (argc < 2) {
         std::fprintf(stderr, "usage: bench_idle HOST:PORT [--reference]\n");
         return 2;
     }
     const QString host = QString::fromLocal8Bit(argv[1]);
-    if (argc > 2 && QByteArray(argv[2]) == "--reference") return reference(host);
+    if (bareQt) return reference(host);
     return melorinWindow(app, host);
 }

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "ui/composition.h"
 #include "ui/skin.h"
 
 namespace melorin::bench {
@@ -20,11 +21,13 @@ int& prepared(int& argc) {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
     if (::getuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    composition::chooseBeforeStart();
     return argc;
 }
 }  // namespace
 
 BenchApplication::BenchApplication(int& argc, char** argv) : QApplication(prepared(argc), argv) {
+    composition::settleAfterStart();
     ui::applySkins(*this);
 }
 

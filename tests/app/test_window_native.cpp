@@ -1,10 +1,12 @@
 // The main window on a real X server (Xvfb): it keeps its native window through the first
 // search, the first play and the first card preview, where the browser engine starts and its
-// views that draw through OpenGL join it. A window that had to be made anew would blink, and some
-// window managers would move it.
+// views join it. A window that had to be made anew would blink, and some window managers would
+// move it. The pages are composed in software: no GL driver comes into the process.
 
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QToolButton>
 #include <QWebEngineView>
@@ -23,7 +25,35 @@ using melorin::testing::WindowFixture;
 
 namespace {
 constexpr int kLoadMs = 30000;
+
+// The GL libraries mapped into this process: Mesa's drivers and what they bring along.
+QStringList glLibraries() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly)) return {QStringLiteral("(maps unreadable)")};
+    QStringList found;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const QString path = QString::fromUtf8(line.mid(line.indexOf('/')));
+        const bool gl = path.contains(u"_dri.so") || path.contains(u"libGLX_mesa") ||
+                        path.contains(u"libEGL_mesa") || path.contains(u"libLLVM");
+        if (line.contains('/') && gl && !found.contains(path)) found << path;
+    }
+    return found;
 }
+
+// Whether the screen shows anything but one flat colour where `view` is: what the user sees,
+// read back from the X server.
+bool showsAPage(const QWidget& view) {
+    const QPoint at = view.mapToGlobal(QPoint(0, 0));
+    const QImage seen = QGuiApplication::primaryScreen()
+                            ->grabWindow(0, at.x(), at.y(), view.width(), view.height())
+                            .toImage();
+    if (seen.isNull()) return false;
+    for (int y = 0; y < seen.height(); ++y)
+        for (int x = 0; x < seen.width(); ++x)
+            if (seen.pixel(x, y) != seen.pixel(0, 0)) return true;
+    return false;
+}
+}  // namespace
 
 class TestWindowNative : public QObject {
     Q_OBJECT
@@ -59,6 +89,17 @@ void TestWindowNative::nativeWindowOutlivesTheFirstPages() {
     QTest::mouseClick(w.card.previewbtn, Qt::LeftButton);
     QVERIFY(previewed.wait(kLoadMs));
     QCOMPARE(form.winId(), shown);
+    // The preview reaches the screen: the card's picture and title, not an empty white box.
+    const QWebEngineView* preview = nullptr;
+    for (const QWebEngineView* view : form.findChildren<QWebEngineView*>())
+        if (view->isVisible() && view->url().fileName() == QStringLiteral("card.html"))
+            preview = view;
+    QVERIFY(preview != nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(showsAPage(*preview), kLoadMs);
+
+    QCOMPARE(glLibraries(), QStringList());
+    // A program started from here (the desktop's player for a download) gets its GL as usual.
+    QVERIFY(!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"));
 }
 
 MELORIN_GUI_TEST_MAIN(TestWindowNative)
