@@ -13,6 +13,7 @@
 #include <QToolButton>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <algorithm>
 
 #include "app/mainwindow.h"
 #include "app/songrowmodel.h"
@@ -89,6 +90,7 @@ private:
     NativePlayer* playSongs(int count);
     // The time the play panel's face shows ("0:03 / 0:04"), empty before it shows one.
     QString faceTime();
+    bool faceShowsPlayer(const NativePlayer& p);
 
     WindowFixture fx_;
     TForm1* form_ = nullptr;
@@ -128,6 +130,15 @@ NativePlayer* TestEngineUse::playSongs(int count) {
             kLoadMs))
         return nullptr;
     return p;
+}
+
+// The face hears of a new second a moment after the player has it: a face up to a quarter second
+// behind counts as showing the player's time. A face left behind while unseen is more than a
+// second behind.
+bool TestEngineUse::faceShowsPlayer(const NativePlayer& p) {
+    const QString face = faceTime();
+    const qint64 now = p.position();
+    return face.startsWith(clock(now)) || face.startsWith(clock(std::max<qint64>(0, now - 250)));
 }
 
 QString TestEngineUse::faceTime() {
@@ -176,7 +187,7 @@ void TestEngineUse::playerFaceRestsWhileUnseen() {
     QFETCH(QString, away);
     NativePlayer* p = playSongs(6);  // four seconds each
     QVERIFY(p != nullptr);
-    QTRY_VERIFY_WITH_TIMEOUT(faceTime().startsWith(clock(p->position())), kLoadMs);
+    QTRY_VERIFY_WITH_TIMEOUT(faceShowsPlayer(*p), kLoadMs);
 
     auto* button = form_->findChild<QAbstractButton*>(away);
     QVERIFY(button != nullptr);
@@ -196,7 +207,7 @@ void TestEngineUse::playerFaceRestsWhileUnseen() {
     } else {
         QTest::mouseClick(inside(*form_).functions.Button3, Qt::LeftButton);
     }
-    QTRY_VERIFY_WITH_TIMEOUT(faceTime().startsWith(clock(p->position())), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(faceShowsPlayer(*p), 5000);
 }
 
 MELORIN_GUI_TEST_MAIN(TestEngineUse)
