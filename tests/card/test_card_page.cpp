@@ -12,9 +12,11 @@
 #include "card/savecard.h"
 #include "core/atomicfile.h"
 #include "core/text.h"
+#include "tests/support/files.h"
 
 using namespace melorin;
 using namespace melorin::card;
+using melorin::testing::fileBytes;
 
 namespace {
 
@@ -23,11 +25,6 @@ QByteArray fixture(const char* name) {
             QString::fromLatin1(name));
     if (!f.open(QIODevice::ReadOnly)) qFatal("missing fixture %s", name);
     return f.readAll();
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 core::SongRow song(std::string address, std::string type) {
@@ -133,7 +130,7 @@ private slots:
         const std::vector<core::SongRow> list{song("http://h/first.ram", "ram"),
                                               song("http://h/second.mp3", "mp3")};
         QCOMPARE(generateCardPage(programDir, list, realCard()), std::nullopt);
-        QCOMPARE(readFile(dir.filePath(QStringLiteral("card.html"))),
+        QCOMPARE(fileBytes(dir.filePath(QStringLiteral("card.html"))),
                  QByteArray::fromStdString(cardPageBytes(list[0], realCard())));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);  // no temporary left
     }
@@ -144,12 +141,12 @@ private slots:
         const QString page = dir.filePath(QStringLiteral("card.html"));
         QVERIFY(!core::writeFileAtomically(page.toStdString(), "old page"));
         QCOMPARE(generateCardPage(programDir, {}, realCard()), std::nullopt);
-        QCOMPARE(readFile(page), QByteArray("old page"));
+        QCOMPARE(fileBytes(page), QByteArray("old page"));
         // A list entry has no song address: reported, not written as a player source.
         const std::vector<core::SongRow> entry{core::listEntry("1", "周杰伦", "/singer/zjl")};
         const auto failure = generateCardPage(programDir, entry, realCard());
         QVERIFY(failure && failure->find("not a music file") != std::string::npos);
-        QCOMPARE(readFile(page), QByteArray("old page"));
+        QCOMPARE(fileBytes(page), QByteArray("old page"));
     }
 
     void failedGenerateKeepsTheOldPageAndSaysWhy() {
@@ -165,7 +162,7 @@ private slots:
         }
         QVERIFY(failure);
         QVERIFY2(failure->find(page.toStdString()) != std::string::npos, failure->c_str());
-        QCOMPARE(readFile(page), QByteArray("old page"));
+        QCOMPARE(fileBytes(page), QByteArray("old page"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);
     }
 
@@ -176,7 +173,7 @@ private slots:
         QVERIFY(!core::writeFileAtomically(page, bytes));
         const QString target = dir.filePath(QStringLiteral("给妈妈.html"));
         QCOMPARE(savePage(page, target.toStdString()), std::nullopt);
-        QCOMPARE(readFile(target), QByteArray::fromStdString(bytes));
+        QCOMPARE(fileBytes(target), QByteArray::fromStdString(bytes));
         QVERIFY(savePage(dir.filePath(QStringLiteral("gone.html")).toStdString(),
                          target.toStdString()));
     }
@@ -197,9 +194,9 @@ private slots:
         QCOMPARE(savePageWithPicture(page, target.toStdString()), std::nullopt);
         QCOMPARE(pictureFolderFor(target.toStdString()),
                  dir.filePath(QStringLiteral("out/贺卡_files/")).toStdString());
-        QCOMPARE(readFile(dir.filePath(QStringLiteral("out/贺卡_files/背景 1.jpg"))), picture);
+        QCOMPARE(fileBytes(dir.filePath(QStringLiteral("out/贺卡_files/背景 1.jpg"))), picture);
         lines[1] = "<body background=\"%E8%B4%BA%E5%8D%A1_files/%E8%83%8C%E6%99%AF 1.jpg\"> ";
-        QCOMPARE(readFile(target), QByteArray::fromStdString(core::crlfLines(lines)));
+        QCOMPARE(fileBytes(target), QByteArray::fromStdString(core::crlfLines(lines)));
         // Saving again over the same target and folder works the same.
         QCOMPARE(savePageWithPicture(page, target.toStdString()), std::nullopt);
     }

@@ -81,8 +81,7 @@ bool writeBytesAt(const QByteArray& path, const QByteArray& bytes) {
 }
 
 QByteArray sampleMp3() {
-    QFile f(QStringLiteral(MELORIN_AUDIO_DIR "/sample.mp3"));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return fileBytes(QStringLiteral(MELORIN_AUDIO_DIR "/sample.mp3"));
 }
 
 QByteArray utf16Le(const QString& text) {

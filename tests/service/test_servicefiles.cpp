@@ -2,6 +2,7 @@
 // the download tests, and the request log.
 #include <QtTest>
 
+#include "tests/support/files.h"
 #include "tests/support/servicerun.h"
 
 using namespace melorin::testing;
@@ -20,8 +21,7 @@ QByteArray faultContent(qint64 offset, qint64 length) {
 }
 
 QByteArray sampleFile(const QString& ext) {
-    QFile f(QStringLiteral(MELORIN_AUDIO_DIR) + u"/sample."_s + ext);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return fileBytes(QStringLiteral(MELORIN_AUDIO_DIR) + u"/sample."_s + ext);
 }
 
 }  // namespace
