@@ -6,6 +6,8 @@
 #include <optional>
 #include <string_view>
 
+#include "core/text.h"
+
 namespace melorin::core {
 namespace {
 
@@ -125,12 +127,6 @@ QByteArray charsetOfMeta(std::string_view s, std::size_t& i) {
     return contentType ? fromContent : QByteArray();
 }
 
-bool validUtf8(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    [[maybe_unused]] const QString text = utf8.decode(bytes);
-    return !utf8.hasError();
-}
-
 }  // namespace
 
 QByteArray encodingForLabel(const QByteArray& label) {
@@ -203,7 +199,11 @@ DecodedPage decodePage(const QByteArray& bytes, const QByteArray& contentType) {
         // A page cannot say it is UTF-16 in its own ASCII bytes.
         if (encoding.startsWith("UTF-16")) encoding = "UTF-8";
     }
-    if (encoding.isEmpty()) encoding = validUtf8(bytes) ? "UTF-8" : "GB18030";
+    if (encoding.isEmpty())
+        encoding =
+            isValidUtf8(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))
+                ? "UTF-8"
+                : "GB18030";
     QStringDecoder decoder(encoding.constData());
     if (!decoder.isValid()) {
         encoding = "UTF-8";
