@@ -12,7 +12,6 @@
 
 #include "app/failureactions.h"
 #include "app/mainwindow.h"
-#include "app/qtext.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "card/cardpage.h"
@@ -21,6 +20,7 @@
 #include "card/savecard.h"
 #include "card/tags.h"
 #include "core/filefilter.h"
+#include "core/qtext.h"
 #include "player/playerpagehost.h"
 #include "ui/cardboxes.h"
 #include "ui/onscreen.h"

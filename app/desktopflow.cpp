@@ -6,7 +6,7 @@
 #include <QLabel>
 
 #include "app/mainwindow.h"
-#include "app/qtext.h"
+#include "core/qtext.h"
 #include "download/finishedfile.h"
 #include "download/progressboard.h"
 #include "ui/reportview.h"

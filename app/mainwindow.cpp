@@ -19,11 +19,11 @@
 
 #include "app/failurehook.h"
 #include "app/fetchingbrowser.h"
-#include "app/qtext.h"
 #include "app/selectdir.h"
 #include "app/startup.h"
 #include "app/webbrowser.h"
 #include "core/httpget.h"
+#include "core/qtext.h"
 #include "core/screenfit.h"
 #include "download/curltransfer.h"
 #include "player/mprisservice.h"

@@ -18,10 +18,10 @@
 
 #include "app/failureactions.h"
 #include "app/mainwindow.h"
-#include "app/qtext.h"
 #include "app/songrowmodel.h"
 #include "app/webbrowser.h"
 #include "core/filefilter.h"
+#include "core/qtext.h"
 #include "core/webaddress.h"
 #include "player/mprisservice.h"
 #include "player/nativeplayer.h"

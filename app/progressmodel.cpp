@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "app/qtext.h"
+#include "core/qtext.h"
 
 namespace melorin {
 namespace {

@@ -3,7 +3,7 @@
 #include <QFont>
 #include <utility>
 
-#include "app/qtext.h"
+#include "core/qtext.h"
 
 namespace melorin {
 namespace {

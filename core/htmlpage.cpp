@@ -10,6 +10,7 @@
 #include "core/linkaddress.h"
 #include "core/markupguard.h"
 #include "core/pagecharset.h"
+#include "core/qtext.h"
 
 namespace melorin::core {
 namespace {
@@ -52,10 +53,6 @@ const GumboNode* bodyOf(const GumboNode* html) {
         if (isHtml(child, GUMBO_TAG_BODY) || isHtml(child, GUMBO_TAG_FRAMESET)) return child;
     }
     return nullptr;
-}
-
-QString fromUtf8(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 }  // namespace
